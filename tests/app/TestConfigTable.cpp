@@ -1,0 +1,160 @@
+// Command line, configuration file and the shared item syntax.
+#include "ConfigTable.h"
+#include "LineSyntax.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestConfigTable : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir tmp;
+
+    QString write(const QString &name, const QByteArray &text)
+    {
+        const QString path = tmp.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            qFatal("cannot write %s", qPrintable(path));
+        f.write(text);
+        return path;
+    }
+
+private slots:
+    void tokens_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("rest");
+        QTest::newRow("empty") << "" << "" << "";
+        QTest::newRow("blanks") << "  \t " << "" << "";
+        QTest::newRow("plain") << "  abc def" << "abc" << " def";
+        QTest::newRow("last") << "abc" << "abc" << "";
+        QTest::newRow("quoted") << " \"a b#c\" rest" << "a b#c" << " rest";
+        QTest::newRow("unclosed quote") << "\"a b c" << "a b c" << "";
+        QTest::newRow("quote at end") << "ab\" cd" << "ab\"" << " cd";
+    }
+    void tokens()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, item);
+        QFETCH(QString, rest);
+        if (text.startsWith("\"a b c"))
+            QTest::ignoreMessage(QtDebugMsg,
+                "In a line [\"a b c] item is started from quote but not ended by quote");
+        if (text.startsWith("ab\""))
+            QTest::ignoreMessage(QtDebugMsg,
+                "In a line [ab\" cd] item is started from not quote but ended by quote");
+        QString r = "junk";
+        QCOMPARE(nextToken(text, r), item);
+        QCOMPARE(r, rest);
+        // rest may be the text itself
+        QString same = text;
+        QCOMPARE(nextToken(same, same), item);
+        QCOMPARE(same, rest);
+    }
+
+    void comments()
+    {
+        QCOMPARE(stripComment("key value # note"), QString("key value "));
+        QCOMPARE(stripComment("key \"a#b\" # note"), QString("key \"a#b\" "));
+        QCOMPARE(stripComment("it's # quoted"), QString("it's # quoted"));
+        QCOMPARE(stripComment("# only"), QString());
+    }
+
+    void commandLine()
+    {
+        ConfigTable t;
+        t.parseArgs(QStringList{"tomix", "stray", "-d", "one", "two", "-e", "-b", "run.bat", "-x", "-nw"});
+        QVERIFY(!t.contains("tomix") && !t.contains("stray"));
+        QCOMPARE(t.value("-d"), QString("one"));
+        QCOMPARE(t.restNoCase("-d"), QString("one two"));
+        QVERIFY(t.contains("-e"));
+        QCOMPARE(t.value("-e", "x"), QString());
+        QCOMPARE(t.value("-b"), QString("run.bat"));
+        QVERIFY(t.contains("-x") && t.contains("-nw"));
+        QVERIFY(!t.contains("-D"));                 // options are case-sensitive
+        QCOMPARE(t.valueNoCase("-D"), QString("one"));
+
+        ConfigTable u;
+        u.parseArgs(QStringList{"tomix", "-c", "-config", "b.cfg"});
+        QCOMPARE(u.value("-c", "config.cfg"), QString());   // followed by another option
+        QCOMPARE(u.value("-config", "config.cfg"), QString("b.cfg"));
+    }
+
+    void configFile()
+    {
+        const QString inc = write("inc.cfg", "ct_threads 4\n");
+        write("main.cfg",
+              "# comment only\n"
+              "\n"
+              "DataRoot \"/data/my beam\" # where data live\r\n"
+              "key first\n"
+              "Include " + inc.toUtf8() + "\n"
+              "key second and more\n"
+              "KEY upper\n"
+              "path \"a#b\"\n");
+        ConfigTable t;
+        QVERIFY(t.readFile(tmp.filePath("main.cfg")));
+        QCOMPARE(t.value("DataRoot"), QString("/data/my beam"));
+        QCOMPARE(t.value("key"), QString("second"));
+        QCOMPARE(t.value("KEY"), QString("upper"));
+        QCOMPARE(t.valueNoCase("Key"), QString("upper"));      // same upper-case entry
+        QCOMPARE(t.restNoCase("path"), QString(" \"a#b\""));
+        QCOMPARE(t.value("path"), QString("a#b"));
+        QCOMPARE(t.value("ct_threads"), QString("4"));
+        QVERIFY(!t.contains("Include"));
+        const QStringList expected{
+            "DataRoot \"/data/my beam\" ",
+            "key first",
+            "Include " + inc,
+            "ct_threads 4",
+            "key second and more",
+            "KEY upper",
+            "path \"a#b\""};
+        QCOMPARE(t.configLines(), expected);
+    }
+
+    void missingFiles()
+    {
+        ConfigTable t;
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Can't open config file : .*nothing.cfg$"));
+        QVERIFY(!t.readFile(tmp.filePath("nothing.cfg")));
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Can't open config file : $"));
+        QVERIFY(!t.readFile(QString()));
+        // an INCLUDE that cannot be opened: the including file goes on
+        write("host.cfg", "INCLUDE nowhere.cfg\nafter 1\n");
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Can't open config file : nowhere.cfg$"));
+        QVERIFY(t.readFile(tmp.filePath("host.cfg")));
+        QCOMPARE(t.value("after"), QString("1"));
+    }
+
+    void includeCycles()
+    {
+        write("self.cfg", "a 1\nINCLUDE " + tmp.filePath("self.cfg").toUtf8() + "\nb 2\n");
+        ConfigTable t;
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("includes itself.*self.cfg$"));
+        QVERIFY(t.readFile(tmp.filePath("self.cfg")));
+        QCOMPARE(t.value("b"), QString("2"));
+
+        write("x.cfg", "x 1\nINCLUDE " + tmp.filePath("y.cfg").toUtf8() + "\n");
+        write("y.cfg", "y 1\nINCLUDE " + tmp.filePath("x.cfg").toUtf8() + "\n");
+        ConfigTable u;
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("includes itself.*x.cfg$"));
+        QVERIFY(u.readFile(tmp.filePath("x.cfg")));
+        QCOMPARE(u.configLines().size(), 4);
+
+        // the same file included twice, not in a cycle, is read twice
+        write("leaf.cfg", "leaf 1\n");
+        write("twice.cfg", "INCLUDE " + tmp.filePath("leaf.cfg").toUtf8() + "\nINCLUDE "
+                               + tmp.filePath("leaf.cfg").toUtf8() + "\n");
+        ConfigTable v;
+        QVERIFY(v.readFile(tmp.filePath("twice.cfg")));
+        QCOMPARE(v.configLines().size(), 4);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConfigTable)
+#include "TestConfigTable.moc"
