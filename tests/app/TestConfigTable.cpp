@@ -1,6 +1,7 @@
 // Command line, configuration file and the shared item syntax.
 #include "ConfigTable.h"
 #include "LineSyntax.h"
+#include "StartOptions.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -82,6 +83,31 @@ private slots:
         u.parseArgs(QStringList{"tomix", "-c", "-config", "b.cfg"});
         QCOMPARE(u.value("-c", "config.cfg"), QString());   // followed by another option
         QCOMPARE(u.value("-config", "config.cfg"), QString("b.cfg"));
+    }
+
+    void startOptions()
+    {
+        ConfigTable none;
+        QCOMPARE(StartOptions::configFileName(none), QString("config.cfg"));
+        StartOptions o = StartOptions::fromTable(none, "/home/qorin/Data");
+        QCOMPARE(o.dataRoot, QString("/home/qorin/Data"));
+        QVERIFY(!o.english && !o.hasBatch && !o.execBatch && !o.noWindow);
+
+        ConfigTable t;
+        t.parseArgs(QStringList{"tomix", "-config", "b.cfg", "-c", "a.cfg", "-nw", "-b", "-x"});
+        QCOMPARE(StartOptions::configFileName(t), QString("b.cfg"));
+        t.set("DataRoot", "/from/file", " /from/file");
+        o = StartOptions::fromTable(t, "/old");
+        QCOMPARE(o.dataRoot, QString("/from/file"));
+        QVERIFY(o.noWindow && o.hasBatch && o.execBatch && !o.english);
+        QCOMPARE(o.batchFile, QString());          // "-b" followed by another option
+
+        t.parseArgs(QStringList{"-d", "/from/line", "-e"});
+        o = StartOptions::fromTable(t, "/old");
+        QCOMPARE(o.dataRoot, QString("/from/line"));
+        QVERIFY(o.english);
+        t.parseArgs(QStringList{"-d"});             // empty data root, as asked
+        QCOMPARE(StartOptions::fromTable(t, "/old").dataRoot, QString());
     }
 
     void configFile()
