@@ -1,0 +1,109 @@
+#include "ImgData.h"
+#include "ImgDataITEX.h"
+#include "ImgDataTiff.h"
+
+#include <QDebug>
+#include <QFile>
+
+#include <cfloat>
+
+ImgData::ImgData()
+    : ready(false), keepInMemory(true), expTime(1.0), width(0), height(0),
+      minMaxValid(false), minV(DBL_MAX), maxV(-DBL_MAX),
+      rowBuf(nullptr), colBuf(nullptr)
+{
+}
+
+ImgData::~ImgData()
+{
+    delete[] rowBuf;
+    delete[] colBuf;
+}
+
+void ImgData::init()
+{
+    ready = false;
+    keepInMemory = true;
+    expTime = 1.0;
+    width = 0;
+    height = 0;
+    fileName.clear();
+    minMaxValid = false;
+    minV = DBL_MAX;
+    maxV = -DBL_MAX;
+    delete[] rowBuf;
+    delete[] colBuf;
+    rowBuf = nullptr;
+    colBuf = nullptr;
+}
+
+bool ImgData::open()
+{
+    ready = false;
+    if (!readProps(fileName, &width, &height))
+        return false;
+    minMaxValid = false;
+    if (!load()) {
+        qDebug().noquote() << "Can not open ImgData " + fileName;
+        return false;
+    }
+    delete[] rowBuf;
+    delete[] colBuf;
+    // readProps never yields negative sizes; a 0 x 0 image gets empty buffers.
+    rowBuf = new double[size_t(width > 0 ? width : 0)]();
+    colBuf = new double[size_t(height > 0 ? height : 0)]();
+    ready = true;
+    return true;
+}
+
+// Reads up to two bytes of a file; false when it cannot be opened.
+static bool firstTwoBytes(const QString &path, const char *what, QByteArray *head)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        qDebug().noquote() << QString("Check File Type (%1):: Can not open ").arg(what) + path;
+        return false;
+    }
+    *head = f.read(2);
+    f.close();
+    return true;
+}
+
+bool ImgData::isItexFile(const QString &path)
+{
+    QByteArray head;
+    return firstTwoBytes(path, "ITEX", &head) && head == "IM";
+}
+
+bool ImgData::isTiffFile(const QString &path)
+{
+    QByteArray head;
+    return firstTwoBytes(path, "TIFF", &head) && (head == "II" || head == "MM");
+}
+
+int ImgData::fileType(const QString &path)
+{
+    if (isItexFile(path))
+        return ITEX;
+    if (isTiffFile(path))
+        return TIFF;
+    qDebug().noquote() << "Unknown file type : " + path;
+    return Unknown;
+}
+
+ImgData *ImgData::newImgData(int type)
+{
+    ImgData *img = nullptr;
+    switch (type) {
+    case ITEX:
+        img = new ImgDataITEX;
+        break;
+    case TIFF:
+        img = new ImgDataTiff;
+        break;
+    default:
+        return nullptr;
+    }
+    img->init();
+    return img;
+}
