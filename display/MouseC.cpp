@@ -1,0 +1,77 @@
+#include "MouseC.h"
+
+namespace {
+bool exactly(int mods, Qt::KeyboardModifier m) { return mods == int(m); }
+}
+
+MouseC::MouseC(QObject *parent) : QObject(parent) {}
+
+MouseC::MStat MouseC::mStatOf(int button, int mods)
+{
+    int base;
+    if (button == Qt::LeftButton)
+        base = Left;
+    else if (button == Qt::RightButton)
+        base = Right;
+    else
+        return OtherButton;
+    if (mods & Qt::ShiftModifier)
+        base += 1;
+    if (mods & Qt::ControlModifier)
+        base += 2;
+    if (mods & Qt::AltModifier)
+        base += 4;
+    return MStat(base);
+}
+
+void MouseC::moved(int x, int y, int button, int mods)
+{
+    prevX = curX;
+    prevY = curY;
+    curX = x;
+    curY = y;
+    curButton = button;
+    curMods = mods;
+    moveShift = exactly(mods, Qt::ShiftModifier);
+    moveCtrl = exactly(mods, Qt::ControlModifier);
+    moveAlt = exactly(mods, Qt::AltModifier);
+    emit mMoved();
+}
+
+void MouseC::pressedAt(int x, int y, int button, int mods)
+{
+    prevX = curX;
+    prevY = curY;
+    curX = pressX = x;
+    curY = pressY = y;
+    curButton = pressButton = button;
+    curMods = pressMods = mods;
+    pressed = true;
+    pressLeft = button == Qt::LeftButton;
+    pressRight = button == Qt::RightButton;
+    pressShift = exactly(mods, Qt::ShiftModifier);
+    pressCtrl = exactly(mods, Qt::ControlModifier);
+    pressAlt = exactly(mods, Qt::AltModifier);
+    emit mPressed();
+}
+
+void MouseC::releasedAt(int x, int y, int button, int mods)
+{
+    prevX = curX;
+    prevY = curY;
+    curX = releaseX = x;
+    curY = releaseY = y;
+    pressed = pressLeft = pressRight = false;
+    curButton = releaseButton = button;
+    curMods = releaseMods = mods;
+    emit mReleased();
+}
+
+void MouseC::doubleClickedAt(int x, int y, int button, int mods)
+{
+    dclickX = x;
+    dclickY = y;
+    curButton = dclickButton = button;
+    curMods = dclickMods = mods;
+    emit mDClicked();
+}

@@ -1,0 +1,3 @@
+#include "RawDisp.h"
+
+RawDisp::RawDisp(QWidget *parent) : ImgDispWPV(parent) {}
