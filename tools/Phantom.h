@@ -1,0 +1,131 @@
+#pragma once
+// Analytic phantom for parallel-beam CT test data: a sum of ellipsoids of
+// constant attenuation, with exact line integrals, written as series of ITEX
+// projection images together with I0 (beam without sample) and BG (dark) images.
+//
+// Geometry
+// --------
+// The sample turns about one axis. Along the axis a slice number s counts image
+// rows (vertical axis: slice s is image row s) or image columns (horizontal
+// axis: slice s is image column s); `slices` is their number and the axial
+// coordinate of slice s is a = s - (slices - 1) / 2.
+// The detector line of a slice runs along the other image direction, of
+// length `dim` (the image width for a vertical axis, its height for a
+// horizontal one); detector pixel p has its centre at coordinate p.
+// The rotation centre (CoR) sits on the detector at
+//      cor = (dim - 1) / 2 + corOffset                        [pixels].
+// In a slice, object points have coordinates (u, v) in pixels relative to the
+// rotation axis: u runs along the columns x of a reconstructed slice image,
+// v along its rows z (downwards). Projection i (i = 0 .. n - 1) is taken at
+//      theta_i = i * pi / n                                 (n over 180 degrees),
+// and detector pixel p of it sees the straight line
+//      u * cos(theta) - v * sin(theta) = p - cor.
+// This is the geometry of a back-projection that puts the CoR at the grid
+// centre g and samples t = g + (x - g) cos(theta) - (z - g) sin(theta): with
+// u = x - g and v = z - g the value mu(u, v) is what it reproduces.
+//
+// Intensities: I = BG + (I0 - BG) * exp(-L) with L the line integral, so that
+// ln((I0 - BG) / (I - BG)) = L. Attenuation is given per pixel (the unit of
+// length is one pixel), so L is dimensionless.
+//
+// Energy: every ellipsoid has mu(E) = mu0 * (refEnergy / E)^3 + jump * edge(E),
+// edge(E) = 1/2 + atan((E - edgeEnergy) / edgeWidth) / pi: an absorption edge
+// near 7112 eV that only some ellipsoids carry, so energies differ.
+//
+// Files written by writeSeries into a directory DIR, energy text as in
+// energyText() ("7112.5"):
+//      DIR/sample-<E>eV-<iiiii>.img   projection i (five digits, from 00000)
+//      DIR/ref/i0-<E>eV-00000.img     I0 image of that energy
+//      DIR/ref/bg.img                 BG image (one for all energies)
+//      DIR/phantom.txt                the parameters, for people
+// I0 and BG lie in a sub-directory so that "*.img" in DIR lists only the
+// projections, one set per energy.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+class Phantom
+{
+public:
+    // One ellipsoid. Centre (u, v, a) and semi-axes (ru, rv, ra) in pixels;
+    // phi turns it about the rotation axis: a point belongs to it when
+    // u' = (u-cu)cos(phi) + (v-cv)sin(phi), v' = -(u-cu)sin(phi) + (v-cv)cos(phi)
+    // satisfy (u'/ru)^2 + (v'/rv)^2 + ((a-ca)/ra)^2 <= 1. Overlapping
+    // ellipsoids add up.
+    struct Ellipsoid {
+        double cu = 0, cv = 0, ca = 0;
+        double ru = 1, rv = 1, ra = 1e30;   // ra huge: a cylinder along the axis
+        double phi = 0;                      // radians
+        double mu0 = 0;                      // attenuation per pixel at refEnergy without edge
+        double jump = 0;                     // edge jump per pixel
+    };
+
+    struct Options {
+        int width = 256;
+        int height = 256;
+        int projections = 180;
+        double corOffset = 0;
+        bool axisVertical = true;
+        QList<double> energies {7112.5};
+        bool noise = false;
+        quint64 seed = 0;
+        int bits = 16;                       // 16 or 32
+        double i0 = 30000;                   // I0 counts (flat)
+        double bg = 100;                     // BG counts
+        bool beamProfile = false;            // non-flat I0 that differs per energy
+    };
+
+    static constexpr double refEnergy = 7000.0;
+    static constexpr double edgeEnergy = 7112.0;
+    static constexpr double edgeWidth = 1.5;
+
+    // An empty phantom with the options' geometry; fill `parts` yourself.
+    explicit Phantom(const Options &options);
+    // The standard phantom of five ellipsoids, sized to fit the reconstruction
+    // circle of the options' geometry.
+    static Phantom standard(const Options &options);
+
+    Options opt;
+    std::vector<Ellipsoid> parts;
+
+    int dim() const { return opt.axisVertical ? opt.width : opt.height; }
+    int slices() const { return opt.axisVertical ? opt.height : opt.width; }
+    double cor() const { return (dim() - 1) / 2.0 + opt.corOffset; }
+    double axial(int slice) const { return slice - (slices() - 1) / 2.0; }
+    double angle(int index) const;           // theta_i in radians
+
+    static double muOf(const Ellipsoid &e, double energy);
+    // Attenuation per pixel at a point.
+    double mu(double u, double v, double a, double energy) const;
+    // Line integral along u cos(theta) - v sin(theta) = s in the slice plane at a.
+    double lineIntegral(double theta, double s, double a, double energy) const;
+    // n x n map, row z and column x, of mu(x - centre, z - centre) in slice
+    // `slice`. For a reconstruction of an odd sinogram width w on an N x N grid
+    // (N = w - 1, centre g = N / 2): attenuationMap(slice, N, N / 2.0, E).
+    std::vector<double> attenuationMap(int slice, int n, double centre, double energy) const;
+
+    // Expected counts, width x height row-major (row 0 first), before noise.
+    std::vector<double> i0Image(double energy) const;
+    std::vector<double> bgImage() const;
+    std::vector<double> projection(int index, double energy) const;
+    // Rounded (and, with noise on, Poisson-drawn) counts, clamped to the pixel range.
+    std::vector<quint32> toCounts(const std::vector<double> &expected, std::mt19937_64 &rng) const;
+
+    // Writes the whole set (see above). On failure returns false with a message.
+    bool writeSeries(const QString &dir, QString *error = nullptr) const;
+
+    static QString energyText(double energy);
+
+    // In-memory ITEX files.
+    // The comment written by this generator (ends with the separating comma).
+    static QByteArray itexComment(int width, int height, int bytesPerPixel, double expTime = 1.0);
+    // "IM", the comment length, zeros up to byte 64, the comment, the pixel bytes.
+    static QByteArray itexFile(const QByteArray &comment, const QByteArray &pixelBytes);
+    // A complete file of unsigned 16- or 32-bit little-endian pixels (row-major).
+    static QByteArray itexImage(int width, int height, int bytesPerPixel,
+                                const std::vector<quint32> &pixels);
+};
