@@ -1,0 +1,29 @@
+#pragma once
+// The conditions of one reconstruction run, filled by ProcCtrl::fillConds when
+// the run starts and read by the calculators through a pointer.
+
+class CalcConds
+{
+public:
+    bool doCt1 = true;          // single-slice calculator
+    bool doCt2 = false;         // multi-slice workers
+    bool rotAxIsV = true;       // rotation axis vertical: slices are image rows
+    int slice = 0;              // slice of a single-slice run
+    double cor = 0;             // centre of rotation
+    double recCor1 = 0, recCor2 = 0;    // recorded centres of rotation
+    int recSlice1 = 0, recSlice2 = 0;   // slices they were recorded at; < 0: none
+    double angleOffset = 0;     // degrees
+    bool rangeMode = false;     // calculate the slices sliceFrom..sliceTo
+    int sliceFrom = 0, sliceTo = 0;     // either order
+    int sliceStep = 0;          // signed, points from sliceFrom towards sliceTo
+    int threads = 1;            // workers used by a run
+    int nextSlice = 0;          // next slice to hand out (run control)
+    double upperLimit = 0, lowerLimit = 0, dataOffset = 0;  // saved-data limits
+
+    // Centre of rotation for slice s: the straight line through the two
+    // recorded pairs when both are set and differ in slice, otherwise `cor`.
+    double corForSlice(int s) const;
+
+    static double interpolateCor(double cor, double recCor1, int recSlice1,
+                                 double recCor2, int recSlice2, int s);
+};

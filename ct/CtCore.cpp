@@ -1,0 +1,312 @@
+#include "CtCore.h"
+#include "FftwLock.h"
+#include "HSgm.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+// Largest d with d * d <= m (m >= 0).
+std::int64_t isqrt(std::int64_t m)
+{
+    std::int64_t d = std::int64_t(std::sqrt(double(m)));
+    while (d > 0 && d * d > m)
+        --d;
+    while ((d + 1) * (d + 1) <= m)
+        ++d;
+    return d;
+}
+
+// First integer v with v >= trunc(a), clipped to [0, n]; n when a is not a number.
+int clipBegin(double a, int n)
+{
+    if (!(a == a))
+        return n;
+    const double t = std::trunc(a);
+    if (t <= 0)
+        return 0;
+    return t >= n ? n : int(t);
+}
+
+// One past the last integer v with v < b, clipped to [0, n]; 0 when b is not a number.
+int clipEnd(double b, int n)
+{
+    if (!(b == b))
+        return 0;
+    const double c = std::ceil(b);
+    if (c <= 0)
+        return 0;
+    return c >= n ? n : int(c);
+}
+}
+
+CtCore::~CtCore()
+{
+    release();
+}
+
+int CtCore::fftLengthFor(int sinogramWidth)
+{
+    return sinogramWidth > 0 ? sinogramWidth - sinogramWidth % 2 : 0;
+}
+
+double CtCore::rampFactor(int k, int N)
+{
+    return 2.0 * M_PI / N * std::min(k, N - k);
+}
+
+double CtCore::projAngle(double angleOffsetDeg, int i, int n)
+{
+    return angleOffsetDeg * M_PI / 180.0 + double(i) * M_PI / double(n);
+}
+
+void CtCore::release()
+{
+    {
+        FftwLock lock;
+        if (fwdPlan)
+            fftw_destroy_plan(fwdPlan);
+        if (bwdPlan)
+            fftw_destroy_plan(bwdPlan);
+    }
+    fwdPlan = bwdPlan = nullptr;
+    fftw_free(fwdIn);
+    fftw_free(fwdOut);
+    fftw_free(bwdIn);
+    fftw_free(bwdOut);
+    fwdIn = fwdOut = bwdIn = bwdOut = nullptr;
+    for (fftw_complex *s : spectra)
+        fftw_free(s);
+    for (double *f : filtered)
+        fftw_free(f);
+    spectra.clear();
+    filtered.clear();
+    std::vector<double>().swap(res);
+    resValid = false;
+    fftN = 0;
+}
+
+bool CtCore::prepare(int N, int n)
+{
+    if (n < 0)
+        n = 0;
+    nProj = n;
+    if (N >= 2 && N == fftN && std::size_t(n) == spectra.size())
+        return true;
+    release();
+    nProj = n;
+    if (N < 2)
+        return false;
+    const std::size_t cbytes = sizeof(fftw_complex) * std::size_t(N);
+    fwdIn = static_cast<fftw_complex *>(fftw_malloc(cbytes));
+    fwdOut = static_cast<fftw_complex *>(fftw_malloc(cbytes));
+    bwdIn = static_cast<fftw_complex *>(fftw_malloc(cbytes));
+    bwdOut = static_cast<fftw_complex *>(fftw_malloc(cbytes));
+    bool ok = fwdIn && fwdOut && bwdIn && bwdOut;
+    for (int i = 0; ok && i < n; ++i) {
+        auto *s = static_cast<fftw_complex *>(fftw_malloc(cbytes));
+        auto *f = static_cast<double *>(fftw_malloc(sizeof(double) * std::size_t(N)));
+        if (s)
+            spectra.push_back(s);
+        if (f)
+            filtered.push_back(f);
+        ok = s && f;
+    }
+    if (ok) {
+        FftwLock lock;
+        fwdPlan = fftw_plan_dft_1d(N, fwdIn, fwdOut, FFTW_FORWARD, FFTW_ESTIMATE);
+        bwdPlan = fftw_plan_dft_1d(N, bwdIn, bwdOut, FFTW_BACKWARD, FFTW_ESTIMATE);
+        ok = fwdPlan && bwdPlan;
+    }
+    if (!ok) {
+        release();
+        return false;
+    }
+    fftN = N;
+    cosTab.assign(std::size_t(n), 0.0);
+    sinTab.assign(std::size_t(n), 0.0);
+    res.reserve(std::size_t(N) * std::size_t(N));
+    return true;
+}
+
+void CtCore::clearRes()
+{
+    res.assign(std::size_t(fftN) * std::size_t(fftN), 0.0);
+    resValid = false;
+}
+
+void CtCore::transform(int i, const double *row)
+{
+    if (!prepared() || i < 0 || i >= int(spectra.size()))
+        return;
+    const int N = fftN;
+    for (int k = 0; k < N; ++k) {
+        fwdIn[k][0] = row[k];
+        fwdIn[k][1] = 0.0;
+    }
+    fftw_execute(fwdPlan);
+    std::memcpy(spectra[std::size_t(i)], fwdOut, sizeof(fftw_complex) * std::size_t(N));
+}
+
+void CtCore::filter(int i)
+{
+    if (!prepared() || i < 0 || i >= int(filtered.size()))
+        return;
+    const int N = fftN;
+    const fftw_complex *S = spectra[std::size_t(i)];
+    for (int k = 0; k < N; ++k) {
+        const double r = rampFactor(k, N);
+        bwdIn[k][0] = S[k][0] * r;
+        bwdIn[k][1] = S[k][1] * r;
+    }
+    fftw_execute(bwdPlan);
+    // 1/N completes the inverse transform, 1/n is the angular weight
+    double div = double(N) * double(nProj);
+    if (div <= 0)
+        div = 1;
+    double *f = filtered[std::size_t(i)];
+    for (int k = 0; k < N; ++k)
+        f[k] = bwdOut[k][0] / div;
+}
+
+bool CtCore::clipRegion(const Region &r, int &xBegin, int &xEnd, int &zBegin, int &zEnd) const
+{
+    xBegin = clipBegin(r.x0, fftN);
+    xEnd = clipEnd(r.x1, fftN);
+    zBegin = clipBegin(r.z0, fftN);
+    zEnd = clipEnd(r.z1, fftN);
+    return xBegin < xEnd && zBegin < zEnd;
+}
+
+void CtCore::backProjectRows(int i0, int i1, int zBegin, int zEnd, int xBegin, int xEnd)
+{
+    const int N = fftN;
+    const int g = N / 2;
+    const double gd = g;
+    const std::int64_t g2 = std::int64_t(g) * g;
+    for (int z = zBegin; z < zEnd; ++z) {
+        // strictly inside the circle: (x - g)^2 + (z - g)^2 < g^2, in integers
+        const std::int64_t dz = z - g;
+        const std::int64_t m = g2 - dz * dz - 1;
+        if (m < 0)
+            continue;
+        const int d = int(isqrt(m));
+        const int lo = std::max(xBegin, g - d);
+        const int hi = std::min(xEnd, g + d + 1);
+        if (lo >= hi)
+            continue;
+        double *row = res.data() + std::size_t(z) * std::size_t(N);
+        const double dzd = double(dz);
+        for (int i = i0; i < i1; ++i) {
+            const double c = cosTab[std::size_t(i)];
+            const double zs = dzd * sinTab[std::size_t(i)];
+            const double *f = filtered[std::size_t(i)];
+            for (int x = lo; x < hi; ++x) {
+                // t = g + (x - g) cos - (z - g) sin, evaluated in that order
+                const double t = (gd + double(x - g) * c) - zs;
+                const int j = int(t);   // floor for t >= 0
+                if (t >= 0.0 && j < N - 1)
+                    row[x] += f[j] + (f[j + 1] - f[j]) * (t - j);
+            }
+        }
+    }
+}
+
+void CtCore::backProject(int i, double angleOffsetDeg, const Region &region)
+{
+    if (!prepared() || i < 0 || i >= int(filtered.size()) || res.size() != std::size_t(fftN) * std::size_t(fftN))
+        return;
+    const double th = projAngle(angleOffsetDeg, i, nProj);
+    cosTab[std::size_t(i)] = std::cos(th);
+    sinTab[std::size_t(i)] = std::sin(th);
+    int xb, xe, zb, ze;
+    if (clipRegion(region, xb, xe, zb, ze))
+        backProjectRows(i, i + 1, zb, ze, xb, xe);
+    resValid = true;
+}
+
+void CtCore::backProjectAll(double angleOffsetDeg, const Region &region)
+{
+    const int n = int(filtered.size());
+    if (!prepared() || n < 1 || res.size() != std::size_t(fftN) * std::size_t(fftN))
+        return;
+    for (int i = 0; i < n; ++i) {
+        const double th = projAngle(angleOffsetDeg, i, nProj);
+        cosTab[std::size_t(i)] = std::cos(th);
+        sinTab[std::size_t(i)] = std::sin(th);
+    }
+    int xb, xe, zb, ze;
+    if (clipRegion(region, xb, xe, zb, ze)) {
+        // a block of result rows (about 128 KiB) stays in cache while every
+        // filtered projection passes over it once
+        const int rows = std::max(1, 16384 / fftN);
+        for (int z = zb; z < ze; z += rows)
+            backProjectRows(0, n, z, std::min(ze, z + rows), xb, xe);
+    }
+    resValid = true;
+}
+
+void CtCore::backProjectPlain(int i, double angleOffsetDeg, const Region &region)
+{
+    if (!prepared() || i < 0 || i >= int(filtered.size()) || res.size() != std::size_t(fftN) * std::size_t(fftN))
+        return;
+    const int N = fftN;
+    const double g = N / 2;
+    const double th = projAngle(angleOffsetDeg, i, nProj);
+    const double c = std::cos(th), s = std::sin(th);
+    const double *f = filtered[std::size_t(i)];
+    int xb, xe, zb, ze;
+    if (clipRegion(region, xb, xe, zb, ze)) {
+        for (int z = zb; z < ze; ++z) {
+            for (int x = xb; x < xe; ++x) {
+                if (!(std::sqrt((x - g) * (x - g) + (z - g) * (z - g)) < g))
+                    continue;
+                const double t = g + (x - g) * c - (z - g) * s;
+                const double jf = std::floor(t);
+                if (jf < 0 || jf >= N - 1)
+                    continue;
+                const int j = int(jf);
+                resAt(z, x) += f[j] + (f[j + 1] - f[j]) * (t - j);
+            }
+        }
+    }
+    resValid = true;
+}
+
+bool CtCore::reconstruct(const HSgm &hSgm, double angleOffsetDeg, const Region &region)
+{
+    if (!hSgm.hasData())
+        return false;
+    const int N = fftLengthFor(hSgm.width);
+    const int n = hSgm.height;
+    if (N < 2 || n < 1)
+        return false;
+    if (!prepare(N, n))
+        return false;
+    clearRes();
+    for (int i = 0; i < n; ++i)
+        transform(i, hSgm.sgmRow(i));
+    for (int i = 0; i < n; ++i)
+        filter(i);
+    backProjectAll(angleOffsetDeg, region);
+    findExtremes();
+    return true;
+}
+
+void CtCore::findExtremes()
+{
+    if (!resValid)
+        return;
+    double lo = DBL_MAX, hi = -DBL_MAX;
+    for (double v : res) {
+        if (v < lo)
+            lo = v;
+        if (v > hi)
+            hi = v;
+    }
+    resMin = lo;
+    resMax = hi;
+}

@@ -1,0 +1,97 @@
+#pragma once
+// The buffers and FFT plans of one filtered back-projection, and its three
+// per-projection steps: transform, ramp filter, back-projection.
+//
+// Symbols: n projections, sinogram width w, transform length N = w rounded
+// down to even, grid centre g = N / 2. The result is an N x N grid, row z,
+// column x; only pixels strictly inside the inscribed circle are computed.
+//
+// prepare() allocates everything; after it a calculation allocates nothing.
+// Plans are made and destroyed under the process-wide planner lock, so cores
+// may be prepared and released on any thread. One core is used by one
+// thread at a time.
+#include <fftw3.h>
+
+#include <vector>
+
+class HSgm;
+
+class CtCore
+{
+public:
+    // Calculation region in result pixels: x from trunc(x0) while x < x1,
+    // z from trunc(z0) while z < z1.
+    struct Region {
+        double x0 = 0, z0 = 0, x1 = 0, z1 = 0;
+    };
+
+    CtCore() = default;
+    ~CtCore();
+    CtCore(const CtCore &) = delete;
+    CtCore &operator=(const CtCore &) = delete;
+
+    int fftN = 0;               // N the buffers were made for; 0 = not prepared
+    fftw_complex *fwdIn = nullptr, *fwdOut = nullptr;
+    fftw_complex *bwdIn = nullptr, *bwdOut = nullptr;
+    fftw_plan fwdPlan = nullptr;    // forward (sign -1) fwdIn -> fwdOut
+    fftw_plan bwdPlan = nullptr;    // backward (sign +1) bwdIn -> bwdOut
+    std::vector<fftw_complex *> spectra;    // n spectra of N
+    std::vector<double *> filtered;         // n filtered rows of N
+    int nProj = 0;              // n of the current calculation
+    std::vector<double> res;    // N x N, row-major: res[z * N + x]
+    bool resValid = false;      // at least one projection back-projected
+    double resMin = 0, resMax = 0;
+
+    // Transform length for a sinogram width: the width rounded down to even.
+    static int fftLengthFor(int sinogramWidth);
+    // Ramp factor of frequency index k for length N: 2 pi / N * min(k, N - k).
+    static double rampFactor(int k, int N);
+    // Angle of projection i of n in radians: offset + i * pi / n.
+    static double projAngle(double angleOffsetDeg, int i, int n);
+
+    // Builds buffers and plans for length N and n projections unless they are
+    // already of that size. N < 2 (nothing to transform) releases everything
+    // and returns false, as does a failed allocation.
+    bool prepare(int N, int n);
+    bool prepared() const { return fftN >= 2; }
+    void release();
+
+    // Sizes res to N x N and zeroes it; clears resValid.
+    void clearRes();
+    double &resAt(int z, int x) { return res[std::size_t(z) * std::size_t(fftN) + std::size_t(x)]; }
+    double resAt(int z, int x) const { return res[std::size_t(z) * std::size_t(fftN) + std::size_t(x)]; }
+
+    // Step 1: spectrum of projection i from its sinogram row (N samples are
+    // used; the last sample of the odd-width row is left out).
+    void transform(int i, const double *row);
+    // Step 2: ramp-filtered projection i, divided by N * n.
+    void filter(int i);
+    // Step 3: adds projection i, at angleOffsetDeg * pi / 180 + i * pi / n,
+    // into res over the region, with linear interpolation between detector
+    // samples. Sets resValid.
+    void backProject(int i, double angleOffsetDeg, const Region &region);
+    // The same as backProject for every projection 0..n-1, each pixel summed
+    // in projection order (so the result equals n calls of backProject), with
+    // the grid walked in blocks of rows that stay in cache.
+    void backProjectAll(double angleOffsetDeg, const Region &region);
+    // The formula evaluated pixel by pixel, without any rearrangement; the
+    // yardstick for the fast kernels.
+    void backProjectPlain(int i, double angleOffsetDeg, const Region &region);
+
+    // A whole slice from a sinogram: checks the size (N >= 2, n >= 1; prepares
+    // again when N or n changed), clears res, transforms all rows, filters all,
+    // back-projects all and finds the extremes. Returns false when no
+    // calculation took place.
+    bool reconstruct(const HSgm &hSgm, double angleOffsetDeg, const Region &region);
+
+    // resMin / resMax over the whole grid when resValid.
+    void findExtremes();
+
+private:
+    // Rows z0..z1-1 of projections i0..i1-1 (grid and region already clipped).
+    void backProjectRows(int i0, int i1, int zBegin, int zEnd, int xBegin, int xEnd);
+    // Region clipped to the grid: [xBegin, xEnd) x [zBegin, zEnd); false if empty.
+    bool clipRegion(const Region &region, int &xBegin, int &xEnd, int &zBegin, int &zEnd) const;
+
+    std::vector<double> cosTab, sinTab;     // per projection, made per back-projection call
+};

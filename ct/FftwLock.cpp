@@ -1,0 +1,7 @@
+#include "FftwLock.h"
+
+std::mutex &fftwPlannerMutex()
+{
+    static std::mutex m;
+    return m;
+}

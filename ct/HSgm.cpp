@@ -1,0 +1,93 @@
+#include "HSgm.h"
+#include "SgmRange.h"
+
+#include <QDebug>
+
+#include <algorithm>
+
+#include <cmath>
+#include <cstdint>
+
+void HSgm::resize(int w, int h)
+{
+    const std::int64_t n = (w > 0 && h > 0) ? std::int64_t(w) * std::int64_t(h) : 0;
+    width = w;
+    height = h;
+    if (n > 0 && std::size_t(n) == sgm.size()) {
+        // same size: reuse the arrays, contents start at zero as when new
+        std::fill(sgm.begin(), sgm.end(), 0.0);
+        std::fill(raw.begin(), raw.end(), 0.0);
+        return;
+    }
+    std::vector<double>().swap(sgm);
+    std::vector<double>().swap(raw);
+    if (n > 0) {
+        sgm.assign(std::size_t(n), 0.0);
+        raw.assign(std::size_t(n), 0.0);
+    }
+}
+
+HSgm::Begin HSgm::begin(bool rotAxIsV, double cor, int sliceNo, int dim, int nLines,
+                        int nImages, SgmRange &range)
+{
+    if (sliceNo < 0 || sliceNo >= nLines) {
+        qDebug().noquote() << "Slice out of image lines : " + QString::number(sliceNo);
+        slice = sliceNo;
+        resize(0, 0);
+        return Emptied;
+    }
+    // a CoR below 1, or not a number, builds nothing
+    if (!(std::floor(cor) > 0))
+        return Untouched;
+    if (std::ceil(cor) >= dim)
+        return Untouched;
+    slice = sliceNo;
+    range = SgmRange(rotAxIsV, dim, cor);
+    if (range.half < 1) {
+        resize(0, 0);
+        return Emptied;
+    }
+    resize(range.width, nImages > 0 ? nImages : 0);
+    return Ready;
+}
+
+void HSgm::setRow(int i, const SgmRange &range, const double *line,
+                  const double *i0, const double *bg)
+{
+    if (i < 0 || i >= height || range.width != width || !hasData())
+        return;
+    double *r = raw.data() + std::size_t(i) * std::size_t(width);
+    double *s = sgm.data() + std::size_t(i) * std::size_t(width);
+    range.resample(line, r);
+    for (int j = 0; j < width; ++j) {
+        double a = i0[j] - bg[j];
+        double b = r[j] - bg[j];
+        if (a <= 0)     // a NaN passes unchanged
+            a = 1.0;
+        if (b <= 0)
+            b = 1.0;
+        s[j] = std::log(a / b);
+    }
+}
+
+bool HSgm::build(bool rotAxIsV, double cor, int sliceNo, int dim, int nLines, int nImages,
+                 const LineReader &readI0, const LineReader &readBg,
+                 const ImageLineReader &readImage)
+{
+    SgmRange range;
+    if (begin(rotAxIsV, cor, sliceNo, dim, nLines, nImages, range) != Ready)
+        return false;
+    std::vector<double> line(std::size_t(dim), 0.0);
+    std::vector<double> i0(std::size_t(width), 1.0), bg(std::size_t(width), 0.0);
+    if (readI0 && readI0(line.data()))
+        range.resample(line.data(), i0.data());
+    if (readBg && readBg(line.data()))
+        range.resample(line.data(), bg.data());
+    if (height <= 0 || !readImage)
+        return false;
+    for (int i = 0; i < height; ++i) {
+        readImage(i, line.data());
+        setRow(i, range, line.data(), i0.data(), bg.data());
+    }
+    return true;
+}

@@ -1,0 +1,58 @@
+#pragma once
+// One sinogram: row i holds projection i, resampled about the centre of
+// rotation and normalised as ln((I0 - BG) / (I - BG)).
+#include <functional>
+#include <vector>
+
+class SgmRange;
+
+class HSgm
+{
+public:
+    std::vector<double> sgm;    // width x height, row-major, normalised
+    std::vector<double> raw;    // the resampled raw intensities
+    int width = 0;              // samples per row (odd when filled)
+    int height = 0;             // rows = projections
+    int slice = 0;              // slice the sinogram was built for
+
+    // Frees both arrays, stores the sizes and allocates width x height
+    // zeroed doubles in each only when width * height > 0.
+    void resize(int width, int height);
+    // Has data a calculator can use.
+    bool hasData() const { return width > 0 && height > 0 && !sgm.empty(); }
+    const double *sgmRow(int i) const { return sgm.data() + size_t(i) * size_t(width); }
+    const double *rawRow(int i) const { return raw.data() + size_t(i) * size_t(width); }
+
+    // What begin() left for the caller to do.
+    enum Begin {
+        Untouched,  // CoR out of the line: nothing built, the record keeps its data
+        Emptied,    // slice outside the image lines, or no sample left: record empty
+        Ready       // sized width x nImages; fill the rows with setRow()
+    };
+
+    // First steps of a sinogram build for line `slice` of images whose lines
+    // have `dim` pixels and which have `nLines` such lines. A slice outside
+    // 0..nLines-1 never reaches a reader: it empties the record and logs a line.
+    Begin begin(bool rotAxIsV, double cor, int slice, int dim, int nLines, int nImages,
+                SgmRange &range);
+
+    // Row i from the image line `line` (dim pixels) and the I0 and BG samples
+    // (width each, already resampled): raw = resampled line; sgm = ln(a / b)
+    // with a = I0 - BG, b = raw - BG, each replaced by 1.0 when not above 0.
+    void setRow(int i, const SgmRange &range, const double *line,
+                const double *i0, const double *bg);
+
+    // Reads line `slice` (dim pixels) of the I0 or BG image into `line`;
+    // returns false when there is no such image ready.
+    using LineReader = std::function<bool(double *line)>;
+    // Reads line `slice` of projection `image` into `line`.
+    using ImageLineReader = std::function<void(int image, double *line)>;
+
+    // The whole build: begin(), the I0 and BG samples (1.0 and 0.0 when the
+    // reader is empty or returns false), then every projection in order.
+    // Scratch lines are allocated per call so that concurrent builds into
+    // different records share nothing. Returns true when rows were built.
+    bool build(bool rotAxIsV, double cor, int slice, int dim, int nLines, int nImages,
+               const LineReader &readI0, const LineReader &readBg,
+               const ImageLineReader &readImage);
+};

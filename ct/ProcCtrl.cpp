@@ -1,0 +1,228 @@
+#include "ProcCtrl.h"
+#include "CalcConds.h"
+
+#include "ui_ProcCtrl.h"
+
+#include <cstdlib>
+
+ProcCtrl::ProcCtrl(QWidget *parent) : QFrame(parent), ui(new Ui::ProcCtrl)
+{
+    ui->setupUi(this);
+    sliceNo = ui->SliceNo->text().toInt();
+    cor = ui->Cor->text().toDouble();
+    clearRecordedCoR();
+    ui->RotAxH->setChecked(true);
+    rotAxIsV = ui->RotAxV->isChecked();
+
+    connect(ui->AutoUpdate, &QCheckBox::toggled, this, &ProcCtrl::autoUpdateUpdated);
+    connect(ui->AutoExecCtCalc, &QCheckBox::toggled, this, &ProcCtrl::autoExecUpdated);
+    connect(ui->SliceNo, &QLineEdit::editingFinished, this, &ProcCtrl::sliceNoEditingFinished);
+    connect(ui->Cor, &QLineEdit::editingFinished, this, &ProcCtrl::corEditingFinished);
+    connect(ui->RotAxGroup, &QButtonGroup::buttonClicked, this, &ProcCtrl::rotAxSelectionChanged);
+    connect(ui->ClearRecCoR, &QPushButton::clicked, this, &ProcCtrl::clearRecordedCoR);
+    // "Record" records the current slice and CoR as pair 1
+    connect(ui->RecCoR, &QPushButton::clicked, this, &ProcCtrl::recordCoR);
+}
+
+ProcCtrl::~ProcCtrl()
+{
+    delete ui;
+}
+
+int ProcCtrl::getSliceFrom() const
+{
+    return ui->SliceFrom->text().toInt();
+}
+
+int ProcCtrl::getSliceTo() const
+{
+    return ui->SliceTo->text().toInt();
+}
+
+int ProcCtrl::getSliceStep() const
+{
+    return ui->SliceStep->text().toInt();
+}
+
+double ProcCtrl::getAngleOffset() const
+{
+    return ui->AngleOffset->text().toDouble();
+}
+
+int ProcCtrl::getThreads() const
+{
+    return ui->Threads->value();
+}
+
+bool ProcCtrl::isAutoUpdate() const
+{
+    return ui->AutoUpdate->isChecked();
+}
+
+bool ProcCtrl::isAutoExec() const
+{
+    return ui->AutoExecCtCalc->isChecked();
+}
+
+void ProcCtrl::setCor(double c)
+{
+    if (c == cor)       // a NaN on either side counts as a change
+        return;
+    cor = c;
+    ui->Cor->setText(QString::number(c, 'g', 6));
+    emit corUpdated();
+}
+
+void ProcCtrl::setSliceNo(int s)
+{
+    if (s == sliceNo)
+        return;
+    sliceNo = s;
+    ui->SliceNo->setText(QString::number(s));
+    emit sliceNoUpdated();
+}
+
+void ProcCtrl::setSliceFrom(int from)
+{
+    ui->SliceFrom->setText(QString::number(from));
+}
+
+void ProcCtrl::setSliceTo(int to)
+{
+    ui->SliceTo->setText(QString::number(to));
+}
+
+void ProcCtrl::setSliceStep(int step)
+{
+    ui->SliceStep->setText(QString::number(step));
+}
+
+void ProcCtrl::setAngleOffset(double deg)
+{
+    ui->AngleOffset->setText(QString::number(deg, 'g', 6));
+}
+
+void ProcCtrl::setThreads(int n)
+{
+    ui->Threads->setValue(n);
+}
+
+void ProcCtrl::setMaxThreads(int n)
+{
+    ui->Threads->setMaximum(n);
+    ui->MaxThreads->setText(QString("/%1").arg(n));
+}
+
+void ProcCtrl::setAutoUpdate(bool on)
+{
+    ui->AutoUpdate->setChecked(on);
+}
+
+void ProcCtrl::setAutoExec(bool on)
+{
+    ui->AutoExecCtCalc->setChecked(on);
+}
+
+void ProcCtrl::setRotAxIsV(bool v)
+{
+    if (v)
+        ui->RotAxV->setChecked(true);
+    else
+        ui->RotAxH->setChecked(true);
+    rotAxSelectionChanged(v ? ui->RotAxV : ui->RotAxH);
+}
+
+void ProcCtrl::showRecorded(int k)
+{
+    const int s = (k == 1) ? recSlice1 : recSlice2;
+    const double c = (k == 1) ? recCor1 : recCor2;
+    QLineEdit *field = (k == 1) ? ui->RecordedCoR1 : ui->RecordedCoR2;
+    if (s < 0)
+        field->clear();
+    else
+        field->setText(QString("%1 at %2").arg(c).arg(s));
+}
+
+void ProcCtrl::setRecordedCoR(int k, int slice, double c)
+{
+    if (k == 1) {
+        recSlice1 = slice;
+        recCor1 = c;
+    } else if (k == 2) {
+        recSlice2 = slice;
+        recCor2 = c;
+    } else {
+        return;
+    }
+    showRecorded(k);
+}
+
+void ProcCtrl::recordCoR()
+{
+    setRecordedCoR(2, recSlice1, recCor1);
+    setRecordedCoR(1, sliceNo, cor);
+}
+
+void ProcCtrl::clearRecordedCoR()
+{
+    setRecordedCoR(1, -1, 0);
+    setRecordedCoR(2, -1, 0);
+}
+
+void ProcCtrl::sliceNoEditingFinished()
+{
+    const int s = ui->SliceNo->text().toInt();
+    if (s == sliceNo)
+        return;
+    sliceNo = s;
+    emit sliceNoUpdated();
+}
+
+void ProcCtrl::corEditingFinished()
+{
+    const double c = ui->Cor->text().toDouble();
+    if (c == cor)
+        return;
+    cor = c;
+    emit corUpdated();
+}
+
+void ProcCtrl::rotAxSelectionChanged(QAbstractButton *)
+{
+    const bool v = ui->RotAxV->isChecked();
+    if (v == rotAxIsV)
+        return;
+    rotAxIsV = v;
+    emit rotAxUpdated();
+}
+
+double ProcCtrl::corForSlice(int s) const
+{
+    return CalcConds::interpolateCor(cor, recCor1, recSlice1, recCor2, recSlice2, s);
+}
+
+void ProcCtrl::fillConds(CalcConds *conds, bool doCt1, bool doCt2) const
+{
+    if (!conds)
+        return;
+    conds->doCt1 = doCt1;
+    conds->doCt2 = doCt2;
+    conds->rotAxIsV = rotAxIsV;
+    conds->slice = sliceNo;
+    conds->cor = cor;
+    conds->recCor1 = recCor1;
+    conds->recSlice1 = recSlice1;
+    conds->recCor2 = recCor2;
+    conds->recSlice2 = recSlice2;
+    conds->angleOffset = getAngleOffset();
+    conds->rangeMode = isAutoExec();
+    conds->sliceFrom = getSliceFrom();
+    conds->sliceTo = getSliceTo();
+    // a step of 0 would hand out the same slice for ever; the step always
+    // points from From towards To
+    long step = std::labs(long(getSliceStep()));
+    if (step < 1)
+        step = 1;
+    conds->sliceStep = int(conds->sliceFrom > conds->sliceTo ? -step : step);
+    conds->threads = getThreads();
+}
