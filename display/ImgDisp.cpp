@@ -85,8 +85,13 @@ void ImgDisp::resetScale()
 
 bool ImgDisp::saveImage(QString fname)
 {
-    const QImage part = image.copy(truncToInt(region.x()), truncToInt(region.y()),
-                                   truncToInt(region.width()), truncToInt(region.height()));
+    const QRect r(truncToInt(region.x()), truncToInt(region.y()), truncToInt(region.width()),
+                  truncToInt(region.height()));
+    // QImage::copy takes an empty rectangle for the whole image: a region of
+    // less than one pixel has nothing visible to save
+    if (r.width() < 1 || r.height() < 1)
+        return false;
+    const QImage part = image.copy(r);
     if (part.isNull())
         return false;
     return part.save(fname);

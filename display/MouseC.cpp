@@ -15,13 +15,11 @@ MouseC::MStat MouseC::mStatOf(int button, int mods)
         base = Right;
     else
         return OtherButton;
-    if (mods & Qt::ShiftModifier)
-        base += 1;
-    if (mods & Qt::ControlModifier)
-        base += 2;
-    if (mods & Qt::AltModifier)
-        base += 4;
-    return MStat(base);
+    // none, Shift, Control, Alt, Shift+Control, Shift+Alt, Control+Alt, all three
+    static const int offset[8] = {0, 1, 2, 4, 3, 5, 6, 7}; // index: Shift 1, Control 2, Alt 4
+    const int bits = ((mods & Qt::ShiftModifier) ? 1 : 0) | ((mods & Qt::ControlModifier) ? 2 : 0)
+                     | ((mods & Qt::AltModifier) ? 4 : 0);
+    return MStat(base + offset[bits]);
 }
 
 void MouseC::moved(int x, int y, int button, int mods)

@@ -7,8 +7,9 @@ class MouseC : public QObject
 {
     Q_OBJECT
 public:
-    // Code of a press: left button 0..7, right button 8..15 (bit 0 Shift,
-    // bit 1 Control, bit 2 Alt, Meta ignored), any other button 16.
+    // Code of a press: left button 0..7, right button 8..15, in the order
+    // none, Shift, Control, Alt, Shift+Control, Shift+Alt, Control+Alt,
+    // Shift+Control+Alt (Meta ignored); any other button 16.
     enum MStat {
         Left = 0, LeftShift, LeftCtrl, LeftAlt, LeftShiftCtrl, LeftShiftAlt, LeftCtrlAlt,
         LeftShiftCtrlAlt,
