@@ -1,0 +1,436 @@
+// Image-file readers: file types, the ITEX comment, pixel values, and files
+// whose header text cannot be trusted.
+#include "ImgData.h"
+#include "ImgDataITEX.h"
+#include "ImgDataTiff.h"
+#include "Phantom.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <memory>
+#include <random>
+#include <thread>
+#include <vector>
+
+class TestImgData : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir tmp;
+    int serial = 0;
+
+    QString write(const QByteArray &bytes)
+    {
+        const QString path = tmp.filePath(QString("f%1.img").arg(++serial));
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            qFatal("cannot write %s", qPrintable(path));
+        f.write(bytes);
+        return path;
+    }
+
+    // A file with the given comment and pixel bytes.
+    QString itex(const QByteArray &comment, const QByteArray &pixels = QByteArray())
+    {
+        return write(Phantom::itexFile(comment, pixels));
+    }
+
+    static std::unique_ptr<ImgData> reader(const QString &path, bool inMemory = true)
+    {
+        std::unique_ptr<ImgData> img(ImgData::newImgData(ImgData::fileType(path)));
+        if (img) {
+            img->keepInMemory = inMemory;
+            img->fileName = path;
+            img->open();
+        }
+        return img;
+    }
+
+    static std::vector<quint32> randomPixels(int w, int h, quint32 top, unsigned seed)
+    {
+        std::mt19937 rng(seed);
+        std::uniform_int_distribution<quint32> d(0, top);
+        std::vector<quint32> px(size_t(w) * h);
+        for (auto &p : px)
+            p = d(rng);
+        return px;
+    }
+
+private slots:
+    void fileTypes()
+    {
+        const QString itexPath = write("IMxx nonsense follows");
+        const QString ii = write("II*\0rest");
+        const QString mm = write("MM");
+        const QString other = write("PNG?");
+        const QString oneByte = write("I");
+        const QString missing = tmp.filePath("no-such.img");
+
+        QVERIFY(ImgData::isItexFile(itexPath));
+        QVERIFY(!ImgData::isTiffFile(itexPath));
+        QCOMPARE(ImgData::fileType(itexPath), 0);
+        QCOMPARE(ImgData::fileType(ii), 1);
+        QCOMPARE(ImgData::fileType(mm), 1);
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("Unknown file type : " + other));
+        QCOMPARE(ImgData::fileType(other), 2);
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("Unknown file type : " + oneByte));
+        QCOMPARE(ImgData::fileType(oneByte), 2);
+
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("Check File Type (ITEX):: Can not open " + missing));
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("Check File Type (TIFF):: Can not open " + missing));
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("Unknown file type : " + missing));
+        QCOMPARE(ImgData::fileType(missing), 2);
+
+        std::unique_ptr<ImgData> a(ImgData::newImgData(0));
+        std::unique_ptr<ImgData> b(ImgData::newImgData(1));
+        QVERIFY(dynamic_cast<ImgDataITEX *>(a.get()));
+        QVERIFY(dynamic_cast<ImgDataTiff *>(b.get()));
+        QVERIFY(!ImgData::newImgData(2));
+        QVERIFY(!ImgData::newImgData(-1));
+        QVERIFY(!a->ready);
+        QVERIFY(a->keepInMemory);
+        QCOMPARE(a->expTime, 1.0);
+        QCOMPARE(a->width, 0);
+        QVERIFY(!a->rowBuf);
+    }
+
+    void tiffOpensEmpty()
+    {
+        auto img = reader(write("II*\0 anything"));
+        QVERIFY(img->ready);
+        QCOMPARE(img->width, 0);
+        QCOMPARE(img->height, 0);
+        double v = 7;
+        QCOMPARE(img->readRow(0, &v), &v);
+        QCOMPARE(v, 7.0);
+    }
+
+    void itexSignatureWithoutSize()
+    {
+        // "IM" makes it ITEX; with an empty comment no size is found, silently.
+        auto img = reader(write(QByteArray("IM") + QByteArray(200, '\0')));
+        QVERIFY(img);
+        QVERIFY(!img->ready);
+        // Too short to hold the first ten bytes.
+        const QString shortFile = write("IM\x05\0abc");
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("Error on reading ITEX file props. " + shortFile));
+        QVERIFY(!reader(shortFile)->ready);
+    }
+
+    void missingFileMessages()
+    {
+        const QString missing = tmp.filePath("gone.img");
+        ImgDataITEX img;
+        img.fileName = missing;
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("Can not open ITEX file to read props. " + missing));
+        QVERIFY(!img.open());
+        QVERIFY(!img.ready);
+
+        // Props readable, pixels not: load() fails and open() says so.
+        const QString path = itex(Phantom::itexComment(2, 2, 2), QByteArray(8, '\0'));
+        ImgDataITEX late;
+        int w = 0, h = 0;
+        QVERIFY(late.readProps(path, &w, &h));
+        late.width = w;
+        late.height = h;
+        late.fileName = tmp.filePath("vanished.img");
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("Can not open ITEX file " + late.fileName));
+        QVERIFY(!late.load());
+    }
+
+    void comment_data()
+    {
+        QTest::addColumn<QByteArray>("comment");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<double>("expTime");
+
+        QTest::newRow("plain") << QByteArray("Prop_ImageWidth=5,Prop_ImageHeight=3,BytesPerPixel=2,")
+                               << 5 << 3 << 1.0;
+        QTest::newRow("areSource fallback")
+            << QByteArray("areSource=\"0,0,1344,1024\",BytesPerPixel=2,") << 1344 << 1024 << 1.0;
+        QTest::newRow("explicit width wins")
+            << QByteArray("Prop_ImageWidth=100,areSource=\"0,0,1344,1024\",BytesPerPixel=2,")
+            << 100 << 1024 << 1.0;
+        QTest::newRow("areSource with offset")
+            << QByteArray("areSource=\"10,20,110,70\",BytesPerPixel=4,Prop_ImageHeight=0,")
+            << 100 << 50 << 1.0;
+        QTest::newRow("quoted comma hides a key")
+            << QByteArray("Prop_ImageWidth=4,Note=\"a,Prop_ImageWidth=9,b\",Prop_ImageHeight=3,"
+                          "BytesPerPixel=2,")
+            << 4 << 3 << 1.0;
+        QTest::newRow("later exposure wins")
+            << QByteArray("Prop_ExposureTime2=0.5,Prop_ImageWidth=2,Prop_ImageHeight=2,"
+                          "Prop_ExposureTime1=2.5,BytesPerPixel=2,")
+            << 2 << 2 << 2.5;
+        QTest::newRow("exposure not a number")
+            << QByteArray("Prop_ExposureTime1=abc,Prop_ImageWidth=2,Prop_ImageHeight=2,BytesPerPixel=2,")
+            << 2 << 2 << 0.0;
+        QTest::newRow("key then comma gives 0")
+            << QByteArray("Prop_ImageWidth=8,Prop_ImageWidth=,Prop_ImageHeight=3,"
+                          "areSource=\"0,0,7,9\",BytesPerPixel=2,")
+            << 7 << 3 << 1.0;
+        QTest::newRow("blank value gives 0")
+            << QByteArray("Prop_ImageWidth= ,Prop_ImageHeight=3,areSource=\"0,0,7,9\",BytesPerPixel=2,")
+            << 7 << 3 << 1.0;
+        QTest::newRow("value then more tokens")
+            << QByteArray("Prop_ImageWidth= 6 px,Prop_ImageHeight=\"4\",BytesPerPixel=2,")
+            << 6 << 4 << 1.0;
+        QTest::newRow("line ends inside")
+            << QByteArray("Prop_ImageWidth=6,\nProp_ImageHeight=4,\nBytesPerPixel=2,")
+            << 6 << 0 << 1.0;  // the item starts with a line end, so it does not match
+    }
+    void comment()
+    {
+        QFETCH(QByteArray, comment);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(double, expTime);
+        ImgDataITEX img;
+        int w = -1, h = -1;
+        const bool ok = img.readProps(itex(comment), &w, &h);
+        QCOMPARE(ok, width > 0 && height > 0);
+        QCOMPARE(w, width);
+        QCOMPARE(h, height);
+        QCOMPARE(img.expTime, expTime);
+        QCOMPARE(img.dataOffset, qint64(64 + comment.size()));
+    }
+
+    void ignoredLastItem()
+    {
+        // No comma after the last item: it is never matched.
+        const QString noBpp = itex("Prop_ImageWidth=4,Prop_ImageHeight=3,BytesPerPixel=2");
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("Invalid BytesPerPixel in ITEX file " + noBpp));
+        QVERIFY(!reader(noBpp)->ready);
+
+        ImgDataITEX img;
+        int w, h;
+        QVERIFY(!img.readProps(itex("BytesPerPixel=2,Prop_ImageHeight=3,Prop_ImageWidth=4"), &w, &h));
+        QCOMPARE(w, 0);
+        QCOMPARE(h, 3);
+    }
+
+    void commentLongerThanFile()
+    {
+        QByteArray bytes = Phantom::itexFile(
+            "areSource=\"0,0,4,4\",Prop_ImageWidth=4,Prop_ImageHeight=4,BytesPerPixel=2,", {});
+        qToLittleEndian<quint16>(500, bytes.data() + 2);
+        ImgDataITEX img;
+        img.fileName = write(bytes);
+        QVERIFY(!img.open());       // silently
+        QCOMPARE(img.width, 0);
+        QCOMPARE(img.height, 0);
+    }
+
+    void badBytesPerPixel()
+    {
+        for (const char *bpp : {"1", "3", "8", "0", "-2", "x", ""}) {
+            const QString path = itex(QByteArray("Prop_ImageWidth=2,Prop_ImageHeight=2,BytesPerPixel=")
+                                          + bpp + ",", QByteArray(32, '\0'));
+            QTest::ignoreMessage(QtDebugMsg, qPrintable("Invalid BytesPerPixel in ITEX file " + path));
+            auto img = reader(path);
+            QVERIFY2(!img->ready, bpp);
+        }
+        // A BytesPerPixel inside quotes does not count.
+        const QString quoted = itex("Prop_ImageWidth=2,Prop_ImageHeight=2,N=\"x,BytesPerPixel=2,\",",
+                                    QByteArray(8, '\0'));
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("Invalid BytesPerPixel in ITEX file " + quoted));
+        QVERIFY(!reader(quoted)->ready);
+    }
+
+    void absurdSizes()
+    {
+        const QByteArray px(1024, '\1');
+        const QList<QByteArray> sizes {
+            "Prop_ImageWidth=2147483647,Prop_ImageHeight=2147483647,BytesPerPixel=4,",
+            "Prop_ImageWidth=65536,Prop_ImageHeight=32768,BytesPerPixel=2,",  // 2^31 pixels
+            "Prop_ImageWidth=4000,Prop_ImageHeight=4000,BytesPerPixel=2,",    // 32 MB from 1 kB
+            "areSource=\"0,0,2147483647,2147483647\",BytesPerPixel=2,",
+            "Prop_ImageWidth=99999999999,Prop_ImageHeight=1,areSource=\"0,0,2147483647,1\","
+            "BytesPerPixel=4,",
+        };
+        for (const QByteArray &comment : sizes) {
+            const QString path = itex(comment, px);
+            QTest::ignoreMessage(QtDebugMsg, qPrintable("Absurd image size in ITEX file " + path));
+            auto img = reader(path);
+            QVERIFY2(!img->ready, comment.constData());
+            QCOMPARE(img->width, 0);
+        }
+        // An areSource difference that overflows an int counts as no size.
+        QVERIFY(!reader(itex("areSource=\"-2147483648,0,2147483647,5\",BytesPerPixel=2,", px))->ready);
+    }
+
+    void truncationLimit()
+    {
+        // 4096 x 4096 x 2 bytes = 32 MiB announced. Half present: readable.
+        const QByteArray comment = Phantom::itexComment(4096, 4096, 2);
+        const qint64 half = qint64(16) << 20;
+        QByteArray px(half, '\0');
+        qToLittleEndian<quint16>(4242, px.data());
+        const QString ok = itex(comment, px);
+        for (bool inMemory : {true, false}) {
+            auto img = reader(ok, inMemory);
+            QVERIFY(img->ready);
+            std::vector<double> row(4096), col(4096);
+            img->readRow(0, row.data());
+            QCOMPARE(row[0], 4242.0);
+            img->readRow(4095, row.data());
+            QCOMPARE(row[4095], 0.0);
+            img->readColumn(0, col.data());
+            QCOMPARE(col[0], 4242.0);
+            QCOMPARE(col[4095], 0.0);
+        }
+        // Two bytes fewer: more than half and more than the 16 MiB slack missing.
+        px.chop(2);
+        const QString bad = itex(comment, px);
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("Absurd image size in ITEX file " + bad));
+        QVERIFY(!reader(bad)->ready);
+    }
+
+    void truncatedPixelsReadAsZero()
+    {
+        const int w = 7, h = 5;
+        const auto pixels = randomPixels(w, h, 65535, 1);
+        QByteArray bytes = Phantom::itexImage(w, h, 2, pixels);
+        bytes.chop(2 * (w + 3));     // the last row and three pixels of the row before
+        const QString path = write(bytes);
+        for (bool inMemory : {true, false}) {
+            auto img = reader(path, inMemory);
+            QVERIFY(img->ready);
+            std::vector<double> row(w), col(h);
+            for (int y = 0; y < h; ++y) {
+                img->readRow(y, row.data());
+                for (int x = 0; x < w; ++x) {
+                    const bool gone = y * w + x >= w * h - (w + 3);
+                    QCOMPARE(row[x], gone ? 0.0 : double(pixels[y * w + x]));
+                }
+            }
+            for (int x = 0; x < w; ++x) {
+                img->readColumn(x, col.data());
+                for (int y = 0; y < h; ++y) {
+                    const bool gone = y * w + x >= w * h - (w + 3);
+                    QCOMPARE(col[y], gone ? 0.0 : double(pixels[y * w + x]));
+                }
+            }
+        }
+        // Header only, no pixel at all: a small image reads as zeros.
+        auto empty = reader(itex(Phantom::itexComment(3, 3, 4)), true);
+        QVERIFY(empty->ready);
+        std::vector<double> row(3, 9.0);
+        empty->readRow(2, row.data());
+        QCOMPARE(row, std::vector<double>(3, 0.0));
+    }
+
+    void pixelMaxima()
+    {
+        const std::vector<quint32> px {0, 1, 65535, 65534};
+        auto img16 = reader(write(Phantom::itexImage(2, 2, 2, px)));
+        std::vector<double> row(2);
+        img16->readRow(1, row.data());
+        QCOMPARE(row[0], 65535.0);
+        QCOMPARE(row[1], 65534.0);
+
+        const std::vector<quint32> big {4294967295u, 2147483648u, 0, 65536};
+        for (bool inMemory : {true, false}) {
+            auto img32 = reader(write(Phantom::itexImage(2, 2, 4, big)), inMemory);
+            img32->readRow(0, row.data());
+            QCOMPARE(row[0], 4294967295.0);
+            QCOMPARE(row[1], 2147483648.0);
+            img32->readColumn(0, row.data());
+            QCOMPARE(row[0], 4294967295.0);
+            QCOMPARE(row[1], 0.0);
+        }
+    }
+
+    void rowsAndColumnsAgree_data()
+    {
+        QTest::addColumn<int>("bytesPerPixel");
+        QTest::addColumn<bool>("inMemory");
+        QTest::newRow("16 bit, memory") << 2 << true;
+        QTest::newRow("16 bit, file") << 2 << false;
+        QTest::newRow("32 bit, memory") << 4 << true;
+        QTest::newRow("32 bit, file") << 4 << false;
+    }
+    void rowsAndColumnsAgree()
+    {
+        QFETCH(int, bytesPerPixel);
+        QFETCH(bool, inMemory);
+        const int w = 37, h = 23;
+        const auto px = randomPixels(w, h, bytesPerPixel == 2 ? 65535u : 4294967295u, 7);
+        auto img = reader(write(Phantom::itexImage(w, h, bytesPerPixel, px)), inMemory);
+        QVERIFY(img->ready);
+        QCOMPARE(img->width, w);
+        QCOMPARE(img->height, h);
+        QVERIFY(img->rowBuf && img->colBuf);
+        for (int x = 0; x < w; ++x) {
+            QCOMPARE(img->readColumn(x, img->colBuf), img->colBuf);
+            for (int y = 0; y < h; ++y)
+                QCOMPARE(img->colBuf[y], double(px[size_t(y) * w + x]));
+        }
+        // Rows in a scattered order, so reads from the file must seek.
+        for (int y : {5, 0, 22, 11, 3}) {
+            img->readRow(y, img->rowBuf);
+            for (int x = 0; x < w; ++x)
+                QCOMPARE(img->rowBuf[x], double(px[size_t(y) * w + x]));
+        }
+        // Outside the image: zeros, nothing read or written past a buffer.
+        std::vector<double> row(w, 5.0), col(h, 5.0);
+        img->readRow(-1, row.data());
+        img->readRow(h, row.data());
+        img->readColumn(w, col.data());
+        img->readColumn(-3, col.data());
+        QCOMPARE(row, std::vector<double>(w, 0.0));
+        QCOMPARE(col, std::vector<double>(h, 0.0));
+    }
+
+    void concurrentReads()
+    {
+        // Several threads read one in-memory image, each into its own arrays.
+        const int w = 64, h = 48;
+        const auto px = randomPixels(w, h, 65535, 3);
+        auto img = reader(write(Phantom::itexImage(w, h, 2, px)), true);
+        QVERIFY(img->ready);
+        const ImgData *shared = img.get();
+        std::vector<int> errors(4, 0);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([&, t] {
+                std::vector<double> row(w), col(h);
+                for (int round = 0; round < 20; ++round) {
+                    for (int y = 0; y < h; ++y) {
+                        shared->readRow(y, row.data());
+                        for (int x = 0; x < w; ++x)
+                            errors[t] += row[x] != px[size_t(y) * w + x];
+                    }
+                    for (int x = 0; x < w; ++x) {
+                        shared->readColumn(x, col.data());
+                        for (int y = 0; y < h; ++y)
+                            errors[t] += col[y] != px[size_t(y) * w + x];
+                    }
+                }
+            });
+        }
+        for (auto &th : threads)
+            th.join();
+        QCOMPARE(errors, std::vector<int>(4, 0));
+    }
+
+    void reopen()
+    {
+        // open() twice, then init(): no leak (checked under the address sanitizer).
+        auto img = reader(write(Phantom::itexImage(3, 2, 2, {1, 2, 3, 4, 5, 6})));
+        QVERIFY(img->ready);
+        QVERIFY(img->open());
+        QCOMPARE(img->readRow(1, img->rowBuf)[2], 6.0);
+        img->init();
+        QVERIFY(!img->ready);
+        QCOMPARE(img->width, 0);
+        QVERIFY(!img->rowBuf);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestImgData)
+#include "TestImgData.moc"
