@@ -163,8 +163,11 @@ void CtCore::filter(int i)
         bwdIn[k][1] = S[k][1] * r;
     }
     fftw_execute(bwdPlan);
-    // 1/N completes the inverse transform, 1/n is the angular weight
-    double div = double(N) * double(nProj);
+    // 1/N completes the inverse transform. The angular weight is pi/n (n
+    // projections over pi), and the ramp in radians per sample carries a
+    // factor 2 pi over |frequency| in cycles: 1/(2 N n) in all, so that the
+    // result is the attenuation per pixel.
+    double div = 2.0 * double(N) * double(nProj);
     if (div <= 0)
         div = 1;
     double *f = filtered[std::size_t(i)];
