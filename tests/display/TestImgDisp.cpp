@@ -315,7 +315,7 @@ private slots:
     {
         // a gradient picture with its bar, markers pulled in, for a person to see
         ImgDispWPV w;
-        w.resize(480, 480);
+        w.resize(600, 600);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QImage img(256, 256, QImage::Format_Grayscale8);
@@ -332,6 +332,9 @@ private slots:
         w.setVal(0.391);
         const QImage shot = w.grab().toImage();
         QVERIFY(!shot.isNull());
+        // the picture gets the room, the bar stays narrow
+        QVERIFY(w.dispA()->width() > 8 * w.CBar->width());
+        QVERIFY(w.dispA()->height() > w.height() / 2);
         const QString dir = qEnvironmentVariable("TOMIX_TEST_TMP", tmp.path());
         QDir().mkpath(dir);
         QVERIFY(shot.save(dir + "/disp.png"));
