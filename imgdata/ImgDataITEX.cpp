@@ -178,8 +178,10 @@ bool ImgDataITEX::readProps(const QString &fname, int *w, int *h)
         *w = *h = 0;
         return false;
     }
-    const qint64 pixels = qint64(*w) * qint64(*h);     // < 2^62, cannot overflow
-    const qint64 bytes = pixels * bytesPerPixel;
+    // w, h < 2^31: the pixel count fits in 62 bits; the byte count is formed
+    // only once the count is known to be below 2^31.
+    const qint64 pixels = qint64(*w) * qint64(*h);
+    const qint64 bytes = pixels <= INT_MAX ? pixels * bytesPerPixel : 0;
     const qint64 present = std::max<qint64>(0, fileSize - dataOffset);
     if (pixels > INT_MAX || bytes - present > std::max(present, truncationSlack)) {
         qDebug().noquote() << "Absurd image size in ITEX file " + fname;
