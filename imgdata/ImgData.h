@@ -9,6 +9,9 @@
 // Readers are plain objects owned by whoever created them.
 #include <QString>
 
+class ColorBar;
+class QImage;
+
 class ImgData
 {
 public:
@@ -36,8 +39,11 @@ public:
     // Reads the properties and opens the pixels of `fileName`; sets `ready`.
     bool open();
 
-    // Rendering through a colour bar (toImage) belongs here too; it comes with
-    // the image collections.
+    // Renders the image into *image (8-bit grey, row 0 at the top) through the
+    // colour bar's grey mapping; hands the image's extremes (found once, then
+    // cached) to the bar unless its scale is fixed. GUI thread only: it uses
+    // rowBuf and the cached extremes.
+    void toImage(QImage *image, ColorBar *bar);
 
     // 0 (ITEX) when isItexFile, else 1 (TIFF) when isTiffFile, else 2.
     static int fileType(const QString &path);

@@ -1,0 +1,89 @@
+#include "SelectAImgFile.h"
+#include "ui_SelectAImgFile.h"
+#include "ui_SelectAFile.h"
+
+#include "ColorBar.h"
+#include "ImgData.h"
+#include "ImgDispWPV.h"
+
+#include <QGridLayout>
+
+SelectAImgFile::SelectAImgFile(QWidget *parent)
+    : SelectAFile(parent), imgUi(new Ui::SelectAImgFile), view(new ImgDispWPV)
+{
+    auto *holder = new QFrame(this);
+    imgUi->setupUi(holder);
+    rowLayout()->addWidget(holder, 0, 5);
+    defaultExpTime = imgUi->ExpTimeLE->text().toDouble();
+
+    connect(this, &SelectAFile::fileSelected, this, &SelectAImgFile::loadImage);
+    connect(this, &SelectAFile::clear, this, &SelectAImgFile::clear);
+    connect(view, &ImgDispWPV::newPosInvY, this, &SelectAImgFile::noticedNewPos);
+    connect(imgUi->ShowImg, &QPushButton::clicked, this, [this] {
+        if (img)
+            view->show();
+    });
+}
+
+SelectAImgFile::~SelectAImgFile()
+{
+    delete img;
+    delete view;
+    delete imgUi;
+}
+
+double SelectAImgFile::expTime() const
+{
+    return imgUi->ExpTimeLE->text().toDouble();
+}
+
+void SelectAImgFile::setExpTime(double time)
+{
+    imgUi->ExpTimeLE->setText(QString::number(time, 'g', 6));
+}
+
+void SelectAImgFile::loadImage(const QString &fname)
+{
+    ImgData *d = ImgData::newImgData(ImgData::fileType(fname));
+    if (!d) {
+        setStat(false);
+        return;
+    }
+    d->keepInMemory = true;
+    d->fileName = fname;
+    d->open();
+    if (!d->ready) {
+        setStat(false);
+        delete d;      // a previously held image stays
+        return;
+    }
+    if (img) {
+        setStat(false);
+        delete img;
+        img = nullptr;
+    }
+    setStat(true);
+    img = d;
+    img->toImage(&view->image, view->CBar);
+    view->newImage();
+    view->show();
+}
+
+void SelectAImgFile::noticedNewPos(double x, double y)
+{
+    if (!img)
+        return;
+    const int ix = int(x);
+    const int iy = int(y);
+    double v = 0;
+    if (ix >= 0 && ix < img->width && iy >= 0 && iy < img->height)
+        v = img->readRow(iy, img->rowBuf)[ix];
+    view->setVal(v);
+}
+
+void SelectAImgFile::clear()
+{
+    delete img;
+    img = nullptr;
+    setExpTime(defaultExpTime);
+}

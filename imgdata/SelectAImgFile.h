@@ -1,0 +1,33 @@
+#pragma once
+// One image file (the I0 or BG image): chosen, loaded, owned and shown in a
+// window of its own with position and value read-out.
+#include "SelectAFile.h"
+
+class ImgData;
+class ImgDispWPV;
+namespace Ui { class SelectAImgFile; }
+
+class SelectAImgFile : public SelectAFile
+{
+    Q_OBJECT
+public:
+    explicit SelectAImgFile(QWidget *parent = nullptr);
+    ~SelectAImgFile() override;
+
+    double expTime() const;
+
+    Ui::SelectAImgFile *imgUi;
+    ImgData *img = nullptr;     // owned; the image collection points at this slot
+    ImgDispWPV *view;           // a window of its own
+    double defaultExpTime;
+
+public slots:
+    void setExpTime(double time);
+
+private slots:
+    void noticedNewPos(double x, double y);
+    void clear();
+
+private:
+    void loadImage(const QString &fname);
+};

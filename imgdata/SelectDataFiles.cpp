@@ -1,0 +1,163 @@
+#include "SelectDataFiles.h"
+#include "ui_SelectDataFiles.h"
+
+#include "ConfigTable.h"
+
+#include <QButtonGroup>
+#include <QDir>
+#include <QFileDialog>
+
+SelectDataFiles::SelectDataFiles(QWidget *parent)
+    : QFrame(parent), ui(new Ui::SelectDataFiles), fileDialog(new QFileDialog)
+{
+    ui->setupUi(this);
+    newOrAdd = new QButtonGroup(this);
+    newOrAdd->setExclusive(true);
+    newOrAdd->addButton(ui->LoadNewFiles);
+    newOrAdd->addButton(ui->AddFiles);
+
+    fileDialog->setFileMode(QFileDialog::ExistingFiles);
+    fileDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    fileDialog->setDirectory(dataRoot);
+    fileDialog->setNameFilters({tr("Itex File (*.img)"), tr("Tiff File (*.tif *.tiff)"),
+                                tr("Any Files (* *.*)")});
+
+    connect(ui->Selected, &QComboBox::currentIndexChanged, this, &SelectDataFiles::currentIndexChanged);
+    connect(ui->Select, &QPushButton::clicked, fileDialog, &QFileDialog::show);
+    connect(fileDialog, &QFileDialog::filesSelected, this, &SelectDataFiles::filesChosen);
+    connect(ui->Clear, &QPushButton::clicked, this, &SelectDataFiles::clearFiles);
+}
+
+SelectDataFiles::~SelectDataFiles()
+{
+    delete fileDialog;
+    delete ui;
+}
+
+void SelectDataFiles::appendFile(const QString &path)
+{
+    ui->Selected->addItem(path);
+    ui->Count->setText(QString::number(ui->Selected->count()));
+}
+
+int SelectDataFiles::multiTimes() const
+{
+    bool ok = false;
+    const int n = ui->MultiTimes->text().toInt(&ok, 10);
+    return ok ? n : 0;
+}
+
+void SelectDataFiles::setSimpleMode(bool on)
+{
+    simpleMode = on;
+    for (QWidget *w : {static_cast<QWidget *>(ui->LoadNewFiles), static_cast<QWidget *>(ui->AddFiles),
+                       static_cast<QWidget *>(ui->KeepConditions), static_cast<QWidget *>(ui->LoadMultiTimes),
+                       static_cast<QWidget *>(ui->MultiTimes), static_cast<QWidget *>(ui->SepLine)})
+        w->setVisible(!on);
+    if (on)
+        ui->LoadNewFiles->setChecked(true);
+}
+
+void SelectDataFiles::chooseDir(const QString &dir, const QStringList &patterns)
+{
+    fileDialog->setDirectory(dir);
+    chooseInDir(dir, patterns);
+}
+
+void SelectDataFiles::chooseInDir(const QString &dir, const QStringList &patterns)
+{
+    if (ui->LoadNewFiles->isChecked())
+        clearFiles();
+    const QDir d(dir);
+    QStringList paths;
+    const QStringList names = d.entryList(patterns, QDir::NoFilter, QDir::Name | QDir::IgnoreCase);
+    for (const QString &n : names)
+        paths << d.absoluteFilePath(n);
+    filesChosen(paths);
+}
+
+void SelectDataFiles::chooseFileInfos(const QList<QFileInfo> &infos)
+{
+    QStringList paths;
+    for (const QFileInfo &i : infos)
+        paths << i.filePath();
+    filesChosen(paths);
+}
+
+void SelectDataFiles::filesChosen(const QStringList &files)
+{
+    const bool newFile = ui->LoadNewFiles->isChecked();
+    if (newFile)
+        clearFiles();
+    if (!ui->LoadMultiTimes->isChecked() || files.isEmpty()) {
+        emit filesSelected(files, newFile);
+        return;
+    }
+    QStringList many;
+    const int n = multiTimes();
+    for (int i = 0; i < n; ++i)
+        many << files.first();
+    emit filesSelected(many, newFile);
+}
+
+bool SelectDataFiles::newFiles() const
+{
+    return ui->LoadNewFiles->isChecked();
+}
+
+bool SelectDataFiles::keepConditions() const
+{
+    return ui->KeepConditions->isChecked();
+}
+
+int SelectDataFiles::count() const
+{
+    return ui->Selected->count();
+}
+
+QString SelectDataFiles::file(int idx) const
+{
+    return ui->Selected->itemText(idx);
+}
+
+int SelectDataFiles::currentIndex() const
+{
+    return ui->Selected->currentIndex();
+}
+
+void SelectDataFiles::clearFiles()
+{
+    ui->Selected->clear();
+    ui->Count->setText(QStringLiteral("0"));
+    emit filesCleared();
+}
+
+void SelectDataFiles::prev()
+{
+    const int i = ui->Selected->currentIndex();
+    if (i > 0)
+        ui->Selected->setCurrentIndex(i - 1);
+}
+
+void SelectDataFiles::next()
+{
+    const int i = ui->Selected->currentIndex();
+    if (i + 1 < ui->Selected->count())
+        ui->Selected->setCurrentIndex(i + 1);
+}
+
+void SelectDataFiles::select(int idx)
+{
+    if (idx >= 0 && idx < ui->Selected->count())
+        ui->Selected->setCurrentIndex(idx);
+}
+
+void SelectDataFiles::setExpTime(double time)
+{
+    ui->ExpTime->setText(QString::number(time, 'g', 6));
+}
+
+double SelectDataFiles::expTime()
+{
+    return ui->ExpTime->text().toDouble();
+}

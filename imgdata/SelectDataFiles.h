@@ -1,0 +1,56 @@
+#pragma once
+// Picks the projection files of a data set (or, in simple mode, a set of I0
+// files) and lists the files that were loaded.
+#include <QFileInfo>
+#include <QFrame>
+#include <QStringList>
+
+class QButtonGroup;
+class QFileDialog;
+namespace Ui { class SelectDataFiles; }
+
+class SelectDataFiles : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit SelectDataFiles(QWidget *parent = nullptr);
+    ~SelectDataFiles() override;
+
+    void appendFile(const QString &path);
+    int multiTimes() const;
+    void setSimpleMode(bool on);
+    bool isSimpleMode() const { return simpleMode; }
+    void chooseDir(const QString &dir, const QStringList &patterns);
+    void chooseInDir(const QString &dir, const QStringList &patterns);
+    void chooseFileInfos(const QList<QFileInfo> &infos);
+
+    // Access for the owner and the command dispatcher.
+    Ui::SelectDataFiles *form() const { return ui; }
+    QFileDialog *dialog() const { return fileDialog; }
+    bool newFiles() const;
+    bool keepConditions() const;
+    int count() const;
+    QString file(int idx) const;
+    int currentIndex() const;
+
+signals:
+    void currentIndexChanged(int idx);
+    void filesSelected(const QStringList &files, bool newFile);
+    void filesCleared();
+
+public slots:
+    void clearFiles();
+    void prev();
+    void next();
+    void select(int idx);
+    void setExpTime(double time);
+    double expTime();
+
+private:
+    void filesChosen(const QStringList &files);
+
+    Ui::SelectDataFiles *ui;
+    QFileDialog *fileDialog;
+    QButtonGroup *newOrAdd;
+    bool simpleMode = false;
+};
