@@ -249,12 +249,12 @@ bool Phantom::writeSeries(const QString &dirName, QString *error) const
         const QString text = QStringLiteral(
             "tomix-phantom\n"
             "width %1\nheight %2\nprojections %3 (angle_i = i * 180 / %3 degrees)\n"
-            "axis %4\ncor %5 (pixel coordinate across the %6)\n"
+            "axis %4\ncor %5 (%6)\n"
             "energies %7 eV\nbits %8\ni0 %9\nbg %10\nnoise %11\nbeam-profile %12\n")
             .arg(opt.width).arg(opt.height).arg(opt.projections)
             .arg(opt.axisVertical ? "vertical" : "horizontal")
             .arg(cor(), 0, 'g', 12)
-            .arg(opt.axisVertical ? "image columns, x" : "image rows, y")
+            .arg(opt.axisVertical ? "column coordinate x" : "row coordinate y")
             .arg(energies.join(QLatin1Char(' '))).arg(opt.bits)
             .arg(opt.i0).arg(opt.bg)
             .arg(opt.noise ? QStringLiteral("seed %1").arg(opt.seed) : QStringLiteral("off"))

@@ -105,7 +105,7 @@ private slots:
         const Phantom p = disc(o, 6, -10, r, mu);
         QCOMPARE(p.cor(), 32.5);
         QCOMPARE(p.dim(), 61);
-        const double tol = bits == 32 ? 2e-4 : 2e-4;
+        const double tol = 2e-4;     // 16-bit rounding of counts near 30000
         const auto at0 = measured(p, 0, 2);
         const auto at90 = measured(p, 2, 2);
         for (int k = 0; k < 61; ++k) {
