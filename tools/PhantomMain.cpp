@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <cmath>
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
