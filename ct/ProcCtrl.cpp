@@ -140,7 +140,7 @@ void ProcCtrl::showRecorded(int k)
     if (s < 0)
         field->clear();
     else
-        field->setText(QString("%1 at %2").arg(c).arg(s));
+        field->setText(tr("%1 at %2").arg(c).arg(s));
 }
 
 void ProcCtrl::setRecordedCoR(int k, int slice, double c)
