@@ -64,6 +64,16 @@ QString SelectAFile::addTag() const
     return ui->AddTag->text();
 }
 
+void SelectAFile::setName(const QString &name)
+{
+    ui->Name->setText(name);
+}
+
+void SelectAFile::setAddTag(const QString &tag)
+{
+    ui->AddTag->setText(tag);
+}
+
 void SelectAFile::showNameAndTag(bool show)
 {
     ui->Name->setVisible(show);

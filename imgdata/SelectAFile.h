@@ -20,6 +20,8 @@ public:
     QString path() const;
     QString name() const;
     QString addTag() const;
+    void setName(const QString &name);
+    void setAddTag(const QString &tag);
     void showNameAndTag(bool show);
     QFileDialog *dialog() const { return fileDialog; }
 
