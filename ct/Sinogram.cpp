@@ -1,0 +1,272 @@
+#include "Sinogram.h"
+
+#include "ColorBar.h"
+#include "FftwLock.h"
+#include "ImgData.h"
+#include "ImgDatas.h"
+#include "ImgDispWPV.h"
+#include "ProcCtrl.h"
+
+#include "ui_Sinogram.h"
+
+#include <QDebug>
+
+#include <fftw3.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+
+namespace {
+// The I0 or BG image when it is ready and of the projections' size; an image
+// of another size would be read past the line buffers.
+const ImgData *refImage(const ImgData *d, const ImgDatas *datas)
+{
+    if (!d)
+        return nullptr;
+    if (d->width != datas->width || d->height != datas->height) {
+        qDebug().noquote() << QString("Mismatch image size: (%1, %2) != (%3, %4) : ")
+                                      .arg(datas->width).arg(datas->height)
+                                      .arg(d->width).arg(d->height)
+                                  + d->fileName;
+        return nullptr;
+    }
+    return d;
+}
+}
+
+Sinogram::Sinogram(QWidget *parent) : QFrame(parent), ui(new Ui::Sinogram)
+{
+    ui->setupUi(this);
+    connect(ui->DispSinogram, &ImgDispWPV::newPosInvY, this, &Sinogram::newPos);
+    connect(ui->DispSinogram, &ImgDispWCBar::newBar, this, &Sinogram::genImage);
+    connect(ui->Cor, &QLineEdit::editingFinished, this, &Sinogram::corEditingFinished);
+    // "Gen Image" builds and draws the sinogram whatever the auto-update box says
+    connect(ui->GenImg, &QPushButton::clicked, this, &Sinogram::regenerate);
+}
+
+Sinogram::~Sinogram()
+{
+    delete ui;
+}
+
+void Sinogram::setProcCtrl(ProcCtrl *procCtrl)
+{
+    if (pCtrl)
+        disconnect(pCtrl, nullptr, this, nullptr);
+    pCtrl = procCtrl;
+    if (!pCtrl)
+        return;
+    connect(pCtrl, &ProcCtrl::sliceNoUpdated, this, &Sinogram::sliceNoUpdated);
+    connect(pCtrl, &ProcCtrl::corUpdated, this, &Sinogram::corUpdated);
+    connect(pCtrl, &ProcCtrl::rotAxUpdated, this, &Sinogram::rotAxUpdated);
+    connect(pCtrl, &ProcCtrl::autoUpdateUpdated, this, &Sinogram::autoUpdateUpdated);
+}
+
+void Sinogram::setImgDatas(ImgDatas *imgDatas)
+{
+    datas = imgDatas;
+}
+
+bool Sinogram::genSinogram0(HSgm *h, bool rotAxIsV, double cor, int slice)
+{
+    if (!h || !datas)
+        return false;
+    const ImgDatas *d = datas;
+    const int dim = rotAxIsV ? d->width : d->height;
+    const int nLines = rotAxIsV ? d->height : d->width;
+    const int n = d->count();
+    const ImgData *i0 = refImage(d->i0(), d);
+    const ImgData *bg = refImage(d->bg(), d);
+    auto readRef = [rotAxIsV, slice](const ImgData *img) -> HSgm::LineReader {
+        if (!img)
+            return HSgm::LineReader();
+        return [img, rotAxIsV, slice](double *line) {
+            if (rotAxIsV)
+                img->readRow(slice, line);
+            else
+                img->readColumn(slice, line);
+            return true;
+        };
+    };
+    return h->build(rotAxIsV, cor, slice, dim, nLines, n, readRef(i0), readRef(bg),
+                    [d, rotAxIsV, slice](int i, double *line) {
+                        const ImgData *img = d->img(i);
+                        if (rotAxIsV)
+                            img->readRow(slice, line);
+                        else
+                            img->readColumn(slice, line);
+                    });
+}
+
+void Sinogram::genSinogram()
+{
+    if (!pCtrl)
+        return;
+    genSinogram0(&hSgm, pCtrl->rotAxIsV, pCtrl->cor, pCtrl->sliceNo);
+}
+
+void Sinogram::genSgmImage()
+{
+    ImgDispWPV *disp = ui->DispSinogram;
+    const int w = hSgm.width;
+    const int h = hSgm.height;
+    if (!hSgm.hasData()) {
+        disp->image = QImage();
+        disp->update();
+        genFouSImage();
+        return;
+    }
+    double mn = DBL_MAX, mx = -DBL_MAX;
+    for (double v : hSgm.sgm) {
+        mn = std::min(mn, v);
+        mx = std::max(mx, v);
+    }
+    if (disp->CBar->setRangeUnlessFixed(mn, mx))
+        disp->CBar->update();
+
+    const GreyMap gm = disp->CBar->greyMap();
+    QImage img(w, 2 * h, QImage::Format_Grayscale8);
+    if (img.isNull())
+        return;
+    for (int i = 0; i < h; ++i) {
+        const double *row = hSgm.sgmRow(i);
+        uchar *up = img.scanLine(i);
+        uchar *down = img.scanLine(h + i);
+        for (int j = 0; j < w; ++j) {
+            const uchar g = uchar(gm.greyOf(row[j]));
+            up[j] = g;
+            down[w - 1 - j] = g;
+        }
+    }
+    disp->image = img;
+    disp->newImage();
+    disp->update();
+    genFouSImage();
+}
+
+void Sinogram::genFouSImage()
+{
+    if (!ui->GenFouS->isChecked() || !hSgm.hasData())
+        return;
+    const int w = hSgm.width;
+    const int h = hSgm.height;
+    const int rows = 2 * h;
+    const std::size_t count = std::size_t(rows) * std::size_t(w);
+    auto *in = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * count));
+    auto *out = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * count));
+    if (!in || !out) {
+        fftw_free(in);
+        fftw_free(out);
+        return;
+    }
+    const double s = 1.0 / (2.0 * double(w) * double(h));
+    for (int i = 0; i < h; ++i) {
+        const double *row = hSgm.sgmRow(i);
+        fftw_complex *up = in + std::size_t(i) * std::size_t(w);
+        fftw_complex *down = in + std::size_t(h + i) * std::size_t(w);
+        for (int j = 0; j < w; ++j) {
+            up[j][0] = row[j] * s;
+            up[j][1] = 0.0;
+            down[w - 1 - j][0] = row[j] * s;
+            down[w - 1 - j][1] = 0.0;
+        }
+    }
+    fftw_plan plan;
+    {
+        FftwLock lock;
+        plan = fftw_plan_dft_2d(rows, w, in, out, FFTW_FORWARD, FFTW_ESTIMATE);
+    }
+    if (plan) {
+        fftw_execute(plan);
+        FftwLock lock;
+        fftw_destroy_plan(plan);
+    }
+
+    ImgDispWPV *disp = ui->DispFouS;
+    if (disp->CBar->setRangeUnlessFixed(-10, 10))
+        disp->CBar->update();
+    const GreyMap gm = disp->CBar->greyMap();
+    QImage img(w, rows, QImage::Format_Grayscale8);
+    if (plan && !img.isNull()) {
+        for (int i = 0; i < rows; ++i) {
+            uchar *line = img.scanLine(i);
+            const fftw_complex *o = out + std::size_t(i) * std::size_t(w);
+            for (int j = 0; j < w; ++j)
+                line[j] = uchar(gm.greyOf(std::sqrt(o[j][0] * o[j][0] + o[j][1] * o[j][1])));
+        }
+        disp->image = img;
+    }
+    fftw_free(in);
+    fftw_free(out);
+    disp->newImage();
+    disp->update();
+}
+
+bool Sinogram::autoUpdate() const
+{
+    return pCtrl && pCtrl->isAutoUpdate();
+}
+
+void Sinogram::regenerate()
+{
+    genSinogram();
+    genSgmImage();
+}
+
+void Sinogram::genImage()
+{
+    if (autoUpdate())
+        regenerate();
+}
+
+void Sinogram::corUpdated()
+{
+    if (!pCtrl)
+        return;
+    ui->Cor->setText(QString::number(pCtrl->cor, 'g', 6));
+    genImage();
+}
+
+void Sinogram::sliceNoUpdated()
+{
+    genImage();
+}
+
+void Sinogram::rotAxUpdated()
+{
+    genImage();
+}
+
+void Sinogram::autoUpdateUpdated()
+{
+    genImage();
+}
+
+void Sinogram::corEditingFinished()
+{
+    if (pCtrl)
+        pCtrl->setCor(ui->Cor->text().toDouble());  // not a number: 0
+}
+
+void Sinogram::newPos(double x, double y)
+{
+    if (!hSgm.hasData())
+        return;
+    const int w = hSgm.width;
+    const int h = hSgm.height;
+    const double tx = std::trunc(x), ty = std::trunc(y);
+    if (!(tx >= 0 && tx < w && ty >= 0 && ty < 2.0 * h))   // also NaN
+        return;
+    const int ix = int(tx);
+    const int iy = int(ty);
+    // the lower half shows each row mirrored; the readout follows the picture
+    const double v = iy < h ? hSgm.sgmRow(iy)[ix] : hSgm.sgmRow(iy - h)[w - 1 - ix];
+    ui->DispSinogram->setVal(v);
+}
+
+void Sinogram::setGenFouS(bool f)
+{
+    ui->GenFouS->setChecked(f);
+}

@@ -1,0 +1,71 @@
+#pragma once
+// "Sinogram": builds the sinogram of one slice from the loaded projection
+// series - one image line per projection, resampled about the centre of
+// rotation and normalised as ln((I0 - BG) / (I - BG)) - and shows it, with
+// the magnitude of its 2-D Fourier transform on request.
+//
+// genSinogram0 may be called from any thread with a record of the caller's
+// own: it touches only that record and reads the image collection, which must
+// not change while a reconstruction runs. Everything else is GUI-thread only.
+#include "HSgm.h"
+
+#include <QFrame>
+
+class ImgDatas;
+class ProcCtrl;
+
+namespace Ui {
+class Sinogram;
+}
+
+class Sinogram : public QFrame
+{
+    Q_OBJECT
+
+public:
+    explicit Sinogram(QWidget *parent = nullptr);
+    ~Sinogram() override;
+
+    // Stores the process-control panel and follows its slice, CoR, axis and
+    // auto-update changes. Called once.
+    void setProcCtrl(ProcCtrl *procCtrl);
+    // The projections with their I0 and BG images (a plain pointer).
+    void setImgDatas(ImgDatas *imgDatas);
+    ProcCtrl *procCtrl() const { return pCtrl; }
+    ImgDatas *imgDatas() const { return datas; }
+
+    // The panel's own sinogram, read by the single-slice calculator.
+    HSgm hSgm;
+
+    Ui::Sinogram *ui;
+
+public slots:
+    // Builds the sinogram of line `slice` into `hSgm`; true when rows were
+    // built. A CoR below 1 (or not a number) or reaching the far edge builds
+    // nothing and leaves the record as it was; a slice outside the image lines
+    // or a CoR within a pixel of the edge leaves it empty.
+    bool genSinogram0(HSgm *hSgm, bool rotAxIsV, double cor, int slice);
+    // genSinogram0 into the panel's record with ProcCtrl's axis, CoR and slice.
+    void genSinogram();
+    // The sinogram image: n rows as they are, then the same n rows mirrored.
+    void genSgmImage();
+    // The Fourier-sinogram image when "Gen Fou. Sinogram" is checked.
+    void genFouSImage();
+    // genSinogram and genSgmImage when auto update is on.
+    void genImage();
+    void corUpdated();
+    void sliceNoUpdated();
+    void rotAxUpdated();
+    void autoUpdateUpdated();
+    void corEditingFinished();
+    // Value under the mouse in the sinogram image.
+    void newPos(double x, double y);
+    void setGenFouS(bool f);
+
+private:
+    bool autoUpdate() const;
+    void regenerate();
+
+    ProcCtrl *pCtrl = nullptr;
+    ImgDatas *datas = nullptr;
+};
