@@ -1,0 +1,223 @@
+#include "CtCalc2.h"
+#include "CalcConds.h"
+#include "CtCalc2Ui.h"
+#include "DataFileText.h"
+#include "SavingData.h"
+#include "SavingImg.h"
+#include "Sinogram.h"
+
+#include <QMetaMethod>
+#include <QThread>
+
+#include <cmath>
+
+CtCalc2::CtCalc2(CalcConds *conds, QObject *parent) : QObject(parent), conds(conds)
+{
+    qRegisterMetaType<SavingData *>();
+    qRegisterMetaType<SavingImg *>();
+}
+
+CtCalc2::~CtCalc2() = default;
+
+bool CtCalc2::onOwnThread() const
+{
+    return QThread::currentThread() == thread();
+}
+
+void CtCalc2::setUi(CtCalc2Ui *panel)
+{
+    ui = panel;
+    if (!panel)
+        return;
+    panel->calc = this;
+    connect(this, &CtCalc2::sliceStarted, panel, &CtCalc2Ui::noticedStart);
+    connect(this, &CtCalc2::sliceEnded, panel, &CtCalc2Ui::noticedEnd);
+    connect(this, &CtCalc2::regionDefaulted, panel, &CtCalc2Ui::setCR);
+    connect(this, &CtCalc2::cBarRange, panel, &CtCalc2Ui::setCBarRange);
+    connect(this, &CtCalc2::resImage, panel, &CtCalc2Ui::showResImage);
+    connect(this, &CtCalc2::resValue, panel, &CtCalc2Ui::showValue);
+}
+
+void CtCalc2::prepare(int N, int n)
+{
+    if (!onOwnThread()) {
+        QMetaObject::invokeMethod(this, [this, N, n] { prepare(N, n); }, Qt::QueuedConnection);
+        return;
+    }
+    core.prepare(N, n);     // plans are made under the process-wide planner lock
+    fftN = core.fftN;
+    nProj = core.nProj;
+}
+
+void CtCalc2::reserve()
+{
+    Job j = ui ? ui->snapshot() : Job();
+    if (conds) {
+        j.angleOffset = conds->angleOffset;
+        j.lowerLimit = conds->lowerLimit;
+        j.upperLimit = conds->upperLimit;
+        j.dataOffset = conds->dataOffset;
+    }
+    claims.fetch_add(1);
+    // posted before startCt, so it reaches the worker first
+    QMetaObject::invokeMethod(this, [this, j] { job = j; }, Qt::QueuedConnection);
+}
+
+void CtCalc2::releaseClaim()
+{
+    int c = claims.load();
+    while (c > 0 && !claims.compare_exchange_weak(c, c - 1)) {
+    }
+}
+
+void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice)
+{
+    startCt(ctc2, rotAxIsV, cor, slice, true);
+}
+
+void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genAndDisp)
+{
+    if (ctc2 != this)
+        return;
+    if (busy.load() || !ui) {
+        releaseClaim();
+        return;
+    }
+    genAndDispImage = genAndDisp;
+    sliceNo = slice;
+    beginingCt();
+
+    // built afresh or empty: a CoR the generator refuses must not leave the
+    // previous slice's rows in place
+    hSgm.resize(0, 0);
+    const bool built = sinogram && sinogram->genSinogram0(&hSgm, rotAxIsV, cor, slice);
+    if (built && hSgm.hasData() && qint64(hSgm.width) * hSgm.height > 0) {
+        const int N = CtCore::fftLengthFor(hSgm.width);
+        if (N >= 2) {
+            if (!job.regionSet) {
+                job.region = CtCore::Region{0, 0, double(N), double(N)};
+                job.regionSet = true;
+                emit regionDefaulted(0, 0, N, N);
+            }
+            const bool done = core.reconstruct(hSgm, job.angleOffset, job.region);
+            fftN = core.fftN;
+            nProj = core.nProj;
+            if (done) {
+                imageMade = false;
+                if (genAndDispImage)
+                    genResImage();
+                if (imgSaveOn)
+                    saveImage();
+                if (dataSaveOn)
+                    saveData();
+                if (imageMade)
+                    emit ctImage(sliceNo, dispImage);
+            }
+        }
+    }
+    endingCt();
+}
+
+void CtCalc2::genResImage()
+{
+    const int N = core.fftN;
+    if (N < 2 || core.res.size() != std::size_t(N) * std::size_t(N))
+        return;
+    if (!job.fixed) {
+        core.findExtremes();
+        job.grey.minV = core.resMin;
+        job.grey.maxV = core.resMax;
+        emit cBarRange(core.resMin, core.resMax);
+    }
+    // a new image each time: copies handed out earlier stay as they were
+    dispImage = job.grey.render(core.res.data(), N, N);
+    imageMade = true;
+    if (genAndDispImage)
+        emit resImage(dispImage);
+}
+
+void CtCalc2::reRender(GreyMap grey, bool fixed)
+{
+    job.grey = grey;
+    job.fixed = fixed;
+    const bool show = genAndDispImage;
+    genAndDispImage = true;
+    genResImage();
+    genAndDispImage = show;
+}
+
+void CtCalc2::valueAt(double x, double z)
+{
+    const int N = core.fftN;
+    if (N < 1 || core.res.size() != std::size_t(N) * std::size_t(N) || !(x >= 0) || !(z >= 0))
+        return;
+    const double ix = std::trunc(x), iz = std::trunc(z);
+    if (ix < N && iz < N)
+        emit resValue(core.resAt(int(iz), int(ix)));
+}
+
+void CtCalc2::saveImage()
+{
+    if (!imageMade)
+        genResImage();
+    if (!imageMade)
+        return;
+    auto *rec = new SavingImg(imgPath, imgName, imgTag, sliceNo, dispImage);
+    if (isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveImgWDiscard)))
+        emit saveImgWDiscard(rec);  // the receiver deletes it
+    else
+        delete rec;
+}
+
+void CtCalc2::saveData()
+{
+    auto *rec = new SavingData(dataPath, dataName, dataTag, sliceNo);
+    rec->data = DataFileText::make(core, job.region, job.lowerLimit, job.upperLimit,
+                                   job.dataOffset);
+    if (isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveDataWDiscard)))
+        emit saveDataWDiscard(rec);  // the receiver deletes it
+    else
+        delete rec;
+}
+
+void CtCalc2::setSaveImage(bool f, QString path, QString name, QString tag)
+{
+    if (!onOwnThread()) {
+        QMetaObject::invokeMethod(
+            this, [=] { setSaveImage(f, path, name, tag); }, Qt::QueuedConnection);
+        return;
+    }
+    imgSaveOn = f;
+    imgPath = path;
+    imgName = name;
+    imgTag = tag;
+}
+
+void CtCalc2::setSaveData(bool f, QString path, QString name, QString tag)
+{
+    if (!onOwnThread()) {
+        QMetaObject::invokeMethod(
+            this, [=] { setSaveData(f, path, name, tag); }, Qt::QueuedConnection);
+        return;
+    }
+    dataSaveOn = f;
+    dataPath = path;
+    dataName = name;
+    dataTag = tag;
+}
+
+void CtCalc2::beginingCt()
+{
+    busy.store(true);
+    startTime = QDateTime::currentDateTime();
+    emit sliceStarted(sliceNo, startTime);
+}
+
+void CtCalc2::endingCt()
+{
+    endTime = QDateTime::currentDateTime();
+    emit sliceEnded(endTime);
+    busy.store(false);
+    releaseClaim();
+    emit calcFinished();
+}

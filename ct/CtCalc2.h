@@ -1,0 +1,123 @@
+#pragma once
+// One multi-slice worker: lives on a QThread of its own and reconstructs the
+// slices handed to it, one at a time, with the numerical core of the
+// single-slice calculator.
+//
+// Protocol. The main window emits startCt(worker, ...) to every worker; only
+// the addressed worker acts, and only when it is idle. Before emitting, the
+// window calls reserve() on the addressed worker (GUI thread): it copies the
+// panel's calculation region, the colour bar's range, markers and "Fix"
+// state and the data limits, and marks the worker busy until it reports the
+// slice finished, so that a slice still queued to it keeps the run alive.
+// calcFinished follows every slice, also one that produced nothing.
+//
+// The worker never touches a widget: times, slice number, the region it
+// chose, the colour-bar range, the slice image and value readouts reach the
+// panel by queued signal; images are rendered into a worker-owned QImage and
+// handed over as copies. Save records go to the DataSaver by queued signal
+// and belong to it from then on.
+#include "CtCore.h"
+#include "GreyMap.h"
+#include "HSgm.h"
+
+#include <QDateTime>
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+
+class CalcConds;
+class CtCalc2Ui;
+class SavingData;
+class SavingImg;
+class Sinogram;
+
+class CtCalc2 : public QObject
+{
+    Q_OBJECT
+public:
+    // What a slice needs from the GUI thread, copied when it is dispatched.
+    struct Job {
+        CtCore::Region region{0, 0, 2047, 2047};   // calculation region
+        bool regionSet = false;     // false: the first slice sets (0, 0, N, N)
+        bool fixed = false;         // colour bar "Fix"
+        GreyMap grey;               // colour-bar range and markers
+        double angleOffset = 0;     // degrees
+        double lowerLimit = 0, upperLimit = 0, dataOffset = 0;
+    };
+
+    explicit CtCalc2(CalcConds *conds = nullptr, QObject *parent = nullptr);
+    ~CtCalc2() override;
+
+    CtCalc2Ui *ui = nullptr;
+    CalcConds *conds = nullptr;
+    Sinogram *sinogram = nullptr;
+    HSgm hSgm;
+    std::atomic<bool> busy{false};
+    int fftN = 0;
+    int nProj = 0;
+    CtCore core;
+    QImage dispImage;               // worker-owned; copies go out
+    bool imageMade = false;
+    bool genAndDispImage = true;
+    bool imgSaveOn = false;
+    QString imgPath, imgName, imgTag;
+    bool dataSaveOn = false;
+    QString dataPath, dataName, dataTag;
+    Job job;                        // the conditions of the current slice
+    int sliceNo = 0;                // slice in work / last worked on
+    QDateTime startTime, endTime;
+
+    // GUI thread, once: pairs the worker with its panel and connects them.
+    void setUi(CtCalc2Ui *panel);
+    void setSinogram(Sinogram *s) { sinogram = s; }
+    // Transform buffers and plans for length N and n projections (no change
+    // when already of that size). From another thread the request is queued
+    // to the worker's thread.
+    void prepare(int N, int n);
+
+    // GUI thread, right before emitting startCt for this worker (see above).
+    void reserve();
+    // Busy with a slice or holding one that has not started yet.
+    bool isBusy() const { return busy.load() || claims.load() > 0; }
+
+signals:
+    void askToStartCalc();
+    void calcFinished();
+    void saveDataWDiscard(SavingData *data);
+    void saveImgWDiscard(SavingImg *img);
+    void ctImage(int slice, QImage imge);
+
+    // To the panel.
+    void sliceStarted(int slice, QDateTime when);
+    void sliceEnded(QDateTime when);
+    void regionDefaulted(double rx0, double rz0, double rx1, double rz1);
+    void cBarRange(double min, double max);
+    void resImage(QImage image);
+    void resValue(double v);
+
+public slots:
+    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genAndDispImage);
+    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice);
+    void genResImage();
+    void saveImage();
+    void saveData();
+    // May be called from any thread; applied on the worker's thread.
+    void setSaveImage(bool f, QString path, QString name, QString tag);
+    void setSaveData(bool f, QString path, QString name, QString tag);
+    void beginingCt();
+    void endingCt();
+
+    // Renders again with a new colour-bar state (the user changed the bar)
+    // and shows the result.
+    void reRender(GreyMap grey, bool fixed);
+    // Sends resValue for the pixel at column x, row z, if there is one.
+    void valueAt(double x, double z);
+
+private:
+    void releaseClaim();
+    bool onOwnThread() const;
+
+    std::atomic<int> claims{0};
+};

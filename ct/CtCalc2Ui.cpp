@@ -1,0 +1,197 @@
+#include "CtCalc2Ui.h"
+#include "ui_CtCalc.h"
+
+#include "ColorBar.h"
+#include "ImgDispWPV.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cmath>
+
+namespace {
+QString num(double v)
+{
+    return QString::number(v, 'g', 6);
+}
+}
+
+CtCalc2Ui::CtCalc2Ui(QWidget *parent) : QFrame(parent), ui(new Ui::CtCalc)
+{
+    ui->setupUi(this);
+    // the worker's slices are handed out by the main window
+    ui->StartCalc->setEnabled(false);
+    ui->CalcAtOnce->setEnabled(false);
+    connect(ui->SetCRegion, &QPushButton::clicked, this, &CtCalc2Ui::setCRegion);
+    connect(ui->DispCt, &ImgDisp::newS, this, &CtCalc2Ui::noticedNewS);
+    connect(ui->DispCt, &ImgDispWPV::newPosInvY, this, &CtCalc2Ui::noticedNewPos);
+    connect(ui->DispCt, &ImgDispWCBar::newBar, this, &CtCalc2Ui::barChanged);
+    setCR(0, 0, 2047, 2047);
+    regionSet = false;
+}
+
+CtCalc2Ui::~CtCalc2Ui()
+{
+    delete ui;
+}
+
+CtCore::Region CtCalc2Ui::calcRegion() const
+{
+    return CtCore::Region{ui->Crx0->text().toDouble(), ui->Crz0->text().toDouble(),
+                          ui->Crx1->text().toDouble(), ui->Crz1->text().toDouble()};
+}
+
+CtCalc2::Job CtCalc2Ui::snapshot() const
+{
+    CtCalc2::Job j;
+    j.region = calcRegion();
+    j.regionSet = regionSet;
+    j.fixed = ui->DispCt->CBar->isFixed();
+    j.grey = ui->DispCt->CBar->greyMap();
+    return j;
+}
+
+bool CtCalc2Ui::setFour(QLineEdit *e[4], const double v[4])
+{
+    double old[4], now[4];
+    for (int i = 0; i < 4; ++i)
+        old[i] = e[i]->text().toDouble();
+    for (int i = 0; i < 4; ++i)
+        e[i]->setText(num(v[i]));
+    for (int i = 0; i < 4; ++i)
+        now[i] = e[i]->text().toDouble();
+    for (int i = 0; i < 4; ++i)
+        if (now[i] != old[i])
+            return true;
+    return false;
+}
+
+void CtCalc2Ui::setDR(double rx0, double rz0, double rx1, double rz1)
+{
+    QLineEdit *e[4] = {ui->Drx0, ui->Drz0, ui->Drx1, ui->Drz1};
+    const double v[4] = {rx0, rz0, rx1, rz1};
+    if (!setFour(e, v))
+        return;
+    ui->DispCt->region = QRectF(rx0, rz0, rx1 - rx0, rz1 - rz0);
+    ui->DispCt->scaled = true;
+    ui->DispCt->update();
+    ui->DispCt->dispA()->update();
+    emit dRUpdated(rx0, rz0, rx1, rz1);
+}
+
+void CtCalc2Ui::setCR(double rx0, double rz0, double rx1, double rz1)
+{
+    QLineEdit *e[4] = {ui->Crx0, ui->Crz0, ui->Crx1, ui->Crz1};
+    const double v[4] = {rx0, rz0, rx1, rz1};
+    if (!setFour(e, v))
+        return;
+    regionSet = true;
+    emit cRUpdated(rx0, rz0, rx1, rz1);
+}
+
+void CtCalc2Ui::setCRegion()
+{
+    setCR(std::floor(ui->Drx0->text().toDouble()), std::floor(ui->Drz0->text().toDouble()),
+          std::ceil(ui->Drx1->text().toDouble()), std::ceil(ui->Drz1->text().toDouble()));
+}
+
+void CtCalc2Ui::noticedNewS(QRectF s)
+{
+    setDR(s.x(), s.y(), s.x() + s.width(), s.y() + s.height());
+}
+
+void CtCalc2Ui::noticedNewPos(double x, double z)
+{
+    if (!calc)
+        return;
+    // the result belongs to the worker's thread: ask there
+    CtCalc2 *c = calc;
+    QMetaObject::invokeMethod(c, [c, x, z] { c->valueAt(x, z); }, Qt::QueuedConnection);
+}
+
+void CtCalc2Ui::showStartTime()
+{
+    startTime = QDateTime::currentDateTime();
+    ui->StartT->setText(startTime.toString("hh:mm:ss.zzz"));
+}
+
+void CtCalc2Ui::showEndTime()
+{
+    endTime = QDateTime::currentDateTime();
+    ui->EndT->setText(endTime.toString("hh:mm:ss.zzz"));
+}
+
+void CtCalc2Ui::showSpentT()
+{
+    ui->SpentT->setText(num(startTime.msecsTo(endTime) / 1000.0));
+}
+
+void CtCalc2Ui::showSliceNo(int no)
+{
+    ui->ShowSliceNo->setText(QString::number(no));
+}
+
+void CtCalc2Ui::newImage()
+{
+    ui->DispCt->newImage();
+}
+
+void CtCalc2Ui::saveImage(QString fname)
+{
+    ui->DispCt->saveImage(fname);
+}
+
+void CtCalc2Ui::setFixColorScale(bool f)
+{
+    ui->DispCt->CBar->setFixColorScale(f);
+}
+
+void CtCalc2Ui::setCBarMinMaxForced(double min, double max)
+{
+    ui->DispCt->CBar->setMin(min);
+    ui->DispCt->CBar->setMax(max);
+    ui->DispCt->CBar->update();
+}
+
+void CtCalc2Ui::noticedStart(int slice, QDateTime when)
+{
+    startTime = when;
+    ui->StartT->setText(when.toString("hh:mm:ss.zzz"));
+    showSliceNo(slice);
+}
+
+void CtCalc2Ui::noticedEnd(QDateTime when)
+{
+    endTime = when;
+    ui->EndT->setText(when.toString("hh:mm:ss.zzz"));
+    showSpentT();
+}
+
+void CtCalc2Ui::showResImage(QImage image)
+{
+    ui->DispCt->image = image;
+    newImage();
+}
+
+void CtCalc2Ui::setCBarRange(double min, double max)
+{
+    if (ui->DispCt->CBar->setRangeUnlessFixed(min, max))
+        ui->DispCt->CBar->update();
+}
+
+void CtCalc2Ui::showValue(double v)
+{
+    ui->DispCt->setVal(v);
+}
+
+void CtCalc2Ui::barChanged()
+{
+    if (!calc)
+        return;
+    CtCalc2 *c = calc;
+    const GreyMap grey = ui->DispCt->CBar->greyMap();
+    const bool fixed = ui->DispCt->CBar->isFixed();
+    QMetaObject::invokeMethod(c, [c, grey, fixed] { c->reRender(grey, fixed); },
+                              Qt::QueuedConnection);
+}

@@ -1,0 +1,126 @@
+#include "DataSaver.h"
+#include "SavingData.h"
+#include "SavingImg.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+
+DataSaver::DataSaver(QObject *parent) : QObject(parent)
+{
+    qRegisterMetaType<SavingData *>();
+    qRegisterMetaType<SavingImg *>();
+}
+
+QString DataSaver::indexText(int slice)
+{
+    return QString::asprintf("%05d", slice);
+}
+
+QString DataSaver::fileName(const QString &name, const QString &tag, const QString &index,
+                            const QString &ext)
+{
+    if (name.isEmpty())
+        return QString("%1-%2.%4").arg(tag, index, ext);
+    return QString("%1-%2-%3.%4").arg(name, tag, index, ext);
+}
+
+QString DataSaver::subFolder(const QString &path, const QString &sub)
+{
+    return QString("%1%2%3").arg(path, QString(QDir::separator()), sub);
+}
+
+QStringList DataSaver::foldersFor(const QString &path, const QString &tag,
+                                  const QString &index) const
+{
+    if (!subFolders)
+        return {path};
+    QStringList folders;
+    if (ofEnergy) {
+        folders << subFolder(path, tag);
+        if (!ofSlice)
+            return folders;
+    }
+    folders << subFolder(path, index);
+    return folders;
+}
+
+bool DataSaver::makeFolders(const QString &path, const QString &tag, const QString &index) const
+{
+    if (!subFolders)
+        return true;
+    QDir dir(path);
+    bool ok = true;
+    // an empty sub-folder name stands for the base folder itself
+    const auto make = [&](const QString &sub) {
+        if (!dir.mkpath(sub.isEmpty() ? QStringLiteral(".") : sub)) {
+            qDebug().noquote() << "Can't make folder : " + subFolder(path, sub);
+            ok = false;
+        }
+    };
+    if (ofEnergy)
+        make(tag);
+    if (!(ofEnergy && !ofSlice))
+        make(index);
+    return ok;
+}
+
+bool DataSaver::writeData(const QString &file, const QByteArray &bytes)
+{
+    QFile f(file);
+    bool ok = f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    if (ok) {
+        ok = f.write(bytes) == bytes.size();
+        ok = f.flush() && ok;
+        f.close();
+        ok = ok && f.error() == QFileDevice::NoError;
+    }
+    if (!ok) {
+        qDebug().noquote() << "Can't write data file : " + file;
+        ++failed;
+    }
+    return ok;
+}
+
+bool DataSaver::writeImage(const QString &file, const QImage &image)
+{
+    const bool ok = image.save(file);
+    if (!ok) {
+        qDebug().noquote() << "Can't write image file : " + file;
+        ++failed;
+    }
+    return ok;
+}
+
+void DataSaver::saveData(SavingData *data)
+{
+    if (!data)
+        return;
+    makeFolders(data->path, data->tag, data->index);
+    const QString name = data->fileName();
+    for (const QString &folder : foldersFor(data->path, data->tag, data->index))
+        writeData(QDir(folder).absoluteFilePath(name), data->data);
+}
+
+void DataSaver::saveDataWDiscard(SavingData *data)
+{
+    saveData(data);
+    delete data;
+}
+
+void DataSaver::saveImg(SavingImg *img)
+{
+    if (!img)
+        return;
+    makeFolders(img->path, img->tag, img->index);
+    const QString name = img->fileName();
+    for (const QString &folder : foldersFor(img->path, img->tag, img->index))
+        writeImage(QDir(folder).absoluteFilePath(name), img->image);
+}
+
+void DataSaver::saveImgWDiscard(SavingImg *img)
+{
+    saveImg(img);
+    delete img;
+}

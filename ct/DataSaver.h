@@ -1,0 +1,66 @@
+#pragma once
+// Writes the save records of the multi-slice workers, on a thread of its
+// own, strictly in arrival order: creates the sub-folders and writes each
+// file once, or twice when sub-folders of both energy and slice are asked
+// for.
+//
+//  subFolders  ofEnergy  ofSlice   files
+//  off         any       any       path/file
+//  on          on        off       path/tag/file
+//  on          on        on        path/tag/file and path/index/file
+//  on          off       any       path/index/file
+//
+// A folder that cannot be made or a file that cannot be written is reported
+// by a debug line naming it; the next record is processed as usual.
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+
+class QImage;
+class SavingData;
+class SavingImg;
+
+class DataSaver : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DataSaver(QObject *parent = nullptr);
+
+    // Set by the main window between runs ("Save in Sub Folders", "of Energy",
+    // "of Slice").
+    bool subFolders = false;
+    bool ofEnergy = false;
+    bool ofSlice = false;
+
+    // "%05d" of the slice number.
+    static QString indexText(int slice);
+    // "%1-%2-%3.%4" (name, tag, index, ext), or "%1-%2.%4" (tag, index, ext)
+    // when name is empty.
+    static QString fileName(const QString &name, const QString &tag, const QString &index,
+                            const QString &ext);
+    // "%1%2%3": path, the native directory separator, the sub-folder name.
+    static QString subFolder(const QString &path, const QString &sub);
+
+    // The folders one record is written into, in writing order.
+    QStringList foldersFor(const QString &path, const QString &tag, const QString &index) const;
+    // Creates the sub-folders a record needs; false (after a debug line) when
+    // one could not be made.
+    bool makeFolders(const QString &path, const QString &tag, const QString &index) const;
+
+    // Number of files that could not be written since construction.
+    int failures() const { return failed.load(); }
+
+public slots:
+    void saveData(SavingData *data);
+    void saveDataWDiscard(SavingData *data);
+    void saveImg(SavingImg *img);
+    void saveImgWDiscard(SavingImg *img);
+
+private:
+    bool writeData(const QString &file, const QByteArray &bytes);
+    bool writeImage(const QString &file, const QImage &image);
+
+    std::atomic<int> failed{0};
+};
