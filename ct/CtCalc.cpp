@@ -1,0 +1,306 @@
+#include "CtCalc.h"
+
+#include "CalcConds.h"
+#include "ColorBar.h"
+#include "CtProgress.h"
+#include "HSgm.h"
+#include "ImgDispWPV.h"
+#include "Sinogram.h"
+
+#include "ui_CtCalc.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QLineEdit>
+#include <QThread>
+
+#include <cmath>
+
+namespace {
+const char timeFormat[] = "hh:mm:ss.zzz";
+
+QString num(double v)
+{
+    return QString::number(v, 'g', 6);
+}
+
+// Writes four values into four fields and reads them back; true when the
+// fields now show something other than before.
+bool setFields(QLineEdit *const (&e)[4], const double (&v)[4])
+{
+    double old[4];
+    for (int k = 0; k < 4; ++k)
+        old[k] = e[k]->text().toDouble();
+    bool changed = false;
+    for (int k = 0; k < 4; ++k) {
+        e[k]->setText(num(v[k]));
+        const double back = e[k]->text().toDouble();
+        // not a number compares unequal to itself: count it as unchanged
+        // when it was not a number before too
+        if (!(back == old[k]) && !(std::isnan(back) && std::isnan(old[k])))
+            changed = true;
+    }
+    return changed;
+}
+}
+
+CtCalc::CtCalc(CalcConds *c, QWidget *parent)
+    : QFrame(parent), conds(c), progress(new CtProgress), progressThread(new QThread),
+      ui(new Ui::CtCalc)
+{
+    ui->setupUi(this);
+    progressThread->setObjectName("CtProgress");
+    progress->moveToThread(progressThread);
+
+    connect(ui->StartCalc, &QPushButton::clicked, this, &CtCalc::askToStartCalc);
+    connect(ui->SetCRegion, &QPushButton::clicked, this, &CtCalc::setCRegion);
+    connect(ui->DispCt, &ImgDispWCBar::newBar, this, &CtCalc::genResImage);
+    connect(ui->DispCt, &ImgDisp::newS, this, &CtCalc::noticedNewS);
+    connect(ui->DispCt, &ImgDispWPV::newPosInvY, this, &CtCalc::noticedNewPos);
+    // a region typed by hand is as good as one set through setCR: the first
+    // calculation keeps it
+    for (QLineEdit *e : {ui->Crx0, ui->Crz0, ui->Crx1, ui->Crz1})
+        connect(e, &QLineEdit::textEdited, this, [this] { regionSet = true; });
+
+    // across threads: queued
+    connect(this, &CtCalc::startCalcAll, progress, &CtProgress::startCalcAll);
+    connect(progress, &CtProgress::calcAll, this, &CtCalc::calcAll);
+    connect(this, &CtCalc::startCalcOneByOne, progress, &CtProgress::startCalcOneByOne);
+    connect(progress, &CtProgress::calcOne, this, &CtCalc::calcOne);
+    connect(this, &CtCalc::finishedCalcOne, progress, &CtProgress::calcNext);
+    // the end of a chain that was stopped meanwhile has been reported already
+    connect(progress, &CtProgress::finishedCalcOneByOne, this, [this] {
+        if (running)
+            endCt();
+    });
+
+    setCR(0, 0, 2047, 2047);
+    regionSet = false;
+}
+
+CtCalc::~CtCalc()
+{
+    progressThread->quit();
+    progressThread->wait();
+    delete progress;
+    delete progressThread;
+    delete ui;
+}
+
+double CtCalc::angleOffset() const
+{
+    return conds ? conds->angleOffset : 0.0;
+}
+
+CtCore::Region CtCalc::calcRegion() const
+{
+    CtCore::Region r;
+    r.x0 = ui->Crx0->text().toDouble();
+    r.z0 = ui->Crz0->text().toDouble();
+    r.x1 = ui->Crx1->text().toDouble();
+    r.z1 = ui->Crz1->text().toDouble();
+    return r;
+}
+
+bool CtCalc::sinogramFits() const
+{
+    const int N = core.fftN;
+    return hSgm && hSgm->hasData() && N >= 2 && CtCore::fftLengthFor(hSgm->width) == N
+        && hSgm->height == core.nProj && int(core.spectra.size()) == hSgm->height
+        && core.res.size() == std::size_t(N) * std::size_t(N);
+}
+
+void CtCalc::calcCt()
+{
+    if (running)
+        endCt();
+    else
+        startCt();
+}
+
+void CtCalc::startCt()
+{
+    if (!sinogram || running)
+        return;
+    startTime = QDateTime::currentDateTime();
+    ui->StartT->setText(startTime.toString(timeFormat));
+
+    sinogram->genSinogram();
+    hSgm = &sinogram->hSgm;
+    if (!hSgm->hasData() || qint64(hSgm->width) * hSgm->height <= 0)
+        return;
+    ui->ShowSliceNo->setText(QString::number(hSgm->slice));
+    const int n = hSgm->height;
+    const int N = CtCore::fftLengthFor(hSgm->width);
+    // one or two samples leave nothing to transform
+    if (N < 2) {
+        qDebug().noquote() << "Sinogram too narrow to reconstruct : " + QString::number(hSgm->width);
+        return;
+    }
+    if (!core.prepare(N, n)) {
+        qDebug().noquote() << QString("Can not prepare the reconstruction of %1 x %2").arg(N).arg(n);
+        return;
+    }
+    nProj = n;
+    if (!regionSet)
+        setCR(0, 0, N, N);
+
+    core.clearRes();
+    QImage blank(N, N, QImage::Format_Grayscale8);
+    blank.fill(0);
+    ui->DispCt->image = blank;
+    ui->DispCt->dispA()->update();
+
+    progressThread->start();
+    running = true;
+    if (ui->CalcAtOnce->isChecked()) {
+        emit startCalcAll();
+        running = false;
+    } else {
+        nextProj = 0;
+        // posted before startCalcOneByOne to the same object: handled first
+        QMetaObject::invokeMethod(progress, "setTotal", Qt::QueuedConnection, Q_ARG(int, n));
+        emit startCalcOneByOne();
+    }
+}
+
+void CtCalc::stopCt()
+{
+    endCt();
+}
+
+void CtCalc::endCt()
+{
+    running = false;
+    progressThread->quit();
+    progressThread->wait();
+    // a step of the stopped chain still waiting for the pacer must not run
+    // into the next calculation
+    QCoreApplication::removePostedEvents(progress);
+    endTime = QDateTime::currentDateTime();
+    ui->EndT->setText(endTime.toString(timeFormat));
+    ui->SpentT->setText(num(startTime.msecsTo(endTime) / 1000.0));
+    emit calcFinished();
+}
+
+void CtCalc::calcAll()
+{
+    if (sinogramFits()) {
+        const int n = core.nProj;
+        for (int i = 0; i < n; ++i)
+            core.transform(i, hSgm->sgmRow(i));
+        for (int i = 0; i < n; ++i)
+            core.filter(i);
+        core.backProjectAll(angleOffset(), calcRegion());
+        genResImage();
+    } else {
+        qDebug() << "Sinogram changed before the calculation";
+    }
+    endCt();
+}
+
+void CtCalc::calcOne(int iz)
+{
+    if (!running || iz != nextProj)
+        return;
+    if (!sinogramFits() || iz < 0 || iz >= core.nProj) {
+        qDebug() << "Sinogram changed during the calculation";
+        endCt();
+        return;
+    }
+    core.transform(iz, hSgm->sgmRow(iz));
+    core.filter(iz);
+    core.backProject(iz, angleOffset(), calcRegion());
+    ++nextProj;
+    genResImage();
+    endTime = QDateTime::currentDateTime();
+    ui->EndT->setText(endTime.toString(timeFormat));
+    emit finishedCalcOne();
+}
+
+void CtCalc::genResImage()
+{
+    const int N = core.fftN;
+    if (N < 1 || core.res.size() != std::size_t(N) * std::size_t(N))
+        return;
+    ColorBar *bar = ui->DispCt->CBar;
+    if (core.resValid) {
+        core.findExtremes();
+        if (bar->setRangeUnlessFixed(core.resMin, core.resMax))
+            bar->update();
+    }
+    const QImage img = bar->greyMap().render(core.res.data(), N, N);
+    if (img.isNull())
+        return;
+    ui->DispCt->image = img;
+    ui->DispCt->newImage();
+    ui->DispCt->dispA()->update();
+}
+
+void CtCalc::setDR(double rx0, double rz0, double rx1, double rz1)
+{
+    if (!setFields({ui->Drx0, ui->Drz0, ui->Drx1, ui->Drz1}, {rx0, rz0, rx1, rz1}))
+        return;
+    ui->DispCt->region = QRectF(rx0, rz0, rx1 - rx0, rz1 - rz0);
+    ui->DispCt->scaled = true;
+    ui->DispCt->dispA()->update();
+    emit dRUpdated(rx0, rz0, rx1, rz1);
+}
+
+void CtCalc::setCR(double rx0, double rz0, double rx1, double rz1)
+{
+    if (!setFields({ui->Crx0, ui->Crz0, ui->Crx1, ui->Crz1}, {rx0, rz0, rx1, rz1}))
+        return;
+    regionSet = true;
+    emit cRUpdated(rx0, rz0, rx1, rz1);
+}
+
+void CtCalc::setCRegion()
+{
+    setCR(std::floor(ui->Drx0->text().toDouble()), std::floor(ui->Drz0->text().toDouble()),
+          std::ceil(ui->Drx1->text().toDouble()), std::ceil(ui->Drz1->text().toDouble()));
+}
+
+void CtCalc::noticedNewS(QRectF s)
+{
+    setDR(s.x(), s.y(), s.x() + s.width(), s.y() + s.height());
+}
+
+void CtCalc::noticedNewPos(double x, double z)
+{
+    const int N = core.fftN;
+    if (N < 1 || core.res.size() != std::size_t(N) * std::size_t(N))
+        return;
+    const double tx = std::trunc(x), tz = std::trunc(z);
+    if (!(tx >= 0 && tx < N && tz >= 0 && tz < N))     // also NaN
+        return;
+    ui->DispCt->setVal(core.resAt(int(tz), int(tx)));
+}
+
+void CtCalc::setFixColorScale(bool f)
+{
+    ui->DispCt->CBar->setFixColorScale(f);
+}
+
+void CtCalc::setCBarMinMaxForced(double min, double max)
+{
+    ui->DispCt->CBar->setMin(min);
+    ui->DispCt->CBar->setMax(max);
+    ui->DispCt->CBar->update();
+}
+
+void CtCalc::setSaveImage(bool f, QString path, QString name, QString tag)
+{
+    saveImage = f;
+    imagePath = path;
+    imageName = name;
+    imageTag = tag;
+}
+
+void CtCalc::setSaveData(bool f, QString path, QString name, QString tag)
+{
+    saveData = f;
+    dataPath = path;
+    dataName = name;
+    dataTag = tag;
+}
