@@ -19,6 +19,8 @@
 #include "CtCore.h"
 #include "GreyMap.h"
 #include "HSgm.h"
+#include "SavingData.h"
+#include "SavingImg.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -29,8 +31,6 @@
 
 class CalcConds;
 class CtCalc2Ui;
-class SavingData;
-class SavingImg;
 class Sinogram;
 
 class CtCalc2 : public QObject

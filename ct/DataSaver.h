@@ -12,6 +12,9 @@
 //
 // A folder that cannot be made or a file that cannot be written is reported
 // by a debug line naming it; the next record is processed as usual.
+#include "SavingData.h"
+#include "SavingImg.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -19,8 +22,6 @@
 #include <atomic>
 
 class QImage;
-class SavingData;
-class SavingImg;
 
 class DataSaver : public QObject
 {

@@ -1,0 +1,173 @@
+// bench-multict: slices per second of a multi-slice run over the 1024 x 720
+// case (1024-pixel lines, 720 projections) with 1 and 2 workers, each on a
+// thread of its own and driven by the range rule, without saving and with
+// image and data saving through the saver thread; and the time to format
+// one data file of the 1020 x 1020 result.
+#include "CalcConds.h"
+#include "CtCalc2.h"
+#include "CtCalc2Ui.h"
+#include "CtCore.h"
+#include "DataFileText.h"
+#include "DataSaver.h"
+#include "ImgDatas.h"
+#include "Phantom.h"
+#include "SgmRange.h"
+#include "Sinogram.h"
+#include "SliceDispatcher.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct Run : QObject {
+    CalcConds conds;
+    std::vector<CtCalc2 *> workers;
+    bool calculating = false;
+    QEventLoop loop;
+
+    void step(const std::function<void(CtCalc2 *, int)> &send)
+    {
+        if (!calculating)
+            return;
+        const auto o = SliceDispatcher::dispatch(
+            conds, int(workers.size()), [this](int i) { return workers[size_t(i)]->isBusy(); },
+            [&](int i, int s) { send(workers[size_t(i)], s); });
+        if (o.ended) {
+            calculating = false;
+            loop.quit();
+        }
+    }
+};
+
+double runSlices(Sinogram *sino, double cor, int N, int n, int nWorkers, int slices,
+                 const QString &saveDir)
+{
+    Run run;
+    run.conds.rotAxIsV = true;
+    run.conds.cor = cor;
+    run.conds.rangeMode = run.conds.doCt2 = true;
+    run.conds.sliceFrom = 0;
+    run.conds.sliceTo = slices - 1;
+    run.conds.sliceStep = 1;
+    run.conds.threads = nWorkers;
+    run.conds.lowerLimit = -1e30;
+    run.conds.upperLimit = 1e30;
+
+    DataSaver saver;
+    QThread saverThread;
+    saver.moveToThread(&saverThread);
+    saverThread.start();
+    std::vector<std::unique_ptr<QThread>> threads;
+    std::vector<std::unique_ptr<CtCalc2Ui>> panels;
+    std::vector<std::unique_ptr<CtCalc2>> owned;
+    for (int i = 0; i < nWorkers; ++i) {
+        owned.push_back(std::make_unique<CtCalc2>(&run.conds));
+        panels.push_back(std::make_unique<CtCalc2Ui>());
+        CtCalc2 *w = owned.back().get();
+        w->setUi(panels.back().get());
+        w->setSinogram(sino);
+        threads.push_back(std::make_unique<QThread>());
+        w->moveToThread(threads.back().get());
+        threads.back()->start();
+        QObject::connect(w, &CtCalc2::saveDataWDiscard, &saver, &DataSaver::saveDataWDiscard);
+        QObject::connect(w, &CtCalc2::saveImgWDiscard, &saver, &DataSaver::saveImgWDiscard);
+        w->setSaveImage(!saveDir.isEmpty(), saveDir, "img", "E1");
+        w->setSaveData(!saveDir.isEmpty(), saveDir, "dat", "E1");
+        w->prepare(N, n);
+        run.workers.push_back(w);
+    }
+    const auto send = [&](CtCalc2 *w, int s) {
+        w->reserve();
+        QMetaObject::invokeMethod(w, [w, s, cor] { w->startCt(w, true, cor, s, false); },
+                                  Qt::QueuedConnection);
+    };
+    for (CtCalc2 *w : run.workers)
+        QObject::connect(w, &CtCalc2::calcFinished, &run, [&] { run.step(send); });
+
+    QElapsedTimer t;
+    t.start();
+    run.calculating = true;
+    SliceDispatcher::start(run.conds);
+    run.step(send);
+    if (run.calculating)
+        run.loop.exec();
+    const double calcSec = t.nsecsElapsed() * 1e-9;
+    QMetaObject::invokeMethod(&saver, [] {}, Qt::BlockingQueuedConnection);
+    const double allSec = t.nsecsElapsed() * 1e-9;
+    if (!saveDir.isEmpty())
+        std::printf("    saver done %.2f s after start (%d failures)\n", allSec, saver.failures());
+
+    for (auto &th : threads) {
+        th->quit();
+        th->wait();
+    }
+    saverThread.quit();
+    saverThread.wait();
+    return slices / calcSec;
+}
+
+}
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int slices = argc > 1 ? std::max(2, atoi(argv[1])) : 8;
+
+    QTemporaryDir dir;
+    Phantom::Options o;
+    o.width = 1024;
+    o.height = slices;
+    o.projections = 720;
+    const Phantom ph = Phantom::standard(o);
+    std::printf("writing %d projections of 1024 x %d ...\n", o.projections, slices);
+    QString err;
+    if (!ph.writeSeries(dir.path(), &err)) {
+        std::printf("%s\n", qPrintable(err));
+        return 1;
+    }
+    ImgDatas datas;
+    for (const QString &f : QDir(dir.path()).entryList({"*.img"}, QDir::Files, QDir::Name))
+        datas.add(dir.filePath(f));
+    Sinogram sino;
+    sino.setImgDatas(&datas);
+    const double cor = ph.cor();
+    const int N = CtCore::fftLengthFor(SgmRange(true, o.width, cor).width);
+    const int n = datas.count();
+    std::printf("%d slices, N = %d, n = %d, %d hardware threads\n", slices, N, n,
+                QThread::idealThreadCount());
+
+    const double one = runSlices(&sino, cor, N, n, 1, slices, QString());
+    std::printf("1 worker : %.2f slices/s\n", one);
+    const double two = runSlices(&sino, cor, N, n, 2, slices, QString());
+    std::printf("2 workers: %.2f slices/s  (%.2f x one worker; target >= 1.8)\n", two, two / one);
+    QTemporaryDir out;
+    const double twoSave = runSlices(&sino, cor, N, n, 2, slices, out.path());
+    std::printf("2 workers saving PNG and data: %.2f slices/s  (%.2f x without saving)\n",
+                twoSave, twoSave / two);
+
+    CtCore core;
+    HSgm h;
+    sino.genSinogram0(&h, true, cor, slices / 2);
+    core.reconstruct(h, 0, {0, 0, double(N), double(N)});
+    QElapsedTimer t;
+    t.start();
+    const int reps = 5;
+    qsizetype bytes = 0;
+    for (int r = 0; r < reps; ++r)
+        bytes += DataFileText::make(core, {0, 0, double(N), double(N)}, -1e30, 1e30, 0).size();
+    std::printf("data-file text %d x %d: %.1f ms, %.1f MB\n", N, N,
+                t.nsecsElapsed() * 1e-6 / reps, double(bytes) / reps / 1e6);
+    return 0;
+}
