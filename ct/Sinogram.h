@@ -62,8 +62,11 @@ public slots:
     void newPos(double x, double y);
     void setGenFouS(bool f);
 
-private:
+public:
+    // The "Auto Update Sinogram" box of the process-control panel.
     bool autoUpdate() const;
+
+private:
     void regenerate();
 
     ProcCtrl *pCtrl = nullptr;

@@ -58,6 +58,16 @@ void SelectDataFiles::setSimpleMode(bool on)
         ui->LoadNewFiles->setChecked(true);
 }
 
+void SelectDataFiles::setTitle(const QString &title)
+{
+    ui->Title->setText(title);
+}
+
+void SelectDataFiles::setSelectText(const QString &text)
+{
+    ui->Select->setText(text);
+}
+
 void SelectDataFiles::chooseDir(const QString &dir, const QStringList &patterns)
 {
     fileDialog->setDirectory(dir);

@@ -19,6 +19,8 @@ public:
     void appendFile(const QString &path);
     int multiTimes() const;
     void setSimpleMode(bool on);
+    void setTitle(const QString &title);
+    void setSelectText(const QString &text);
     bool isSimpleMode() const { return simpleMode; }
     void chooseDir(const QString &dir, const QStringList &patterns);
     void chooseInDir(const QString &dir, const QStringList &patterns);

@@ -1,30 +1,946 @@
 #include "Body.h"
 #include "ui_Body.h"
 
+#include "Batch.h"
+#include "ColorBar.h"
 #include "ConfigTable.h"
+#include "ChCoord.h"
+#include "CtCalc.h"
+#include "CtCalc2.h"
+#include "CtCalc2Ui.h"
+#include "CtDisp.h"
+#include "DataSaver.h"
+#include "EnergyName.h"
+#include "ImgData.h"
+#include "ImgDatas.h"
+#include "OrvexLink.h"
+#include "PopDockBase.h"
+#include "RawDisp.h"
+#include "SgmRange.h"
+#include "Sinogram.h"
+#include "SliceDispatcher.h"
+#include "StateStyle.h"
+#include "XafsBatch.h"
 
+#include <QButtonGroup>
 #include <QCloseEvent>
+#include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QPainter>
+#include <QThread>
+
+#include <cmath>
+
+static QString clockText(const QDateTime &t)
+{
+    return t.toString(QStringLiteral("hh:mm:ss.zzz"));
+}
+
+static QString sliceText(int slice)
+{
+    return QString::asprintf("%05d", slice);
+}
 
 Body::Body(QWidget *parent)
     : QFrame(parent), ui(new Ui::Body)
 {
+    // 1. setup dialog, pens, conditions
+    setupDialog = new QFileDialog;
+    showAllCt2Images = configTable.valueNoCase("show_all_ct2_images", "0").toInt() == 1;
+
+    // 2. the objects of the window
+    batchInt = new Batch;
+    xafs = new XafsBatch;
+    raw = new RawDisp;
+    sgm = new Sinogram;
+    ctCalc1 = new CtCalc(&conds);
+    imgDatas = new ImgDatas;
+    ctImages = new CtDisp;
+    orx = new OrvexLink(this);
+    BatchCmd::registerMetaType();
+
+    // 3. the form
     ui->setupUi(this);
-    configLines = configTable.configLines();
+    for (QWidget *b : {static_cast<QWidget *>(ui->CalcCT), static_cast<QWidget *>(ui->SeqCalc),
+                       static_cast<QWidget *>(ui->Cont2DA)})
+        b->setStyleSheet(StateStyle::idleRun);
+    for (SelectAFile *s : {ui->SelectImageSaveDir, ui->SelectDataSaveDir}) {
+        s->setMode(1);
+        s->showNameAndTag(true);
+    }
+    ui->SelI0Files->setSimpleMode(true);
+    ui->SelI0Files->setTitle(QString(32, QLatin1Char(' ')));
+    ui->SelI0Files->setSelectText(tr("Sel. I0 File Set"));
+
+    // 4. overlay pens
+    crossPen = QPen(QColor(255, 255, 0));
+    slicePen = QPen(QColor(255, 232, 232));
+    rangePen = QPen(QColor(255, 200, 200));
+    corPen = QPen(QColor(255, 232, 232));
+    corPen.setDashPattern({10, 3, 4, 3});
+    dispRegionPen = QPen(QColor(255, 0, 0));
+    calcRegionPen = QPen(QColor(232, 255, 0));
+
+    // 5. image collection, sinogram, single-slice calculator
+    startThreadFor(imgDatas);
+    sgm->setProcCtrl(ui->procCtrl);
+    sgm->setImgDatas(imgDatas);
+    if (sgm->autoUpdate())
+        sgm->genSinogram();
+    ctCalc1->setSinogram(sgm);
+
+    // 6. loading chain and batch interpreter
+    connect(this, &Body::askLoadNextDataFile, this, &Body::loadNextDataFile, Qt::QueuedConnection);
+    connect(this, &Body::noticeFinishedLoadDataFiles, this, &Body::finishedLoadDataFiles,
+            Qt::QueuedConnection);
+    connect(this, &Body::callBatchLoad, batchInt, &Batch::batchLoad);
+    connect(this, &Body::callBatchExec, batchInt, &Batch::batchExec);
+    connect(batchInt, &Batch::batchExCmd, this, &Body::batchExCmd);
+    connect(this, &Body::callBatchCheckEnd, batchInt, &Batch::batchCheckEnd);
+    connect(this, &Body::batchCalcStart, this, &Body::startCalcCt);
+    connect(this, &Body::batchCalcFinished, this, &Body::callBatchCheckEnd);
+    startThreadFor(batchInt);
+
+    // 7. CT-XAFS sequencer
+    SelectDataDir *sdd = ui->SelDDir;
+    connect(sdd, &SelectDataDir::newSets, this, &Body::newSets);
+    connect(ui->SeqCalc, &QPushButton::clicked, xafs, &XafsBatch::start);
+    connect(xafs, &XafsBatch::setFirstImageSet, this, &Body::setFirstImageSet);
+    connect(this, &Body::setFirstSet, sdd, &SelectDataDir::setFirstSet);
+    connect(this, &Body::finishedLoadingCTFiles, xafs, &XafsBatch::loadedDataSet);
+    connect(xafs, &XafsBatch::execCalculation, this, &Body::startCalcCt);
+    connect(this, &Body::calcFinished, xafs, &XafsBatch::calcFinished);
+    connect(xafs, &XafsBatch::setNextImageSet, this, &Body::setNextImageSet);
+    connect(this, &Body::setNextSet, sdd, &SelectDataDir::setNextSet);
+    connect(sdd, &SelectDataDir::noMoreSets, xafs, &XafsBatch::noMoreSets);
+    connect(xafs, &XafsBatch::starting, this, &Body::startingSeqCalc);
+    connect(xafs, &XafsBatch::finished, this, &Body::finishedSeqCalc);
+    connect(xafs, &XafsBatch::stage, this, &Body::noticedStage);
+    connect(this, &Body::stage, this, &Body::noticedStage);
+    startThreadFor(xafs);
+
+    // 8. the image tabs
+    ui->RawImgBase->setContent(raw, tr("Measured Raw Image"));
+    ui->SinogramImgBase->setContent(sgm, tr("Check Sinogram"));
+    ui->CtImgBase->setContent(ctCalc1, tr("CT Reconstruction"));
+    ui->I0ImgBase->setContent(ui->I0ImgSel->view, tr("I0 Image"));
+    ui->BGImgBase->setContent(ui->BGImgSel->view, tr("BG Image"));
+    ui->CtImgsBase->setContent(ctImages, tr("CT images"));
+
+    // 9. multi-slice workers and the saver
+    const int n = qMax(1, QThread::idealThreadCount());
+    saver = new DataSaver;
+    QThread *saverThread = startThreadFor(saver);
+    Q_UNUSED(saverThread);
+    for (int k = 1; k <= n; ++k) {
+        auto *page = new QWidget;
+        auto *grid = new QGridLayout(page);
+        grid->setContentsMargins(2, 2, 2, 2);
+        auto *dock = new PopDockBase(page);
+        grid->addWidget(dock, 0, 0);
+        auto *worker = new CtCalc2(&conds);
+        auto *panel = new CtCalc2Ui;
+        worker->setUi(panel);
+        worker->setSinogram(sgm);
+        dock->setContent(panel, tr("CT Calc2 %1").arg(k));
+        if (k == 1 || showAllCt2Images) {
+            if (showAllCt2Images)
+                ui->ImgsTab->addTab(page, tr("CT2 %1").arg(k));
+            else
+                ui->ImgsTab->insertTab(3, page, tr("CT2"));
+        } else {
+            page->hide();
+            page->setParent(this);
+        }
+        startThreadFor(worker);
+        connect(this, qOverload<CtCalc2 *, bool, double, int, bool>(&Body::startCt), worker,
+                qOverload<CtCalc2 *, bool, double, int, bool>(&CtCalc2::startCt));
+        connect(this, qOverload<CtCalc2 *, bool, double, int>(&Body::startCt), worker,
+                qOverload<CtCalc2 *, bool, double, int>(&CtCalc2::startCt));
+        connect(worker, &CtCalc2::calcFinished, this, &Body::execMultiCtCalc);
+        connect(worker, &CtCalc2::saveDataWDiscard, saver, &DataSaver::saveDataWDiscard);
+        connect(worker, &CtCalc2::saveImgWDiscard, saver, &DataSaver::saveImgWDiscard);
+        connect(worker, &CtCalc2::ctImage, this, &Body::ctImage);
+        connect(panel, &CtCalc2Ui::cRUpdated, this, &Body::cRUpdated);
+        connect(panel, &CtCalc2Ui::dRUpdated, this, &Body::dRUpdated);
+        ctc2s << worker;
+        ctc2Uis << panel;
+    }
+
+    // 10. thread count, I0/BG slots
+    ui->procCtrl->setMaxThreads(n);
+    ui->procCtrl->setThreads(int(0.8 * n));
+    imgDatas->i0Img = &ui->I0ImgSel->img;
+    imgDatas->bgImg = &ui->BGImgSel->img;
+
+    // 11. selections, raw display, calculators
+    ctSel = new QButtonGroup(this);
+    ctSel->setExclusive(true);
+    ctSel->addButton(ui->SelectCt1);
+    ctSel->addButton(ui->SelectCt2);
+    ui->SelectCt1->setChecked(true);
+    connect(ctSel, &QButtonGroup::buttonClicked, this, &Body::changedCtSel);
+    connect(ui->procCtrl, &ProcCtrl::autoExecUpdated, this, &Body::changedAutoExec);
+    connect(ui->CTFiles, &SelectDataFiles::filesSelected, this, &Body::dataFilesSelected);
+    connect(ui->SelI0Files, &SelectDataFiles::filesSelected, this, &Body::i0FilesSelected);
+    connect(raw, &DispAWLayout::drawImage2, this, &Body::draw);
+    connect(raw, &ImgDispWPV::newPosInvY, this, &Body::newPosOnRawImg);
+    connect(raw, &ImgDispWCBar::newBar, this, &Body::updateRawImage);
+    connect(raw, &ImgDisp::selectedAPoint, this, &Body::selectedAPointInRawImg);
+    connect(ui->seekCtrl, &SeekCtrl::newIndex, this, &Body::updateRawImage);
+    connect(imgDatas, &ImgDatas::imageUpdated, raw, qOverload<>(&QWidget::update));
+    connect(ctCalc1, &CtCalc::askToStartCalc, this, &Body::toggleCalcCt);
+    connect(ui->CalcCT, &QPushButton::clicked, this, &Body::toggleCalcCt);
+    connect(ctCalc1, &CtCalc::cRUpdated, this, &Body::cRUpdated);
+    connect(ctCalc1, &CtCalc::dRUpdated, this, &Body::dRUpdated);
+    connect(ctCalc1, &CtCalc::calcFinished, this, &Body::ctCalcFinished);
+    for (auto sig : {&ProcCtrl::rotAxUpdated, &ProcCtrl::sliceNoUpdated, &ProcCtrl::corUpdated})
+        connect(ui->procCtrl, sig, raw, qOverload<>(&QWidget::update));
+
+    // 12. additional information, colour scale, data directory
+    setShowAdditionalInfo(ui->ShowAdditionalInfo->isChecked());
+    ui->I0ofRawImage_->setTitle(tr("I0 of Raw Image"));
+    ui->I0ofI0Image_->setTitle(tr("I0 of I0 Image"));
+    connect(ui->ShowAdditionalInfo, &QCheckBox::toggled, this, &Body::setShowAdditionalInfo);
+    connect(ui->ShowAdditionalAdditionalInfo, &QCheckBox::toggled, this,
+            &Body::setShowAdditionalAdditionalInfo);
+    connect(ui->FixColorScale, &QCheckBox::toggled, this, &Body::fixColorScaleChanged);
+    connect(ui->ColorMin, &QLineEdit::editingFinished, this, &Body::fixColorScaleChanged);
+    connect(ui->ColorMax, &QLineEdit::editingFinished, this, &Body::fixColorScaleChanged);
+    connect(sdd, &SelectDataDir::selected, this, &Body::selectedDir);
+    connect(sdd, &SelectDataDir::selectedFileInfoList, this, &Body::selectedFileInfoList);
+
+    // 13. setup-file dialog
+    setupDialog->setDirectory(dataRoot);
+    setupDialog->setAcceptMode(QFileDialog::AcceptSave);
+    setupDialog->setFileMode(QFileDialog::AnyFile);
+    setupDialog->setNameFilters({QStringLiteral("*.cfg"), QStringLiteral("*.*")});
+    connect(ui->SaveSetup, &QPushButton::clicked, this, &Body::showSaveSetupD);
+    connect(ui->LoadSetup, &QPushButton::clicked, this, &Body::showLoadSetupD);
+    connect(setupDialog, &QFileDialog::fileSelected, this, &Body::saveLoadFileSelected);
+
+    // 14. configuration lines as commands
+    for (const QString &line : configTable.configLines())
+        batchExCmd(BatchCmd::parse(line));
+
+    // 15. the viewer link
+    setupOrvexLink();
 }
 
 Body::~Body()
 {
+    // Workers finish the slice they hold; the saver then writes everything
+    // they handed over before its thread ends.
+    for (int i = 0; i < threads.size(); ++i) {
+        QThread *t = threads.at(i);
+        QObject *o = nullptr;
+        Q_UNUSED(o);
+        if (t->objectName() == QLatin1String("DataSaver"))
+            continue;
+        t->quit();
+        t->wait();
+    }
+    for (QThread *t : std::as_const(threads)) {
+        if (t->objectName() != QLatin1String("DataSaver"))
+            continue;
+        QMetaObject::invokeMethod(saver, [] {}, Qt::BlockingQueuedConnection);
+        t->quit();
+        t->wait();
+    }
+    qDeleteAll(ctc2s);
+    delete saver;
+    delete batchInt;
+    delete xafs;
+    delete imgDatas;
+    qDeleteAll(threads);
+    delete setupDialog;
     delete ui;
 }
 
-void Body::batchLoad(const QString &fileName)
+QThread *Body::startThreadFor(QObject *o)
 {
-    emit callBatchLoad(fileName);
+    auto *t = new QThread;
+    t->setObjectName(QString::fromLatin1(o->metaObject()->className()));
+    o->moveToThread(t);
+    t->start(QThread::InheritPriority);
+    threads << t;
+    return t;
+}
+
+bool Body::hasImages() const
+{
+    return imgDatas->count() > 0;
+}
+
+// ---------------------------------------------------------------- loading
+
+void Body::dataFilesSelected(QStringList files, bool clear)
+{
+    if (calculating) {
+        // The workers read the collection: the new series loads when the run ends.
+        qDebug().noquote() << "Loading waits until the reconstruction run ends";
+        deferredFiles = files;
+        deferredClear = clear;
+        loadDeferred = true;
+        return;
+    }
+    if (clear) {
+        imgDatas->clearImgs();
+        ui->seekCtrl->setMaximum(0);
+        raw->scaled = false;
+    }
+    pendingFiles = files;
+    loading = true;
+    emit askLoadNextDataFile();
+}
+
+void Body::loadNextDataFile()
+{
+    if (calculating) {
+        loadPaused = true;      // goes on when the run ends
+        return;
+    }
+    if (pendingFiles.isEmpty()) {
+        emit noticeFinishedLoadDataFiles();
+        return;
+    }
+    const QString path = pendingFiles.takeFirst();
+    if (imgDatas->add(path))
+        ui->CTFiles->appendFile(path);
+    emit askLoadNextDataFile();
+}
+
+void Body::finishedLoadDataFiles()
+{
+    loading = false;
+    ProcCtrl *pc = ui->procCtrl;
+    const bool keep = ui->CTFiles->keepConditions();
+    const int W = imgDatas->width;
+    const int H = imgDatas->height;
+    const bool v = pc->rotAxIsV;
+    if (resetSliceToOnLoad || !keep) {
+        pc->setSliceTo((v ? H : W) - 1);
+        resetSliceToOnLoad = false;
+    }
+    if (resetSliceOnLoad || !keep) {
+        pc->setSliceNo((v ? H : W) / 2);
+        resetSliceOnLoad = false;
+    }
+    if (resetCorOnLoad || !keep) {
+        pc->setCor(v ? W * 0.5 : double(H / 2));
+        resetCorOnLoad = false;
+    }
+    ui->seekCtrl->setMaximum(imgDatas->count() - 1);
+    updateRawImage();
+    if (sgm->autoUpdate())
+        sgm->genSinogram();
+    if (resetRegionsOnLoad || !keep) {
+        const double e = (v ? W : H) - 1;
+        applyRegions(0, 0, e, e, false, nullptr);
+        applyRegions(0, 0, e, e, true, nullptr);
+        resetRegionsOnLoad = false;
+    }
+    emit finishedLoadingCTFiles();
+}
+
+void Body::newPosOnRawImg(double x, double y)
+{
+    const int idx = ui->seekCtrl->value();
+    double v = 0;
+    if (idx >= 0 && idx < imgDatas->count()) {
+        ImgData *d = imgDatas->img(idx);
+        const int ix = int(x);
+        const int iy = int(y);
+        if (x >= 0 && y >= 0 && ix < d->width && iy < d->height)
+            v = d->readRow(iy, d->rowBuf)[ix];
+    }
+    raw->setVal(v);
+}
+
+void Body::updateRawImage()
+{
+    if (imgDatas->toImage(ui->seekCtrl->value(), &raw->image, raw->CBar))
+        raw->newImage();
+}
+
+void Body::draw(QPainter *p)
+{
+    if (!hasImages() || raw->image.isNull())
+        return;
+    const ProcCtrl *pc = ui->procCtrl;
+    const bool v = pc->rotAxIsV;
+    const ChCoord *c = raw->coord;
+    const double w = raw->dispA()->width();
+    const double h = raw->dispA()->height();
+    auto across = [&](const QPen &pen, double at) {      // a line at a slice position
+        p->setPen(pen);
+        if (v)
+            p->drawLine(QPointF(0, c->toWinY(at)), QPointF(w, c->toWinY(at)));
+        else
+            p->drawLine(QPointF(c->toWinX(at), 0), QPointF(c->toWinX(at), h));
+    };
+
+    // cross-hair at the mouse
+    p->setPen(crossPen);
+    const MouseC *m = raw->mouse;
+    p->drawLine(QPointF(m->curX, 0), QPointF(m->curX, h));
+    p->drawLine(QPointF(0, m->curY), QPointF(w, m->curY));
+
+    across(slicePen, pc->sliceNo);
+    across(rangePen, pc->getSliceFrom());
+    across(rangePen, pc->getSliceTo());
+    // centre of rotation: along the axis
+    p->setPen(corPen);
+    if (v)
+        p->drawLine(QPointF(c->toWinX(pc->cor), 0), QPointF(c->toWinX(pc->cor), h));
+    else
+        p->drawLine(QPointF(0, c->toWinY(pc->cor)), QPointF(w, c->toWinY(pc->cor)));
+
+    if (raw->selected && (showDispRegion || showCalcRegion)) {
+        const QRectF s = raw->selection;
+        const QRectF onScreen(QPointF(c->toWinX(s.left()), c->toWinY(s.top())),
+                              QPointF(c->toWinX(s.right()), c->toWinY(s.bottom())));
+        if (showDispRegion) {
+            p->setPen(dispRegionPen);
+            p->drawRect(onScreen.normalized());
+        }
+        if (showCalcRegion) {
+            p->setPen(calcRegionPen);
+            p->drawRect(onScreen.normalized());
+            const double a = v ? s.left() : s.top();
+            const double b = v ? s.right() : s.bottom();
+            applyRegions(a, a, b, b, false, nullptr);
+            applyRegions(a, a, b, b, true, nullptr);
+            ui->procCtrl->setSliceFrom(int(v ? s.top() : s.left()));
+            ui->procCtrl->setSliceTo(int(v ? s.bottom() : s.right()));
+        }
+    }
+}
+
+void Body::selectedAPointInRawImg(double x, double y, MouseC::MStat s)
+{
+    const bool v = ui->procCtrl->rotAxIsV;
+    if (int(s) == 0) {
+        const int slice = int(v ? y : x);
+        ui->procCtrl->setSliceNo(slice);
+        if (ui->SendMsg2Orvex->isChecked())
+            sendSliceFilesToViewer(slice);
+    } else if (int(s) == 8) {
+        ui->procCtrl->setCor(v ? x : y);
+    }
+}
+
+void Body::showDispRaw()
+{
+    raw->show();
+}
+
+void Body::showSinogram()
+{
+    sgm->show();
+    if (sgm->autoUpdate())
+        sgm->genSinogram();
+}
+
+void Body::setShowAdditionalInfo(bool f)
+{
+    ui->AdditionalInfo->setVisible(f);
+    ui->ShowAdditionalAdditionalInfo->setVisible(f);
+    setShowAdditionalAdditionalInfo(f && ui->ShowAdditionalAdditionalInfo->isChecked());
+}
+
+void Body::setShowAdditionalAdditionalInfo(bool f)
+{
+    ui->AdditionalAdditionalInfo->setVisible(f);
+}
+
+// ------------------------------------------------------------ run control
+
+void Body::toggleCalcCt()
+{
+    if (!hasImages())
+        return;
+    if (calculating)
+        stopCalcCt();
+    else
+        startCalcCt();
+}
+
+void Body::startCalcCt()
+{
+    calculating = true;
+    startTime = QDateTime::currentDateTime();
+    ui->CalcStartT->setText(clockText(startTime));
+    ui->CalcEndT->setText(QStringLiteral("--"));
+    ui->CalcCT->setStyleSheet(StateStyle::activeRun);
+    ctImages->clear();
+    if (ui->AutoSaveImage->isChecked())
+        QDir().mkpath(ui->SelectImageSaveDir->path());
+    if (ui->AutoSaveData->isChecked())
+        QDir().mkpath(ui->SelectDataSaveDir->path());
+    QMetaObject::invokeMethod(saver, [s = saver, sub = ui->SaveInSubFolders->isChecked(),
+                                      en = ui->SubOfEnergy->isChecked(), sl = ui->SubOfSlice->isChecked()] {
+        s->subFolders = sub;
+        s->ofEnergy = en;
+        s->ofSlice = sl;
+    }, Qt::QueuedConnection);
+    ui->procCtrl->fillConds(&conds, ui->SelectCt1->isChecked(), ui->SelectCt2->isChecked());
+    conds.upperLimit = ui->DataUpperLimit->text().toDouble();
+    conds.lowerLimit = ui->DataLowerLimit->text().toDouble();
+    conds.dataOffset = ui->DataOffset->text().toDouble();
+    if (conds.doCt2)
+        ui->ProgPerCent->setText(QStringLiteral("0 %"));
+    setupFFT();
+    setupSaveConds();
+    if (conds.rangeMode) {
+        conds.nextSlice = conds.sliceFrom;
+        execMultiCtCalc();
+    } else {
+        execSingleCtCalc();
+    }
+}
+
+void Body::stopCalcCt()
+{
+    calculating = false;
+    endTime = QDateTime::currentDateTime();
+    ui->CalcEndT->setText(clockText(endTime));
+    ui->CalcSpentT->setText(QString::number(startTime.msecsTo(endTime) / 1000.0, 'g', 6));
+    ui->CalcCT->setStyleSheet(StateStyle::idleRun);
+    if (batchStarted) {
+        batchStarted = false;
+        emit batchCalcFinished();
+    }
+    emit calcFinished();
+    // One loading chain at a time: a selection made during the run replaces
+    // what was still pending.
+    if (loadDeferred) {
+        loadDeferred = false;
+        loadPaused = false;
+        dataFilesSelected(deferredFiles, deferredClear);
+    } else if (loadPaused) {
+        loadPaused = false;
+        emit askLoadNextDataFile();
+    }
+}
+
+void Body::setupFFT()
+{
+    const int d = conds.rotAxIsV ? imgDatas->width : imgDatas->height;
+    const double c = CalcConds::interpolateCor(conds.cor, conds.recCor1, conds.recSlice1, conds.recCor2,
+                                               conds.recSlice2, conds.nextSlice);
+    const SgmRange range(conds.rotAxIsV, d, c);
+    const int N = range.valid() ? (range.width & ~1) : 0;
+    const int n = imgDatas->count();
+    for (CtCalc2 *w : std::as_const(ctc2s))
+        QMetaObject::invokeMethod(w, [w, N, n] { w->prepare(N, n); }, Qt::QueuedConnection);
+}
+
+void Body::setupSaveConds()
+{
+    const bool img = ui->AutoSaveImage->isChecked();
+    const bool dat = ui->AutoSaveData->isChecked();
+    SelectAFile *is = ui->SelectImageSaveDir;
+    SelectAFile *ds = ui->SelectDataSaveDir;
+    ctCalc1->setSaveImage(img, is->path(), is->name(), is->addTag());
+    ctCalc1->setSaveData(dat, ds->path(), ds->name(), ds->addTag());
+    for (CtCalc2 *w : std::as_const(ctc2s)) {
+        QMetaObject::invokeMethod(w, "setSaveImage", Qt::QueuedConnection, Q_ARG(bool, img),
+                                  Q_ARG(QString, is->path()), Q_ARG(QString, is->name()),
+                                  Q_ARG(QString, is->addTag()));
+        QMetaObject::invokeMethod(w, "setSaveData", Qt::QueuedConnection, Q_ARG(bool, dat),
+                                  Q_ARG(QString, ds->path()), Q_ARG(QString, ds->name()),
+                                  Q_ARG(QString, ds->addTag()));
+    }
+}
+
+void Body::execSingleCtCalc()
+{
+    if (conds.doCt1)
+        ctCalc1->startCt();
+    if (conds.doCt2 && !ctc2s.isEmpty()) {
+        ctc2s.first()->reserve();
+        emit startCt(ctc2s.first(), conds.rotAxIsV, conds.cor, conds.slice, ui->ShowCalcRes->isChecked());
+    }
+}
+
+void Body::execMultiCtCalc()
+{
+    if (!calculating)
+        return;
+    if (!conds.rangeMode) {
+        stopCalcCt();
+        return;
+    }
+    if (!conds.doCt2)
+        return;
+    const bool showRes = ui->ShowCalcRes->isChecked();
+    const SliceDispatcher::Outcome out = SliceDispatcher::dispatch(
+        conds, int(ctc2s.size()), [this](int i) { return ctc2s.at(i)->isBusy(); },
+        [this, showRes](int i, int slice) {
+            CtCalc2 *w = ctc2s.at(i);
+            w->reserve();
+            emit startCt(w, conds.rotAxIsV, conds.cor, slice, showRes);
+        });
+    ui->ProgPerCent->setText(SliceDispatcher::progressText(out.percent));
+    if (out.ended)
+        stopCalcCt();
+}
+
+void Body::ctCalcFinished()
+{
+    stopCalcCt();
+}
+
+void Body::changedCtSel(QAbstractButton *)
+{
+    if (ui->SelectCt1->isChecked())
+        ui->procCtrl->setAutoExec(false);
+}
+
+void Body::changedAutoExec()
+{
+    if (ui->procCtrl->isAutoExec())
+        ui->SelectCt2->setChecked(true);
+}
+
+void Body::applyRegions(double rx0, double rz0, double rx1, double rz1, bool calcRegion, QObject *from)
+{
+    if (from != ctCalc1) {
+        if (calcRegion)
+            ctCalc1->setCR(rx0, rz0, rx1, rz1);
+        else
+            ctCalc1->setDR(rx0, rz0, rx1, rz1);
+    }
+    for (CtCalc2Ui *p : std::as_const(ctc2Uis)) {
+        if (p == from)
+            continue;
+        if (calcRegion)
+            p->setCR(rx0, rz0, rx1, rz1);
+        else
+            p->setDR(rx0, rz0, rx1, rz1);
+    }
+}
+
+void Body::dRUpdated(double rx0, double rz0, double rx1, double rz1)
+{
+    applyRegions(rx0, rz0, rx1, rz1, false, sender());
+}
+
+void Body::cRUpdated(double rx0, double rz0, double rx1, double rz1)
+{
+    applyRegions(rx0, rz0, rx1, rz1, true, sender());
+}
+
+void Body::fixColorScaleChanged()
+{
+    const bool f = ui->FixColorScale->isChecked();
+    ctCalc1->setFixColorScale(f);
+    for (CtCalc2Ui *p : std::as_const(ctc2Uis))
+        p->setFixColorScale(f);
+    if (f) {
+        ctCalc1->setCBarMinMaxForced(colorMin(), colorMax());
+        for (CtCalc2Ui *p : std::as_const(ctc2Uis))
+            p->setCBarMinMaxForced(colorMin(), colorMax());
+    }
+}
+
+double Body::colorMin()
+{
+    return ui->ColorMin->text().toDouble();
+}
+
+double Body::colorMax()
+{
+    return ui->ColorMax->text().toDouble();
+}
+
+void Body::setFixColorScale(bool f)
+{
+    ui->FixColorScale->setChecked(f);
+}
+
+void Body::setColorMin(double v)
+{
+    ui->ColorMin->setText(QString::number(v, 'g', 6));
+}
+
+void Body::setColorMax(double v)
+{
+    ui->ColorMax->setText(QString::number(v, 'g', 6));
+}
+
+void Body::setAutoSaveImage(bool f)
+{
+    ui->AutoSaveImage->setChecked(f);
+}
+
+void Body::setAutoSaveData(bool f)
+{
+    ui->AutoSaveData->setChecked(f);
+}
+
+void Body::ctImage(int no, QImage img)
+{
+    ctImages->addImg(no, img);
+}
+
+// ------------------------------------------------------------- batch
+
+void Body::batchExCmd(BatchCmd cmd)
+{
+    // The command set comes with the dispatcher; until then a line only
+    // lets the interpreter go on.
+    Q_UNUSED(cmd);
+    emit callBatchCheckEnd();
+}
+
+void Body::batchLoad(QString fname)
+{
+    emit callBatchLoad(fname);
 }
 
 void Body::batchExec()
 {
     emit callBatchExec();
+}
+
+// --------------------------------------------------------- CT-XAFS sets
+
+void Body::selectedDir(QString dir, QStringList patterns)
+{
+    setI0FileFromList();
+    const QString name = ui->SelDDir->currentName();
+    ui->SelectImageSaveDir->setAddTag(name);
+    ui->SelectDataSaveDir->setAddTag(name);
+    ui->CTFiles->chooseInDir(dir, patterns);
+}
+
+void Body::selectedFileInfoList(QFileInfoList fileInfoList)
+{
+    setI0FileFromList();
+    const QString name = ui->SelDDir->currentName();
+    ui->SelectImageSaveDir->setAddTag(name);
+    ui->SelectDataSaveDir->setAddTag(name);
+    ui->CTFiles->chooseFileInfos(fileInfoList);
+}
+
+void Body::newSets(int count)
+{
+    if (ui->keepOnNewSet->isChecked())
+        return;
+    ui->SeqCalcFrom->setValue(1);
+    ui->SeqCalcTo->setValue(count);
+}
+
+void Body::setFirstImageSet()
+{
+    emit stage(tr("Loading first Data Set"), qulonglong(xafs->markStage()));
+    emit setFirstSet(ui->SeqCalcFrom->value() - 1);
+}
+
+void Body::setNextImageSet()
+{
+    qDebug() << "loading next data set";
+    emit stage(tr("Loading next Data Set"), qulonglong(xafs->markStage()));
+    emit setNextSet(ui->SeqCalcTo->value() - 1);
+}
+
+void Body::startingSeqCalc()
+{
+    ui->SeqCalc->setStyleSheet(StateStyle::activeRun);
+}
+
+void Body::finishedSeqCalc()
+{
+    ui->SeqCalc->setStyleSheet(StateStyle::idleRun);
+}
+
+void Body::i0FilesSelected(QStringList files, bool clear)
+{
+    if (clear)
+        i0Energies.clear();
+    for (const QString &f : files) {
+        i0Energies << energyFromFileName(f);
+        ui->SelI0Files->appendFile(f);
+    }
+}
+
+void Body::noticedStage(QString msg, qlonglong dEt)
+{
+    ui->ProgressMsg->setText(msg);
+    ui->DeltaET->setText(QString::number(double(dEt / 100) / 10, 'g', 6));
+    ui->TotalET->setText(QString::number(xafs->elapsed() / 1000));
+}
+
+void Body::setI0FileFromList()
+{
+    const double e = ui->SelDDir->currentEnergy();
+    int best = 0;
+    for (int i = 1; i < i0Energies.size(); ++i)
+        if (std::abs(i0Energies.at(i) - e) < std::abs(i0Energies.at(best) - e))
+            best = i;
+    if (best < ui->SelI0Files->count())
+        ui->I0ImgSel->fileSelected0(ui->SelI0Files->file(best));
+}
+
+// ---------------------------------------------------------- setup files
+
+void Body::showSaveSetupD()
+{
+    setupSaveMode = true;
+    setupDialog->setAcceptMode(QFileDialog::AcceptSave);
+    setupDialog->setFileMode(QFileDialog::AnyFile);
+    setupDialog->show();
+}
+
+void Body::showLoadSetupD()
+{
+    setupSaveMode = false;
+    setupDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    setupDialog->setFileMode(QFileDialog::ExistingFile);
+    setupDialog->show();
+}
+
+void Body::saveLoadFileSelected(QString fname)
+{
+    if (setupSaveMode)
+        saveSetup(fname);
+    else
+        loadSetup(fname);
+}
+
+void Body::saveSetup(QString fname)
+{
+    Q_UNUSED(fname);
+}
+
+void Body::loadSetup(QString fname)
+{
+    Q_UNUSED(fname);
+}
+
+// -------------------------------------------------------- viewer link
+
+void Body::setupOrvexLink()
+{
+    orx->setLinkButton(ui->Link2dOrvex);
+    orx->doConnect();
+    orxInitFlags();
+    connect(orx, &OrvexLink::connected, this, &Body::orxInitFlags);
+    connect(orx, &OrvexLink::changedIsBusy, this, &Body::orxChangedIsBusy);
+    connect(this, &Body::orxLoadFilesOfPattern, orx, &OrvexLink::loadFilesOfPattern);
+    connect(this, &Body::orxLoadFiles, orx, &OrvexLink::loadFiles);
+    connect(this, &Body::exec2dA, orx, &OrvexLink::exec2dA);
+    connect(this, &Body::orxStatChanged, this, &Body::orxStageCtrl);
+    connect(ui->Exec2DA, &QPushButton::clicked, this, &Body::exec2dA0);
+    connect(ui->Cont2DA, &QPushButton::clicked, this, &Body::orxStartCont2dA);
+}
+
+void Body::orxInitFlags()
+{
+    orxStageNo = 0;
+    orxCont = false;
+    ui->Cont2DA->setStyleSheet(StateStyle::idleRun);
+    orxBusyShown = false;
+    ui->ORXIsBusy->setStyleSheet(StateStyle::good);
+    orxFrom = 0;
+    orxCurrent = 0;
+}
+
+void Body::orxChangedIsBusy(bool f)
+{
+    if (f != orxBusyShown)
+        ui->ORXIsBusy->setStyleSheet(f ? StateStyle::failed : StateStyle::good);
+    orxBusyShown = f;
+    emit orxStatChanged();
+}
+
+void Body::sendSliceFilesToViewer(int slice)
+{
+    ui->procCtrl->setSliceNo(slice);
+    orxStageNo = 1;
+    orxCurrent = slice;
+    const QString S = sliceText(slice);
+    const QDir D(ui->SelectDataSaveDir->path());
+    const QString pattern = QStringLiteral("*-%1.dat").arg(S);
+    if (ui->SaveInSubFolders->isChecked() && ui->SubOfSlice->isChecked()) {
+        emit orxLoadFilesOfPattern(QDir::toNativeSeparators(D.absolutePath() + "/" + S + "/"));
+    } else if (ui->SaveInSubFolders->isChecked()) {
+        QStringList files;
+        const QStringList entries = D.entryList(QDir::NoFilter, QDir::Name);
+        for (const QString &e : entries) {
+            const QDir sub(D.absoluteFilePath(e));
+            if (!sub.exists())
+                continue;
+            for (const QString &f : sub.entryList({pattern}, QDir::Files, QDir::Name))
+                files << sub.absoluteFilePath(f);
+        }
+        emit orxLoadFiles(files);
+    } else {
+        QStringList files;
+        for (const QString &f : D.entryList({pattern}, QDir::Files, QDir::Name))
+            files << D.absoluteFilePath(f);
+        emit orxLoadFiles(files);
+    }
+}
+
+void Body::orxStageCtrl()
+{
+    if (orxBusyShown)
+        return;
+    const QString last = orx->finishedCmd;
+    if (orxStageNo == 1
+        && (last == QLatin1String("LOAD_I1_FILES_OF_PATTERN") || last == QLatin1String("LOAD_I1_FILES"))) {
+        if (ui->With2DA->isChecked() || orxCont) {
+            orxStageNo = 2;
+            emit exec2dA(sliceText(orxCurrent));
+        } else {
+            orxStageNo = 0;
+        }
+    } else if (orxStageNo == 2 && last == QLatin1String("ANALYZER_EXEC_2DA")) {
+        if (orxCont) {
+            orxCurrent += orxStep;
+            const bool past = orxStep >= 0 ? orxCurrent > orxTo : orxCurrent < orxTo;
+            if (past) {
+                orxCont = false;
+                ui->Cont2DA->setStyleSheet(StateStyle::idleRun);
+                orxStageNo = 0;
+            } else {
+                sendSliceFilesToViewer(orxCurrent);
+            }
+        } else {
+            orxStageNo = 0;
+        }
+    } else if (orxStageNo != 1 && orxStageNo != 2) {
+        orxStageNo = 0;
+    }
+}
+
+void Body::orxStartCont2dA()
+{
+    if (orxCont) {
+        orxCont = false;
+        ui->Cont2DA->setStyleSheet(StateStyle::idleRun);
+        return;
+    }
+    orxCont = true;
+    ui->Cont2DA->setStyleSheet(StateStyle::activeRun);
+    orxFrom = ui->procCtrl->getSliceFrom();
+    orxTo = ui->procCtrl->getSliceTo();
+    // the step points from "From" towards "To"
+    orxStep = qMax(1, std::abs(ui->procCtrl->getSliceStep()));
+    if (orxTo < orxFrom)
+        orxStep = -orxStep;
+    orxCurrent = orxFrom;
+    sendSliceFilesToViewer(orxFrom);
+}
+
+void Body::exec2dA0()
+{
+    emit exec2dA(sliceText(ui->procCtrl->sliceNo));
 }
 
 void Body::closeEvent(QCloseEvent *event)

@@ -1,8 +1,35 @@
 #pragma once
-// The main window of Tomix.
+// The main window of Tomix: owns every panel and worker, wires them, loads
+// projection series, draws the raw-image overlays, runs reconstructions and
+// drives the external 2-D XAFS viewer.
+#include "BatchCmd.h"
+#include "CalcConds.h"
+#include "MouseC.h"
+
+#include <QDateTime>
+#include <QFileInfo>
 #include <QFrame>
+#include <QList>
+#include <QPen>
 #include <QStringList>
 
+class QAbstractButton;
+class QButtonGroup;
+class QFileDialog;
+class QPainter;
+class QThread;
+class Batch;
+class CtCalc;
+class CtCalc2;
+class CtCalc2Ui;
+class CtDisp;
+class DataSaver;
+class ImgDatas;
+class OrvexLink;
+class PopDockBase;
+class RawDisp;
+class Sinogram;
+class XafsBatch;
 namespace Ui { class Body; }
 
 class Body : public QFrame
@@ -12,22 +39,171 @@ public:
     explicit Body(QWidget *parent = nullptr);
     ~Body() override;
 
-    // Configuration lines kept for the command dispatcher.
-    const QStringList &pendingConfigLines() const { return configLines; }
+    // Access for the command dispatcher, setup files and tests.
+    Ui::Body *form() const { return ui; }
+    ImgDatas *images() const { return imgDatas; }
+    Sinogram *sinogram() const { return sgm; }
+    CtCalc *ctCalc() const { return ctCalc1; }
+    CtDisp *ctDisp() const { return ctImages; }
+    RawDisp *rawDisp() const { return raw; }
+    OrvexLink *orvexLink() const { return orx; }
+    DataSaver *dataSaver() const { return saver; }
+    XafsBatch *xafsBatch() const { return xafs; }
+    Batch *batch() const { return batchInt; }
+    const QList<CtCalc2 *> &workers() const { return ctc2s; }
+    const QList<CtCalc2Ui *> &workerPanels() const { return ctc2Uis; }
+    CalcConds &calcConds() { return conds; }
+    bool isCalculating() const { return calculating; }
+    bool isLoading() const { return loading; }
+    int orxStage() const { return orxStageNo; }
+    bool orxContinuous() const { return orxCont; }
+    const QList<double> &i0EnergyList() const { return i0Energies; }
+    // Files that would be sent to the viewer for a slice (see sendSliceFilesToViewer).
+    void sendSliceFilesToViewer(int slice);
+
+    // `resetOnLoad` flags: regions, slice-to, slice, CoR.
+    bool resetRegionsOnLoad = true;
+    bool resetSliceToOnLoad = true;
+    bool resetSliceOnLoad = true;
+    bool resetCorOnLoad = true;
+    // A run was started by the batch (calc_exec).
+    bool batchStarted = false;
+    // Overlays of the raw display's selection: as display region (red) and as
+    // calculation region (yellow-green), which also sets the regions and the
+    // slice range.
+    bool showDispRegion = false;
+    bool showCalcRegion = false;
 
 signals:
+    void batchCalcStart();
+    void batchCalcFinished();
+    void askLoadNextDataFile();
+    void noticeFinishedLoadDataFiles();
+    void setFirstSet(int firstIdx);
+    void setNextSet(int lastIdx);
+    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genImg);
+    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice);
     void finishing();
-    void callBatchLoad(const QString &fileName);
+    void finishedLoadingCTFiles();
+    void calcFinished();
+    void stage(QString msg, qulonglong dEt);
+    void callBatchLoad(QString fname);
     void callBatchExec();
+    void callBatchCheckEnd();
+    void orxLoadFilesOfPattern(QString path);
+    void orxLoadFiles(QStringList fileList);
+    void orxStatChanged();
+    void exec2dA(QString sliceNoS);
 
+private slots:
+    void dataFilesSelected(QStringList files, bool clear);
+    void loadNextDataFile();
+    void finishedLoadDataFiles();
+    void newPosOnRawImg(double x, double y);
+    void updateRawImage();
+    void draw(QPainter *p);
+    void selectedAPointInRawImg(double x, double y, MouseC::MStat s);
+    void showDispRaw();
+    void showSinogram();
 public slots:
-    void batchLoad(const QString &fileName);
+    void toggleCalcCt();
+    void startCalcCt();
+    void stopCalcCt();
+private slots:
+    void setupFFT();
+    void setupSaveConds();
+    void execSingleCtCalc();
+    void execMultiCtCalc();
+    void ctCalcFinished();
+    void setShowAdditionalInfo(bool f);
+    void setShowAdditionalAdditionalInfo(bool f);
+    void changedCtSel(QAbstractButton *button);
+    void changedAutoExec();
+    void dRUpdated(double rx0, double rz0, double rx1, double rz1);
+    void cRUpdated(double rx0, double rz0, double rx1, double rz1);
+public slots:
+    void batchExCmd(BatchCmd cmd);
+private slots:
+    void fixColorScaleChanged();
+    double colorMin();
+    double colorMax();
+    void selectedDir(QString dir, QStringList patterns);
+    void selectedFileInfoList(QFileInfoList fileInfoList);
+    void newSets(int count);
+    void setFirstImageSet();
+    void setNextImageSet();
+    void startingSeqCalc();
+    void finishedSeqCalc();
+    void i0FilesSelected(QStringList files, bool clear);
+    void noticedStage(QString msg, qlonglong dEt);
+    void setI0FileFromList();
+    void showSaveSetupD();
+    void showLoadSetupD();
+    void saveLoadFileSelected(QString fname);
+public slots:
+    void saveSetup(QString fname);
+    void loadSetup(QString fname);
+private slots:
+    void exec2dA0();
+    void setupOrvexLink();
+    void orxInitFlags();
+    void orxChangedIsBusy(bool f);
+    void orxStageCtrl();
+    void orxStartCont2dA();
+    void ctImage(int no, QImage img);
+public slots:
+    void batchLoad(QString fname);
     void batchExec();
+    void setFixColorScale(bool f);
+    void setColorMin(double v);
+    void setColorMax(double v);
+    void setAutoSaveImage(bool f);
+    void setAutoSaveData(bool f);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    QThread *startThreadFor(QObject *o);
+    void applyRegions(double rx0, double rz0, double rx1, double rz1, bool calcRegion, QObject *sender);
+    bool hasImages() const;
+
     Ui::Body *ui;
-    QStringList configLines;
+    QFileDialog *setupDialog;
+    bool setupSaveMode = true;
+    QPen crossPen, slicePen, rangePen, corPen, dispRegionPen, calcRegionPen;
+    QStringList pendingFiles;
+    // A selection made during a run, loaded when the run ends.
+    QStringList deferredFiles;
+    bool deferredClear = false;
+    bool loadDeferred = false;
+    bool loadPaused = false;
+    bool loading = false;
+    QList<double> i0Energies;
+    bool showAllCt2Images = false;
+    CalcConds conds;
+
+    // run state
+    bool calculating = false;
+    QDateTime startTime, endTime;
+
+    // viewer workflow
+    bool orxBusyShown = false;
+    int orxStageNo = 0;
+    bool orxCont = false;
+    int orxFrom = 0, orxTo = 0, orxStep = 1, orxCurrent = 0;
+
+    Batch *batchInt;
+    XafsBatch *xafs;
+    RawDisp *raw;
+    Sinogram *sgm;
+    CtCalc *ctCalc1;
+    ImgDatas *imgDatas;
+    CtDisp *ctImages;
+    OrvexLink *orx;
+    DataSaver *saver = nullptr;
+    QButtonGroup *ctSel = nullptr;
+    QList<CtCalc2 *> ctc2s;
+    QList<CtCalc2Ui *> ctc2Uis;
+    QList<QThread *> threads;
 };
