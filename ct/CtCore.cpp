@@ -1,4 +1,5 @@
 #include "CtCore.h"
+#include "BackProjectKernel.h"
 #include "FftwLock.h"
 #include "HSgm.h"
 
@@ -9,17 +10,6 @@
 #include <cstring>
 
 namespace {
-// Largest d with d * d <= m (m >= 0).
-std::int64_t isqrt(std::int64_t m)
-{
-    std::int64_t d = std::int64_t(std::sqrt(double(m)));
-    while (d > 0 && d * d > m)
-        --d;
-    while ((d + 1) * (d + 1) <= m)
-        ++d;
-    return d;
-}
-
 // First integer v with v >= trunc(a), clipped to [0, n]; n when a is not a number.
 int clipBegin(double a, int n)
 {
@@ -81,7 +71,7 @@ void CtCore::release()
     for (fftw_complex *s : spectra)
         fftw_free(s);
     for (double *f : filtered)
-        fftw_free(f);
+        fftw_free(f - BackProjectKernel::rowPad);
     spectra.clear();
     filtered.clear();
     std::vector<double>().swap(res);
@@ -108,11 +98,15 @@ bool CtCore::prepare(int N, int n)
     bool ok = fwdIn && fwdOut && bwdIn && bwdOut;
     for (int i = 0; ok && i < n; ++i) {
         auto *s = static_cast<fftw_complex *>(fftw_malloc(cbytes));
-        auto *f = static_cast<double *>(fftw_malloc(sizeof(double) * std::size_t(N)));
+        // a filtered row with zeroed room on both sides for the kernels' windows
+        const std::size_t padded = std::size_t(N) + 2 * std::size_t(BackProjectKernel::rowPad);
+        auto *f = static_cast<double *>(fftw_malloc(sizeof(double) * padded));
+        if (f)
+            std::memset(f, 0, sizeof(double) * padded);
         if (s)
             spectra.push_back(s);
         if (f)
-            filtered.push_back(f);
+            filtered.push_back(f + BackProjectKernel::rowPad);
         ok = s && f;
     }
     if (ok) {
@@ -186,36 +180,19 @@ bool CtCore::clipRegion(const Region &r, int &xBegin, int &xEnd, int &zBegin, in
 
 void CtCore::backProjectRows(int i0, int i1, int zBegin, int zEnd, int xBegin, int xEnd)
 {
-    const int N = fftN;
-    const int g = N / 2;
-    const double gd = g;
-    const std::int64_t g2 = std::int64_t(g) * g;
-    for (int z = zBegin; z < zEnd; ++z) {
-        // strictly inside the circle: (x - g)^2 + (z - g)^2 < g^2, in integers
-        const std::int64_t dz = z - g;
-        const std::int64_t m = g2 - dz * dz - 1;
-        if (m < 0)
-            continue;
-        const int d = int(isqrt(m));
-        const int lo = std::max(xBegin, g - d);
-        const int hi = std::min(xEnd, g + d + 1);
-        if (lo >= hi)
-            continue;
-        double *row = res.data() + std::size_t(z) * std::size_t(N);
-        const double dzd = double(dz);
-        for (int i = i0; i < i1; ++i) {
-            const double c = cosTab[std::size_t(i)];
-            const double zs = dzd * sinTab[std::size_t(i)];
-            const double *f = filtered[std::size_t(i)];
-            for (int x = lo; x < hi; ++x) {
-                // t = g + (x - g) cos - (z - g) sin, evaluated in that order
-                const double t = (gd + double(x - g) * c) - zs;
-                const int j = int(t);   // floor for t >= 0
-                if (t >= 0.0 && j < N - 1)
-                    row[x] += f[j] + (f[j + 1] - f[j]) * (t - j);
-            }
-        }
-    }
+    BackProjectKernel::Job job;
+    job.res = res.data();
+    job.N = fftN;
+    job.zBegin = zBegin;
+    job.zEnd = zEnd;
+    job.xBegin = xBegin;
+    job.xEnd = xEnd;
+    job.i0 = i0;
+    job.i1 = i1;
+    job.cosTab = cosTab.data();
+    job.sinTab = sinTab.data();
+    job.filtered = filtered.data();
+    BackProjectKernel::run(job);
 }
 
 void CtCore::backProject(int i, double angleOffsetDeg, const Region &region)
@@ -242,13 +219,8 @@ void CtCore::backProjectAll(double angleOffsetDeg, const Region &region)
         sinTab[std::size_t(i)] = std::sin(th);
     }
     int xb, xe, zb, ze;
-    if (clipRegion(region, xb, xe, zb, ze)) {
-        // a block of result rows (about 128 KiB) stays in cache while every
-        // filtered projection passes over it once
-        const int rows = std::max(1, 16384 / fftN);
-        for (int z = zb; z < ze; z += rows)
-            backProjectRows(0, n, z, std::min(ze, z + rows), xb, xe);
-    }
+    if (clipRegion(region, xb, xe, zb, ze))
+        backProjectRows(0, n, zb, ze, xb, xe);
     resValid = true;
 }
 

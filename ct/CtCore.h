@@ -36,7 +36,8 @@ public:
     fftw_plan fwdPlan = nullptr;    // forward (sign -1) fwdIn -> fwdOut
     fftw_plan bwdPlan = nullptr;    // backward (sign +1) bwdIn -> bwdOut
     std::vector<fftw_complex *> spectra;    // n spectra of N
-    std::vector<double *> filtered;         // n filtered rows of N
+    std::vector<double *> filtered;         // n filtered rows of N, readable
+                                            // BackProjectKernel::rowPad around
     int nProj = 0;              // n of the current calculation
     std::vector<double> res;    // N x N, row-major: res[z * N + x]
     bool resValid = false;      // at least one projection back-projected
@@ -72,8 +73,10 @@ public:
     // samples. Sets resValid.
     void backProject(int i, double angleOffsetDeg, const Region &region);
     // The same as backProject for every projection 0..n-1, each pixel summed
-    // in projection order (so the result equals n calls of backProject), with
-    // the grid walked in blocks of rows that stay in cache.
+    // in projection order (so the result equals n calls of backProject), by
+    // the fastest kernel the processor offers (BackProjectKernel): blocks of
+    // projections whose filtered rows stay in cache, each pixel's sum held in
+    // a register over a block.
     void backProjectAll(double angleOffsetDeg, const Region &region);
     // The formula evaluated pixel by pixel, without any rearrangement; the
     // yardstick for the fast kernels.
@@ -89,7 +92,8 @@ public:
     void findExtremes();
 
 private:
-    // Rows z0..z1-1 of projections i0..i1-1 (grid and region already clipped).
+    // Rows zBegin..zEnd-1 of projections i0..i1-1 (grid and region already
+    // clipped), through the active kernel.
     void backProjectRows(int i0, int i1, int zBegin, int zEnd, int xBegin, int xEnd);
     // Region clipped to the grid: [xBegin, xEnd) x [zBegin, zEnd); false if empty.
     bool clipRegion(const Region &region, int &xBegin, int &xEnd, int &zBegin, int &zEnd) const;
