@@ -1,0 +1,354 @@
+// tomix-bench: the per-slice path of a reconstruction worker on generated
+// data held in memory, timed stage by stage.
+//
+//   tomix-bench [--width N] [--projections n] [--slices S] [--threads T]
+//               [--reference] [--kernel portable|avx2|avx512] [--text] [--png]
+//
+// The data: n projections of S image lines of N + 3 pixels (16-bit counts of
+// a few absorbing discs over a dark level), with I0 and BG lines. Each slice
+// goes through what a worker does: the sinogram from the raw lines with I0
+// and BG (HSgm), transform and ramp filter of every row (CtCore), the
+// back-projection over the whole N x N grid, and on request the data-file
+// text and the PNG image. T threads each own one CtCore and one HSgm and take
+// slices from a shared counter, as the workers do.
+//
+// One line per stage: seconds per slice (wall time summed over the threads,
+// and thread CPU time, which stays meaningful on a busy machine), pixel
+// updates per second per core (pixels inside the circle times projections,
+// over CPU time), and the speed-up over the straightforward kernel, timed
+// in the same run with --reference on one thread (every tenth projection).
+#include "BackProjectKernel.h"
+#include "CtCore.h"
+#include "DataFileText.h"
+#include "GreyMap.h"
+#include "HSgm.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QImage>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <thread>
+#include <vector>
+
+namespace {
+
+double wallNow()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+double cpuNow()
+{
+#if defined(CLOCK_THREAD_CPUTIME_ID)
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
+#else
+    return wallNow();
+#endif
+}
+
+// Wall and CPU time of a stage, summed over slices.
+struct Clock {
+    double wall = 0, cpu = 0;
+    void add(const Clock &o) { wall += o.wall; cpu += o.cpu; }
+};
+
+class Stopwatch
+{
+public:
+    Stopwatch() : w(wallNow()), c(cpuNow()) {}
+    void stopInto(Clock &into)
+    {
+        const double w1 = wallNow(), c1 = cpuNow();
+        into.wall += w1 - w;
+        into.cpu += c1 - c;
+        w = w1;
+        c = c1;
+    }
+
+private:
+    double w, c;
+};
+
+enum Stage { Sinogram, Filter, Back, Text, Png, StageCount };
+const char *const stageNames[StageCount] = {"sinogram (raw lines, I0, BG)", "transform + filter",
+                                            "back-projection", "data-file text", "PNG image"};
+
+struct Options {
+    int N = 1024;
+    int n = 720;
+    int slices = 0;         // 0: 2 per thread, at least 4
+    int threads = 1;
+    bool reference = false;
+    bool text = false;
+    bool png = false;
+    const char *kernel = nullptr;
+};
+
+// Raw 16-bit lines of every projection and slice, and the I0 and BG lines.
+struct Series {
+    int dim = 0, n = 0, slices = 0;
+    double cor = 0;
+    std::vector<std::uint16_t> counts;  // [slice][projection][pixel]
+    std::vector<double> i0, bg;
+
+    const std::uint16_t *line(int slice, int i) const
+    {
+        return counts.data() + (std::size_t(slice) * std::size_t(n) + std::size_t(i)) * std::size_t(dim);
+    }
+};
+
+Series makeSeries(int N, int n, int slices)
+{
+    Series s;
+    s.dim = N + 3;          // CoR (N + 2) / 2: sinogram width N + 1, transform length N
+    s.cor = (N + 2) / 2;
+    s.n = n;
+    s.slices = slices;
+    s.i0.assign(std::size_t(s.dim), 30000.0);
+    s.bg.assign(std::size_t(s.dim), 100.0);
+    s.counts.resize(std::size_t(slices) * std::size_t(n) * std::size_t(s.dim));
+    const double R = 0.45 * N;
+    struct Disc { double u, v, r, mu; };
+    for (int sl = 0; sl < slices; ++sl) {
+        const double k = 1.0 + 0.5 * sl / std::max(1, slices);   // slices differ a little
+        const Disc discs[] = {{0, 0, R, 0.5 / R}, {0.3 * R, 0.2 * R * k, 0.2 * R, 0.8 / R},
+                              {-0.4 * R, -0.1 * R, 0.15 * R * k, -0.3 / R}};
+        for (int i = 0; i < n; ++i) {
+            const double th = i * M_PI / n, c = std::cos(th), sn = std::sin(th);
+            std::uint16_t *out = s.counts.data() + (std::size_t(sl) * std::size_t(n) + std::size_t(i)) * std::size_t(s.dim);
+            for (int p = 0; p < s.dim; ++p) {
+                double L = 0;
+                for (const Disc &d : discs) {
+                    const double q = (p - s.cor) - (d.u * c - d.v * sn);
+                    if (q * q < d.r * d.r)
+                        L += 2 * d.mu * std::sqrt(d.r * d.r - q * q);
+                }
+                out[p] = std::uint16_t(std::lround(100.0 + 29900.0 * std::exp(-L)));
+            }
+        }
+    }
+    return s;
+}
+
+double insidePixels(int N)
+{
+    const std::int64_t g = N / 2;
+    double inside = 0;
+    for (std::int64_t z = 0; z < N; ++z)
+        for (std::int64_t x = 0; x < N; ++x)
+            inside += (x - g) * (x - g) + (z - g) * (z - g) < g * g;
+    return inside;
+}
+
+// What one thread measured.
+struct ThreadResult {
+    Clock stage[StageCount];
+    int slices = 0;
+    bool ok = true;
+};
+
+// The worker loop: slices from the shared counter until none is left.
+void worker(const Series &s, const Options &o, std::atomic<int> &next, ThreadResult &out)
+{
+    HSgm h;
+    CtCore core;
+    const CtCore::Region all{0, 0, double(o.N), double(o.N)};
+    if (!core.prepare(o.N, o.n)) {
+        out.ok = false;
+        return;
+    }
+    for (;;) {
+        const int slice = next.fetch_add(1);
+        if (slice >= s.slices)
+            break;
+        Stopwatch sw;
+        h.build(true, s.cor, slice, s.dim, s.slices, s.n,
+                [&](double *line) { std::copy(s.i0.begin(), s.i0.end(), line); return true; },
+                [&](double *line) { std::copy(s.bg.begin(), s.bg.end(), line); return true; },
+                [&](int i, double *line) {
+                    const std::uint16_t *src = s.line(slice, i);
+                    for (int p = 0; p < s.dim; ++p)
+                        line[p] = src[p];
+                });
+        sw.stopInto(out.stage[Sinogram]);
+        if (CtCore::fftLengthFor(h.width) != o.N || h.height != o.n || !core.prepare(o.N, o.n)) {
+            out.ok = false;
+            return;
+        }
+        core.clearRes();
+        for (int i = 0; i < o.n; ++i)
+            core.transform(i, h.sgmRow(i));
+        for (int i = 0; i < o.n; ++i)
+            core.filter(i);
+        sw.stopInto(out.stage[Filter]);
+        core.backProjectAll(0.0, all);
+        core.findExtremes();
+        sw.stopInto(out.stage[Back]);
+        if (o.text) {
+            const QByteArray text = DataFileText::make(core, all, -1e300, 1e300, 0.0);
+            if (text.isEmpty())
+                out.ok = false;
+            sw.stopInto(out.stage[Text]);
+        }
+        if (o.png) {
+            GreyMap map;
+            map.minV = core.resMin;
+            map.maxV = core.resMax;
+            const QImage img = map.render(core.res.data(), o.N, o.N);
+            QByteArray bytes;
+            QBuffer buf(&bytes);
+            buf.open(QIODevice::WriteOnly);
+            if (!img.save(&buf, "PNG"))
+                out.ok = false;
+            sw.stopInto(out.stage[Png]);
+        }
+        ++out.slices;
+    }
+}
+
+// CPU seconds per update of the straightforward kernel (every tenth
+// projection of one slice, one thread).
+double referenceSecondsPerUpdate(const Series &s, const Options &o, double inside)
+{
+    HSgm h;
+    CtCore core;
+    const CtCore::Region all{0, 0, double(o.N), double(o.N)};
+    h.build(true, s.cor, 0, s.dim, s.slices, s.n, {}, {}, [&](int i, double *line) {
+        const std::uint16_t *src = s.line(0, i);
+        for (int p = 0; p < s.dim; ++p)
+            line[p] = src[p];
+    });
+    if (!core.prepare(o.N, o.n))
+        return 0;
+    core.clearRes();
+    for (int i = 0; i < o.n; ++i)
+        core.transform(i, h.sgmRow(i));
+    for (int i = 0; i < o.n; ++i)
+        core.filter(i);
+    int done = 0;
+    Clock c;
+    Stopwatch sw;
+    for (int i = 0; i < o.n; i += 10, ++done)
+        core.backProjectPlain(i, 0.0, all);
+    sw.stopInto(c);
+    return c.cpu / (inside * done);
+}
+
+bool intArg(int argc, char **argv, int &k, const char *name, int &value)
+{
+    if (std::strcmp(argv[k], name) != 0 || k + 1 >= argc)
+        return false;
+    value = std::atoi(argv[++k]);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Options o;
+    for (int k = 1; k < argc; ++k) {
+        if (intArg(argc, argv, k, "--width", o.N) || intArg(argc, argv, k, "--projections", o.n)
+            || intArg(argc, argv, k, "--slices", o.slices) || intArg(argc, argv, k, "--threads", o.threads))
+            continue;
+        if (std::strcmp(argv[k], "--reference") == 0)
+            o.reference = true;
+        else if (std::strcmp(argv[k], "--text") == 0)
+            o.text = true;
+        else if (std::strcmp(argv[k], "--png") == 0)
+            o.png = true;
+        else if (std::strcmp(argv[k], "--kernel") == 0 && k + 1 < argc)
+            o.kernel = argv[++k];
+        else {
+            std::fprintf(stderr,
+                         "usage: tomix-bench [--width N] [--projections n] [--slices S] [--threads T]\n"
+                         "                   [--reference] [--kernel portable|avx2|avx512] [--text] [--png]\n");
+            return 2;
+        }
+    }
+    o.N -= o.N % 2;
+    if (o.N < 2 || o.n < 1 || o.threads < 1) {
+        std::fprintf(stderr, "tomix-bench: need --width >= 2, --projections >= 1, --threads >= 1\n");
+        return 2;
+    }
+    if (o.slices < 1)
+        o.slices = std::max(4, 2 * o.threads);
+    if (o.kernel) {
+        const BackProjectKernel::Variant v = BackProjectKernel::fromName(o.kernel);
+        if (v == BackProjectKernel::Auto || !BackProjectKernel::force(v)) {
+            std::fprintf(stderr, "tomix-bench: kernel \"%s\" is not available here\n", o.kernel);
+            return 2;
+        }
+    }
+    QCoreApplication app(argc, argv);
+
+    const Series s = makeSeries(o.N, o.n, o.slices);
+    const double inside = insidePixels(o.N);
+    const double updates = inside * o.n;    // per slice
+
+    std::printf("tomix-bench: %d x %d projections (grid %d x %d), %d slices, %d threads, kernel %s\n",
+                o.N, o.n, o.N, o.N, o.slices, o.threads,
+                BackProjectKernel::name(BackProjectKernel::active()));
+
+    std::atomic<int> next{0};
+    std::vector<ThreadResult> results(std::size_t(o.threads));
+    const double t0 = wallNow();
+    {
+        std::vector<std::thread> pool;
+        for (int t = 0; t < o.threads; ++t)
+            pool.emplace_back(worker, std::cref(s), std::cref(o), std::ref(next), std::ref(results[std::size_t(t)]));
+        for (std::thread &th : pool)
+            th.join();
+    }
+    const double wall = wallNow() - t0;
+
+    Clock total[StageCount];
+    int done = 0;
+    for (const ThreadResult &r : results) {
+        if (!r.ok) {
+            std::fprintf(stderr, "tomix-bench: a slice failed\n");
+            return 1;
+        }
+        for (int k = 0; k < StageCount; ++k)
+            total[k].add(r.stage[k]);
+        done += r.slices;
+    }
+    const double refSpu = o.reference ? referenceSecondsPerUpdate(s, o, inside) : 0;
+
+    std::printf("  %-30s %12s %12s %16s %10s\n", "stage", "wall s/slice", "cpu s/slice",
+                "updates/s/core", "speed-up");
+    double sliceCpu = 0;
+    for (int k = 0; k < StageCount; ++k) {
+        if ((k == Text && !o.text) || (k == Png && !o.png))
+            continue;
+        const double w = total[k].wall / done, c = total[k].cpu / done;
+        sliceCpu += c;
+        if (k == Back) {
+            const double ups = updates / c;
+            char speedUp[32] = "-";
+            if (refSpu > 0)
+                std::snprintf(speedUp, sizeof speedUp, "%.1fx", refSpu * ups);
+            std::printf("  %-30s %12.4f %12.4f %16.3e %10s\n", stageNames[k], w, c, ups, speedUp);
+        } else {
+            std::printf("  %-30s %12.4f %12.4f %16s %10s\n", stageNames[k], w, c, "", "");
+        }
+    }
+    if (refSpu > 0)
+        std::printf("  %-30s %12s %12.4f %16.3e %10s\n", "straightforward back-projection", "",
+                    refSpu * updates, 1.0 / refSpu, "1.0x");
+    std::printf("  %-30s %12.4f %12.4f   (run %.3f s wall, %.2f slices/s)\n", "slice, all stages",
+                wall / done, sliceCpu, wall, done / wall);
+    return 0;
+}
