@@ -8,8 +8,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace {
 
@@ -51,6 +56,24 @@ int difference(int a, int b)
     return (d < INT_MIN || d > INT_MAX) ? 0 : int(d);
 }
 
+// Pixel blocks of 2 MiB and more are 2 MiB aligned and asked for huge pages:
+// a series of large images is mostly fresh memory, and filling it page by
+// page of 4 KiB costs far more than copying the pixels from the page cache.
+constexpr std::size_t hugePage = std::size_t(2) << 20;
+
+uchar *allocPixels(std::size_t bytes)
+{
+    if (bytes < hugePage)
+        return static_cast<uchar *>(std::malloc(std::max<std::size_t>(bytes, 1)));
+    const std::size_t rounded = (bytes + hugePage - 1) / hugePage * hugePage;
+    void *p = std::aligned_alloc(hugePage, rounded);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    if (p)
+        madvise(p, rounded, MADV_HUGEPAGE);    // a hint; refusal changes nothing
+#endif
+    return static_cast<uchar *>(p);
+}
+
 } // namespace
 
 ImgDataITEX::ImgDataITEX()
@@ -68,7 +91,7 @@ ImgDataITEX::~ImgDataITEX()
 void ImgDataITEX::freeBuffers()
 {
     delete[] lineBuf;
-    delete[] imgBuf;
+    std::free(imgBuf);
     lineBuf = nullptr;
     imgBuf = nullptr;
 }
@@ -207,7 +230,7 @@ bool ImgDataITEX::load()
 {
     if (file.isOpen())
         file.close();
-    delete[] imgBuf;
+    std::free(imgBuf);
     imgBuf = nullptr;
 
     file.setFileName(fileName);
@@ -219,7 +242,7 @@ bool ImgDataITEX::load()
     if (!lineBuf || width != cols || height != rows)
         return false;
     if (keepInMemory) {
-        imgBuf = new (std::nothrow) uchar[size_t(pixelBytes)];
+        imgBuf = allocPixels(size_t(pixelBytes));
         if (!imgBuf)
             return false;
         qint64 got = 0;

@@ -45,7 +45,7 @@ public:
     qint64 dataOffset;      // byte offset of the first pixel = 64 + comment length
     int bytesPerPixel;      // 2 or 4
     uchar *lineBuf;         // one raw row (width x bytesPerPixel), for reads from the file
-    uchar *imgBuf;          // all raw pixels, when kept in memory
+    uchar *imgBuf;          // all raw pixels, when kept in memory (std::malloc / aligned_alloc)
 
 private:
     void freeBuffers();
