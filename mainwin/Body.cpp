@@ -60,6 +60,7 @@ Body::Body(QWidget *parent)
     ctImages = new CtDisp;
     orx = new OrvexLink(this);
     BatchCmd::registerMetaType();
+    qRegisterMetaType<CtCalc2 *>("CtCalc2*");
 
     // 3. the form
     ui->setupUi(this);

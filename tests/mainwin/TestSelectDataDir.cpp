@@ -4,11 +4,13 @@
 #include "EnergyName.h"
 #include "Phantom.h"
 #include "SelectDataDir.h"
+#include "SelectDir.h"
 #include "ui_SelectDataDir.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -123,8 +125,13 @@ private slots:
         QSignalSpy sets(&s, &SelectDataDir::newSets);
         QSignalSpy files(&s, &SelectDataDir::selectedFileInfoList);
         QSignalSpy dirs(&s, &SelectDataDir::selected);
+        QString dirOnNewSets;
+        connect(&s, &SelectDataDir::newSets, this, [&] { dirOnNewSets = s.dataDir(); });
         s.setDataDir(dir);
+        QCOMPARE(dirOnNewSets, dir);
         QCOMPARE(s.dataDir(), dir);
+        QCOMPARE(s.form()->SelDir->dir(), dir);
+        QCOMPARE(s.form()->SelDir->dialog()->directory(), QDir(dir));
         QCOMPARE(sets.count(), 1);
         QCOMPARE(sets.at(0).at(0).toInt(), 3);
         QCOMPARE(items(s), QStringList({"1 : sample (7100[eV], 3)",

@@ -1,0 +1,292 @@
+// The main window driven as a user would: load a generated series, click in
+// the raw image, reconstruct one slice and a range with auto-save, stop a
+// range, and hand results to a loopback viewer.
+#include "Body.h"
+#include "ui_Body.h"
+
+#include "ConfigTable.h"
+#include "CtCalc.h"
+#include "CtCalc2.h"
+#include "CtCalc2Ui.h"
+#include "CtDisp.h"
+#include "ImgData.h"
+#include "ImgDatas.h"
+#include "OrvexLink.h"
+#include "Phantom.h"
+#include "ProcCtrl.h"
+#include "RawDisp.h"
+#include "SelectAFile.h"
+#include "SelectDataFiles.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestBody : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir tmp;
+    QString dataDir;
+    QTcpServer peer;
+
+    static constexpr int W = 48, H = 12, NP = 60;
+
+    void load(Body &b, const QString &pattern)
+    {
+        QSignalSpy done(&b, &Body::finishedLoadingCTFiles);
+        b.form()->CTFiles->chooseDir(dataDir, {pattern});
+        QVERIFY(done.wait(20000));
+    }
+    void waitRunEnd(Body &b)
+    {
+        QSignalSpy end(&b, &Body::calcFinished);
+        if (b.isCalculating())
+            QVERIFY(end.wait(30000));
+        QVERIFY(!b.isCalculating());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(peer.listen(QHostAddress::LocalHost, 0));
+        configTable.set("2dOrvex", "127.0.0.1", QString("127.0.0.1 %1").arg(peer.serverPort()));
+        Phantom::Options o;
+        o.width = W;
+        o.height = H;
+        o.projections = NP;
+        o.energies = {7100, 7125};
+        dataDir = tmp.filePath("data");
+        QString err;
+        QVERIFY2(Phantom::standard(o).writeSeries(dataDir, &err), qPrintable(err));
+    }
+
+    void loadResetsAndKeeps()
+    {
+        Body b;
+        ProcCtrl *pc = b.form()->procCtrl;
+        pc->setRotAxIsV(true);
+        load(b, "sample-7100eV-*.img");
+        QCOMPARE(b.images()->count(), NP);
+        QCOMPARE(b.form()->CTFiles->count(), NP);
+        QCOMPARE(pc->getSliceTo(), H - 1);
+        QCOMPARE(pc->sliceNo, H / 2);
+        QCOMPARE(pc->cor, W * 0.5);
+        QCOMPARE(b.ctCalc()->findChild<QLineEdit *>("Crx1")->text(), QString::number(W - 1));
+
+        // keep Conds. is checked: a second load keeps what the user set
+        pc->setSliceNo(3);
+        pc->setCor(20.5);
+        load(b, "sample-7125eV-*.img");
+        QCOMPARE(b.images()->count(), NP);      // "New" replaced the series
+        QCOMPARE(pc->sliceNo, 3);
+        QCOMPARE(pc->cor, 20.5);
+
+        // unchecked: everything is derived again, now for a horizontal axis
+        b.form()->CTFiles->form();
+        pc->setRotAxIsV(false);
+        b.form()->CTFiles->findChild<QCheckBox *>("KeepConditions")->setChecked(false);
+        load(b, "sample-7100eV-*.img");
+        QCOMPARE(pc->getSliceTo(), W - 1);
+        QCOMPARE(pc->sliceNo, W / 2);
+        QCOMPARE(pc->cor, double(H / 2));
+        QCOMPARE(b.ctCalc()->findChild<QLineEdit *>("Crx1")->text(), QString::number(H - 1));
+    }
+
+    void clicksSetSliceAndCor()
+    {
+        Body b;
+        ProcCtrl *pc = b.form()->procCtrl;
+        pc->setRotAxIsV(true);
+        load(b, "sample-7100eV-*.img");
+        emit b.rawDisp()->selectedAPoint(30.7, 5.2, MouseC::Left);
+        QCOMPARE(pc->sliceNo, 5);
+        emit b.rawDisp()->selectedAPoint(22.5, 9, MouseC::Right);
+        QCOMPARE(pc->cor, 22.5);
+        emit b.rawDisp()->selectedAPoint(10, 1, MouseC::LeftCtrl);   // other codes: nothing
+        QCOMPARE(pc->sliceNo, 5);
+        QCOMPARE(pc->cor, 22.5);
+        pc->setRotAxIsV(false);
+        emit b.rawDisp()->selectedAPoint(30.7, 5.2, MouseC::Left);
+        QCOMPARE(pc->sliceNo, 30);
+    }
+
+    void singleAndRangeRuns()
+    {
+        Body b;
+        ProcCtrl *pc = b.form()->procCtrl;
+        pc->setRotAxIsV(true);
+        load(b, "sample-7100eV-*.img");
+
+        // CT1: one slice on the window's calculator
+        QSignalSpy finished(&b, &Body::calcFinished);
+        b.form()->CalcCT->click();
+        waitRunEnd(b);
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(!b.ctCalc()->res().empty());
+        QVERIFY(!b.form()->CalcSpentT->text().isEmpty());
+        QCOMPARE(b.form()->CalcCT->styleSheet(), QString("background-color: rgb(213, 245, 255);"));
+
+        // CT2 over a range with two workers, saving images and data
+        const QString out = tmp.filePath("out");
+        b.form()->SelectDataSaveDir->fileSelected0(out + "/data/x.dat");
+        b.form()->SelectDataSaveDir->setAddTag("E7100");
+        b.form()->SelectImageSaveDir->fileSelected0(out + "/img/x.png");
+        b.form()->SelectImageSaveDir->setAddTag("E7100");
+        b.setAutoSaveData(true);
+        b.setAutoSaveImage(true);
+        b.form()->SelectCt2->click();
+        pc->setAutoExec(true);
+        pc->setSliceFrom(2);
+        pc->setSliceTo(9);
+        pc->setSliceStep(1);
+        pc->setThreads(qMin(2, int(b.workers().size())));
+        b.form()->CalcCT->click();
+        QCOMPARE(b.form()->CalcCT->styleSheet(), QString("background-color: rgb(255, 255, 128);"));
+        waitRunEnd(b);
+        QCOMPARE(b.form()->ProgPerCent->text(), QString("100.0 %"));
+        QTRY_COMPARE_WITH_TIMEOUT(b.ctDisp()->count(), 8, 10000);
+        for (int s = 2; s <= 9; ++s) {
+            const QString idx = QString::asprintf("%05d", s);
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out + "/data/x-E7100-" + idx + ".dat"), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out + "/img/x-E7100-" + idx + ".png"), 10000);
+        }
+        QCOMPARE(b.ctDisp()->images.first().first, 2);
+        QCOMPARE(b.ctDisp()->images.last().first, 9);
+
+        // stop in the middle: no slice is handed out after the stop
+        pc->setSliceFrom(0);
+        pc->setSliceTo(H - 1);
+        QSignalSpy ends(&b, &Body::calcFinished);
+        b.form()->CalcCT->click();
+        QVERIFY(b.isCalculating());
+        b.form()->CalcCT->click();
+        QVERIFY(!b.isCalculating());
+        QCOMPARE(ends.count(), 1);
+        // the workers finish what they hold; nothing more arrives afterwards
+        QTRY_VERIFY_WITH_TIMEOUT(!b.workers().at(0)->isBusy(), 10000);
+        QTest::qWait(200);
+        const int shown = b.ctDisp()->count();
+        QVERIFY(shown < H);
+        QTest::qWait(300);
+        QCOMPARE(b.ctDisp()->count(), shown);
+        QCOMPARE(ends.count(), 1);
+    }
+
+    void loadingWaitsForRun()
+    {
+        Body b;
+        ProcCtrl *pc = b.form()->procCtrl;
+        pc->setRotAxIsV(true);
+        load(b, "sample-7100eV-*.img");
+        b.form()->SelectCt2->click();
+        pc->setAutoExec(true);
+        pc->setSliceFrom(0);
+        pc->setSliceTo(H - 1);
+        b.form()->CalcCT->click();
+        QVERIFY(b.isCalculating());
+        // what the collection holds when the run ends
+        QString atEnd;
+        int countAtEnd = 0;
+        connect(&b, &Body::calcFinished, this, [&] {
+            atEnd = b.images()->img(0)->fileName;
+            countAtEnd = b.images()->count();
+        });
+        QSignalSpy done(&b, &Body::finishedLoadingCTFiles);
+        b.form()->CTFiles->chooseDir(dataDir, {"sample-7125eV-*.img"});
+        QCOMPARE(b.images()->count(), NP);              // untouched during the run
+        waitRunEnd(b);
+        QCOMPARE(countAtEnd, NP);
+        QCOMPARE(atEnd, dataDir + "/sample-7100eV-00000.img");
+        QVERIFY(done.count() == 1 || done.wait(20000));
+        QCOMPARE(b.images()->img(0)->fileName, dataDir + "/sample-7125eV-00000.img");
+    }
+
+    void viewerWorkflow()
+    {
+        // earlier windows' connections are gone with them
+        while (peer.hasPendingConnections())
+            delete peer.nextPendingConnection();
+        Body b;
+        QTcpSocket *s = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT(peer.hasPendingConnections(), 5000);
+        s = peer.nextPendingConnection();
+        QVERIFY(s);
+        QByteArray got;
+        auto readLine = [&]() -> QByteArray {
+            // the window's side runs in this thread's event loop: keep it turning
+            QElapsedTimer t;
+            t.start();
+            while (!got.contains('\n') && t.elapsed() < 5000) {
+                QTest::qWait(5);
+                got += s->readAll();
+            }
+            if (!got.contains('\n'))
+                return QByteArray();
+            const int nl = got.indexOf('\n');
+            const QByteArray line = got.left(nl);
+            got.remove(0, nl + 1);
+            return line;
+        };
+        QCOMPARE(readLine(), QByteArray("myName Tomix"));
+
+        // data files of slices 10, 15, 20 where the viewer looks for them
+        const QString out = tmp.filePath("viewer");
+        QDir().mkpath(out);
+        for (int sl : {10, 15, 20}) {
+            QFile f(out + QString::asprintf("/x-E1-%05d.dat", sl));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        b.form()->SelectDataSaveDir->fileSelected0(out + "/x.dat");
+        ProcCtrl *pc = b.form()->procCtrl;
+        pc->setSliceFrom(10);
+        pc->setSliceTo(20);
+        pc->setSliceStep(5);
+
+        auto reply = [&](const QByteArray &busy, const QByteArray &cmd) {
+            s->write("ISBUSY " + busy + " " + cmd + "\n");
+            s->flush();
+        };
+        b.form()->Cont2DA->click();
+        QCOMPARE(b.form()->Cont2DA->styleSheet(), QString("background-color: rgb(255, 255, 128);"));
+        for (int sl : {10, 15, 20}) {
+            const QByteArray load = readLine();
+            QVERIFY2(load.startsWith("LOAD_I1_FILES new "), load.left(300).constData());
+            QVERIFY(load.contains(QString::asprintf("x-E1-%05d.dat", sl).toUtf8()));
+            QCOMPARE(b.orxStage(), 1);
+            reply("1", "LOAD_I1_FILES");
+            QTRY_COMPARE(b.form()->ORXIsBusy->styleSheet(), QString("background-color: rgb(255, 192, 192);"));
+            reply("0", "LOAD_I1_FILES");
+            QCOMPARE(readLine(), QString::asprintf("ANALYZER_EXEC_2DA %05d", sl).toUtf8());
+            QCOMPARE(b.orxStage(), 2);
+            reply("1", "ANALYZER_EXEC_2DA");
+            reply("0", "ANALYZER_EXEC_2DA");
+        }
+        QTRY_VERIFY(!b.orxContinuous());
+        QCOMPARE(b.orxStage(), 0);
+        QCOMPARE(b.form()->Cont2DA->styleSheet(), QString("background-color: rgb(213, 245, 255);"));
+        QCOMPARE(b.form()->ORXIsBusy->styleSheet(), QString("background-color: rgb(211, 255, 241);"));
+        QTest::qWait(300);
+        QVERIFY(s->readAll().isEmpty() && got.isEmpty());   // nothing more was asked
+    }
+
+    void closingEndsTheProgram()
+    {
+        auto *b = new Body;
+        QSignalSpy fin(b, &Body::finishing);
+        b->show();
+        b->close();
+        QCOMPARE(fin.count(), 1);
+        delete b;                                       // threads joined, nothing left running
+    }
+};
+
+QTEST_MAIN(TestBody)
+#include "TestBody.moc"
