@@ -30,7 +30,7 @@ SelectDataDir::~SelectDataDir()
 
 QString SelectDataDir::dataDir() const
 {
-    return ui->SelDir->dir();
+    return currentDir;
 }
 
 void SelectDataDir::setDataDir(const QString &dir)
@@ -84,6 +84,9 @@ double SelectDataDir::currentEnergy() const
 
 void SelectDataDir::aDirSelected(const QString &dir)
 {
+    // The selector shows the new name only after announcing it; keep it here
+    // so that whoever hears newSets already finds it.
+    currentDir = dir;
     rebuild(dir);
 }
 

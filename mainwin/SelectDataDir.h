@@ -26,7 +26,7 @@ public:
 
     Ui::SelectDataDir *form() const { return ui; }
 
-    // The data directory shown by the directory selector.
+    // The data directory chosen in the directory selector.
     QString dataDir() const;
     // Chooses dir as if picked in the directory dialog: the dialog starts
     // there next time, the selector shows it, the list is rebuilt and
@@ -75,4 +75,5 @@ private:
     Ui::SelectDataDir *ui;
     QList<CtFileSet *> sets;
     QStringList subDirNames;
+    QString currentDir;
 };
