@@ -2,6 +2,7 @@
 #include "CalcConds.h"
 #include "CtCalc2Ui.h"
 #include "DataFileText.h"
+#include "Handoff.h"
 #include "SavingData.h"
 #include "SavingImg.h"
 #include "Sinogram.h"
@@ -15,9 +16,16 @@ CtCalc2::CtCalc2(CalcConds *conds, QObject *parent) : QObject(parent), conds(con
 {
     qRegisterMetaType<SavingData *>();
     qRegisterMetaType<SavingImg *>();
+    qRegisterMetaType<CtCalc2::Job>();
+    qRegisterMetaType<GreyMap>();
+    Handoff::release(this);
 }
 
-CtCalc2::~CtCalc2() = default;
+CtCalc2::~CtCalc2()
+{
+    // destroyed on the window's thread once the worker's thread has finished
+    Handoff::acquire(this);
+}
 
 bool CtCalc2::onOwnThread() const
 {
@@ -27,6 +35,7 @@ bool CtCalc2::onOwnThread() const
 void CtCalc2::setUi(CtCalc2Ui *panel)
 {
     ui = panel;
+    Handoff::release(this);
     if (!panel)
         return;
     panel->calc = this;
@@ -41,9 +50,12 @@ void CtCalc2::setUi(CtCalc2Ui *panel)
 void CtCalc2::prepare(int N, int n)
 {
     if (!onOwnThread()) {
-        QMetaObject::invokeMethod(this, [this, N, n] { prepare(N, n); }, Qt::QueuedConnection);
+        Handoff::release(this);
+        QMetaObject::invokeMethod(this, "prepare", Qt::QueuedConnection, Q_ARG(int, N),
+                                  Q_ARG(int, n));
         return;
     }
+    Handoff::Scope scope(this);
     core.prepare(N, n);     // plans are made under the process-wide planner lock
     fftN = core.fftN;
     nProj = core.nProj;
@@ -60,7 +72,14 @@ void CtCalc2::reserve()
     }
     claims.fetch_add(1);
     // posted before startCt, so it reaches the worker first
-    QMetaObject::invokeMethod(this, [this, j] { job = j; }, Qt::QueuedConnection);
+    Handoff::release(this);
+    QMetaObject::invokeMethod(this, "takeJob", Qt::QueuedConnection, Q_ARG(CtCalc2::Job, j));
+}
+
+void CtCalc2::takeJob(const CtCalc2::Job &j)
+{
+    Handoff::Scope scope(this);
+    job = j;
 }
 
 void CtCalc2::releaseClaim()
@@ -79,6 +98,7 @@ void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool 
 {
     if (ctc2 != this)
         return;
+    Handoff::Scope scope(this);
     if (busy.load() || !ui) {
         releaseClaim();
         return;
@@ -136,8 +156,9 @@ void CtCalc2::genResImage()
         emit resImage(dispImage);
 }
 
-void CtCalc2::reRender(GreyMap grey, bool fixed)
+void CtCalc2::reRender(const GreyMap &grey, bool fixed)
 {
+    Handoff::Scope scope(this);
     job.grey = grey;
     job.fixed = fixed;
     const bool show = genAndDispImage;
@@ -148,6 +169,7 @@ void CtCalc2::reRender(GreyMap grey, bool fixed)
 
 void CtCalc2::valueAt(double x, double z)
 {
+    Handoff::Scope scope(this);
     const int N = core.fftN;
     if (N < 1 || core.res.size() != std::size_t(N) * std::size_t(N) || !(x >= 0) || !(z >= 0))
         return;
@@ -163,10 +185,12 @@ void CtCalc2::saveImage()
     if (!imageMade)
         return;
     auto *rec = new SavingImg(imgPath, imgName, imgTag, sliceNo, dispImage);
-    if (isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveImgWDiscard)))
+    if (isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveImgWDiscard))) {
+        Handoff::release(rec);
         emit saveImgWDiscard(rec);  // the receiver deletes it
-    else
+    } else {
         delete rec;
+    }
 }
 
 void CtCalc2::saveData()
@@ -174,19 +198,24 @@ void CtCalc2::saveData()
     auto *rec = new SavingData(dataPath, dataName, dataTag, sliceNo);
     rec->data = DataFileText::make(core, job.region, job.lowerLimit, job.upperLimit,
                                    job.dataOffset);
-    if (isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveDataWDiscard)))
+    if (isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveDataWDiscard))) {
+        Handoff::release(rec);
         emit saveDataWDiscard(rec);  // the receiver deletes it
-    else
+    } else {
         delete rec;
+    }
 }
 
 void CtCalc2::setSaveImage(bool f, QString path, QString name, QString tag)
 {
     if (!onOwnThread()) {
-        QMetaObject::invokeMethod(
-            this, [=] { setSaveImage(f, path, name, tag); }, Qt::QueuedConnection);
+        Handoff::release(this);
+        QMetaObject::invokeMethod(this, "setSaveImage", Qt::QueuedConnection, Q_ARG(bool, f),
+                                  Q_ARG(QString, path), Q_ARG(QString, name),
+                                  Q_ARG(QString, tag));
         return;
     }
+    Handoff::Scope scope(this);
     imgSaveOn = f;
     imgPath = path;
     imgName = name;
@@ -196,10 +225,13 @@ void CtCalc2::setSaveImage(bool f, QString path, QString name, QString tag)
 void CtCalc2::setSaveData(bool f, QString path, QString name, QString tag)
 {
     if (!onOwnThread()) {
-        QMetaObject::invokeMethod(
-            this, [=] { setSaveData(f, path, name, tag); }, Qt::QueuedConnection);
+        Handoff::release(this);
+        QMetaObject::invokeMethod(this, "setSaveData", Qt::QueuedConnection, Q_ARG(bool, f),
+                                  Q_ARG(QString, path), Q_ARG(QString, name),
+                                  Q_ARG(QString, tag));
         return;
     }
+    Handoff::Scope scope(this);
     dataSaveOn = f;
     dataPath = path;
     dataName = name;

@@ -75,7 +75,7 @@ public:
     // Transform buffers and plans for length N and n projections (no change
     // when already of that size). From another thread the request is queued
     // to the worker's thread.
-    void prepare(int N, int n);
+    Q_INVOKABLE void prepare(int N, int n);
 
     // GUI thread, right before emitting startCt for this worker (see above).
     void reserve();
@@ -111,9 +111,11 @@ public slots:
 
     // Renders again with a new colour-bar state (the user changed the bar)
     // and shows the result.
-    void reRender(GreyMap grey, bool fixed);
+    void reRender(const GreyMap &grey, bool fixed);
     // Sends resValue for the pixel at column x, row z, if there is one.
     void valueAt(double x, double z);
+    // The conditions of the next slice (posted by reserve()).
+    void takeJob(const CtCalc2::Job &j);
 
 private:
     void releaseClaim();
@@ -121,3 +123,6 @@ private:
 
     std::atomic<int> claims{0};
 };
+
+Q_DECLARE_METATYPE(CtCalc2::Job)
+Q_DECLARE_METATYPE(GreyMap)

@@ -2,6 +2,7 @@
 #include "ui_CtCalc.h"
 
 #include "ColorBar.h"
+#include "Handoff.h"
 #include "ImgDispWPV.h"
 
 #include <QCheckBox>
@@ -107,7 +108,9 @@ void CtCalc2Ui::noticedNewPos(double x, double z)
         return;
     // the result belongs to the worker's thread: ask there
     CtCalc2 *c = calc;
-    QMetaObject::invokeMethod(c, [c, x, z] { c->valueAt(x, z); }, Qt::QueuedConnection);
+    Handoff::release(c);
+    QMetaObject::invokeMethod(c, "valueAt", Qt::QueuedConnection, Q_ARG(double, x),
+                              Q_ARG(double, z));
 }
 
 void CtCalc2Ui::showStartTime()
@@ -192,6 +195,7 @@ void CtCalc2Ui::barChanged()
     CtCalc2 *c = calc;
     const GreyMap grey = ui->DispCt->CBar->greyMap();
     const bool fixed = ui->DispCt->CBar->isFixed();
-    QMetaObject::invokeMethod(c, [c, grey, fixed] { c->reRender(grey, fixed); },
-                              Qt::QueuedConnection);
+    Handoff::release(c);
+    QMetaObject::invokeMethod(c, "reRender", Qt::QueuedConnection, Q_ARG(GreyMap, grey),
+                              Q_ARG(bool, fixed));
 }

@@ -1,4 +1,5 @@
 #include "DataSaver.h"
+#include "Handoff.h"
 #include "SavingData.h"
 #include "SavingImg.h"
 
@@ -6,11 +7,26 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QThread>
 
 DataSaver::DataSaver(QObject *parent) : QObject(parent)
 {
     qRegisterMetaType<SavingData *>();
     qRegisterMetaType<SavingImg *>();
+}
+
+void DataSaver::setSubFolders(bool sub, bool energy, bool slice)
+{
+    if (QThread::currentThread() != thread()) {
+        Handoff::release(this);
+        QMetaObject::invokeMethod(this, "setSubFolders", Qt::QueuedConnection, Q_ARG(bool, sub),
+                                  Q_ARG(bool, energy), Q_ARG(bool, slice));
+        return;
+    }
+    Handoff::acquire(this);
+    subFolders = sub;
+    ofEnergy = energy;
+    ofSlice = slice;
 }
 
 QString DataSaver::indexText(int slice)
@@ -97,6 +113,7 @@ void DataSaver::saveData(SavingData *data)
 {
     if (!data)
         return;
+    Handoff::acquire(data);
     makeFolders(data->path, data->tag, data->index);
     const QString name = data->fileName();
     for (const QString &folder : foldersFor(data->path, data->tag, data->index))
@@ -113,6 +130,7 @@ void DataSaver::saveImg(SavingImg *img)
 {
     if (!img)
         return;
+    Handoff::acquire(img);
     makeFolders(img->path, img->tag, img->index);
     const QString name = img->fileName();
     for (const QString &folder : foldersFor(img->path, img->tag, img->index))

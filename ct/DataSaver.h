@@ -29,8 +29,8 @@ class DataSaver : public QObject
 public:
     explicit DataSaver(QObject *parent = nullptr);
 
-    // Set by the main window between runs ("Save in Sub Folders", "of Energy",
-    // "of Slice").
+    // "Save in Sub Folders", "of Energy", "of Slice": set with setSubFolders
+    // once the saver runs on its thread.
     bool subFolders = false;
     bool ofEnergy = false;
     bool ofSlice = false;
@@ -54,6 +54,9 @@ public:
     int failures() const { return failed.load(); }
 
 public slots:
+    // Sets the three switches; from another thread the change is queued to
+    // the saver's thread, behind the records already sent.
+    void setSubFolders(bool subFolders, bool ofEnergy, bool ofSlice);
     void saveData(SavingData *data);
     void saveDataWDiscard(SavingData *data);
     void saveImg(SavingImg *img);

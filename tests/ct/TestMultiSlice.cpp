@@ -147,10 +147,10 @@ private slots:
 
         CtDisp ctDisp;
         DataSaver saver;
-        saver.subFolders = saver.ofEnergy = saver.ofSlice = true;
         QThread saverThread;
         saver.moveToThread(&saverThread);
         saverThread.start();
+        saver.setSubFolders(true, true, true);
 
         QList<QThread *> threads;
         QList<CtCalc2Ui *> panels;
