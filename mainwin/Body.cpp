@@ -481,12 +481,8 @@ void Body::startCalcCt()
         QDir().mkpath(ui->SelectImageSaveDir->path());
     if (ui->AutoSaveData->isChecked())
         QDir().mkpath(ui->SelectDataSaveDir->path());
-    QMetaObject::invokeMethod(saver, [s = saver, sub = ui->SaveInSubFolders->isChecked(),
-                                      en = ui->SubOfEnergy->isChecked(), sl = ui->SubOfSlice->isChecked()] {
-        s->subFolders = sub;
-        s->ofEnergy = en;
-        s->ofSlice = sl;
-    }, Qt::QueuedConnection);
+    saver->setSubFolders(ui->SaveInSubFolders->isChecked(), ui->SubOfEnergy->isChecked(),
+                         ui->SubOfSlice->isChecked());
     ui->procCtrl->fillConds(&conds, ui->SelectCt1->isChecked(), ui->SelectCt2->isChecked());
     conds.upperLimit = ui->DataUpperLimit->text().toDouble();
     conds.lowerLimit = ui->DataLowerLimit->text().toDouble();
@@ -496,7 +492,7 @@ void Body::startCalcCt()
     setupFFT();
     setupSaveConds();
     if (conds.rangeMode) {
-        conds.nextSlice = conds.sliceFrom;
+        SliceDispatcher::start(conds);
         execMultiCtCalc();
     } else {
         execSingleCtCalc();
@@ -536,7 +532,7 @@ void Body::setupFFT()
     const int N = range.valid() ? (range.width & ~1) : 0;
     const int n = imgDatas->count();
     for (CtCalc2 *w : std::as_const(ctc2s))
-        QMetaObject::invokeMethod(w, [w, N, n] { w->prepare(N, n); }, Qt::QueuedConnection);
+        w->prepare(N, n);       // queued to the worker's thread
 }
 
 void Body::setupSaveConds()
@@ -547,13 +543,9 @@ void Body::setupSaveConds()
     SelectAFile *ds = ui->SelectDataSaveDir;
     ctCalc1->setSaveImage(img, is->path(), is->name(), is->addTag());
     ctCalc1->setSaveData(dat, ds->path(), ds->name(), ds->addTag());
-    for (CtCalc2 *w : std::as_const(ctc2s)) {
-        QMetaObject::invokeMethod(w, "setSaveImage", Qt::QueuedConnection, Q_ARG(bool, img),
-                                  Q_ARG(QString, is->path()), Q_ARG(QString, is->name()),
-                                  Q_ARG(QString, is->addTag()));
-        QMetaObject::invokeMethod(w, "setSaveData", Qt::QueuedConnection, Q_ARG(bool, dat),
-                                  Q_ARG(QString, ds->path()), Q_ARG(QString, ds->name()),
-                                  Q_ARG(QString, ds->addTag()));
+    for (CtCalc2 *w : std::as_const(ctc2s)) {   // both queued to the worker's thread
+        w->setSaveImage(img, is->path(), is->name(), is->addTag());
+        w->setSaveData(dat, ds->path(), ds->name(), ds->addTag());
     }
 }
 
