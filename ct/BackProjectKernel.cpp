@@ -87,6 +87,21 @@ void rowPortable(double *row, int lo, int hi, int g, int N, int nb,
 // far above the rounding of t, so t >= 0 needs no test in the SIMD kernels:
 // truncation is the floor and only t < N - 1 decides.
 
+// One value per lane from the 8 samples w0:w1 at the positions i whose dword
+// pairs (2 i, 2 i + 1) are in `pair`.
+__attribute__((target("avx2"), always_inline)) inline __m256d pick(__m256d w0, __m256d w1,
+                                                                  __m256i pair)
+{
+    const __m256d p0 = _mm256_castps_pd(_mm256_permutevar8x32_ps(_mm256_castpd_ps(w0), pair));
+    const __m256d p1 = _mm256_castps_pd(_mm256_permutevar8x32_ps(_mm256_castpd_ps(w1), pair));
+    return _mm256_blendv_pd(p0, p1, _mm256_castsi256_pd(_mm256_cmpgt_epi32(pair, _mm256_set1_epi32(7))));
+}
+
+// The same window idea as the AVX-512 kernel below, for four pixels: their
+// samples floor(t) and floor(t) + 1 lie in 8 neighbouring positions from
+// base = floor(tc) - 2 (tc: approximate t of the middle of the four), held in
+// two registers; each value is picked from both by a lane permute and the
+// right one blended in.
 __attribute__((target("avx2"))) void rowAvx2(double *row, int lo, int hi, int g, int N, int nb,
                                              const double *c, const double *zs,
                                              const double *const *f)
@@ -95,29 +110,61 @@ __attribute__((target("avx2"))) void rowAvx2(double *row, int lo, int hi, int g,
     const __m256d lim = _mm256_set1_pd(double(N - 1));
     const __m256d zero = _mm256_setzero_pd();
     const __m256d ramp = _mm256_set_pd(3, 2, 1, 0);
+    const __m256i spread = _mm256_set_epi32(3, 3, 2, 2, 1, 1, 0, 0);
+    const __m256i lowHigh = _mm256_set_epi32(1, 0, 1, 0, 1, 0, 1, 0);
+    const __m256i two = _mm256_set1_epi32(2);
+    const __m128i twoQ = _mm_set1_epi32(2);
+    alignas(32) int baseA[maxBlock], baseB[maxBlock];
     int x = lo;
+
+
     // two vectors of four pixels per pass
     for (; x + 8 <= hi; x += 8) {
         const __m256d xa = _mm256_add_pd(_mm256_set1_pd(double(x - g)), ramp);
         const __m256d xb = _mm256_add_pd(xa, _mm256_set1_pd(4.0));
+        const __m256d xmA = _mm256_set1_pd(double(x - g) + 1.5);
+        const __m256d xmB = _mm256_set1_pd(double(x - g) + 5.5);
+        for (int p = 0; p < nb; p += 4) {
+            const int left = nb - p;
+            const __m256i m = _mm256_set_epi64x(left > 3 ? -1 : 0, left > 2 ? -1 : 0,
+                                                left > 1 ? -1 : 0, -1);
+            const __m256d cv = _mm256_maskload_pd(c + p, m);
+            const __m256d gz = _mm256_sub_pd(gv, _mm256_maskload_pd(zs + p, m));
+            const __m256d tcA = _mm256_add_pd(_mm256_mul_pd(xmA, cv), gz);
+            const __m256d tcB = _mm256_add_pd(_mm256_mul_pd(xmB, cv), gz);
+            _mm_store_si128(reinterpret_cast<__m128i *>(baseA + p),
+                            _mm_sub_epi32(_mm256_cvtpd_epi32(_mm256_floor_pd(tcA)), twoQ));
+            _mm_store_si128(reinterpret_cast<__m128i *>(baseB + p),
+                            _mm_sub_epi32(_mm256_cvtpd_epi32(_mm256_floor_pd(tcB)), twoQ));
+        }
         __m256d acca = _mm256_loadu_pd(row + x);
         __m256d accb = _mm256_loadu_pd(row + x + 4);
         for (int p = 0; p < nb; ++p) {
             const __m256d cv = _mm256_set1_pd(c[p]);
             const __m256d zv = _mm256_set1_pd(zs[p]);
-            const double *fp = f[p];
+            const double *wa = f[p] + baseA[p];
+            const double *wb = f[p] + baseB[p];
             const __m256d ta = _mm256_sub_pd(_mm256_add_pd(gv, _mm256_mul_pd(xa, cv)), zv);
             const __m256d tb = _mm256_sub_pd(_mm256_add_pd(gv, _mm256_mul_pd(xb, cv)), zv);
             const __m256d ka = _mm256_cmp_pd(ta, lim, _CMP_LT_OQ);
             const __m256d kb = _mm256_cmp_pd(tb, lim, _CMP_LT_OQ);
             const __m128i ja = _mm256_cvttpd_epi32(ta);
             const __m128i jb = _mm256_cvttpd_epi32(tb);
-            const __m256d ra = _mm256_sub_pd(ta, _mm256_cvtepi32_pd(ja));
-            const __m256d rb = _mm256_sub_pd(tb, _mm256_cvtepi32_pd(jb));
-            const __m256d fa0 = _mm256_mask_i32gather_pd(zero, fp, ja, ka, 8);
-            const __m256d fa1 = _mm256_mask_i32gather_pd(zero, fp + 1, ja, ka, 8);
-            const __m256d fb0 = _mm256_mask_i32gather_pd(zero, fp, jb, kb, 8);
-            const __m256d fb1 = _mm256_mask_i32gather_pd(zero, fp + 1, jb, kb, 8);
+            const __m256d ra = _mm256_sub_pd(ta, _mm256_floor_pd(ta));
+            const __m256d rb = _mm256_sub_pd(tb, _mm256_floor_pd(tb));
+            // dword pairs (2 i, 2 i + 1) of the window positions i = j - base
+            const __m256i sa = _mm256_permutevar8x32_epi32(
+                _mm256_castsi128_si256(_mm_sub_epi32(ja, _mm_set1_epi32(baseA[p]))), spread);
+            const __m256i sb = _mm256_permutevar8x32_epi32(
+                _mm256_castsi128_si256(_mm_sub_epi32(jb, _mm_set1_epi32(baseB[p]))), spread);
+            const __m256i pa = _mm256_add_epi32(_mm256_add_epi32(sa, sa), lowHigh);
+            const __m256i pb = _mm256_add_epi32(_mm256_add_epi32(sb, sb), lowHigh);
+            const __m256d wa0 = _mm256_loadu_pd(wa), wa1 = _mm256_loadu_pd(wa + 4);
+            const __m256d wb0 = _mm256_loadu_pd(wb), wb1 = _mm256_loadu_pd(wb + 4);
+            const __m256d fa0 = pick(wa0, wa1, pa);
+            const __m256d fa1 = pick(wa0, wa1, _mm256_add_epi32(pa, two));
+            const __m256d fb0 = pick(wb0, wb1, pb);
+            const __m256d fb1 = pick(wb0, wb1, _mm256_add_epi32(pb, two));
             const __m256d va = _mm256_add_pd(fa0, _mm256_mul_pd(_mm256_sub_pd(fa1, fa0), ra));
             const __m256d vb = _mm256_add_pd(fb0, _mm256_mul_pd(_mm256_sub_pd(fb1, fb0), rb));
             acca = _mm256_add_pd(acca, _mm256_and_pd(va, ka));
