@@ -31,7 +31,9 @@ HSgm::Begin HSgm::begin(bool rotAxIsV, double cor, int sliceNo, int dim, int nLi
                         int nImages, SgmRange &range)
 {
     if (sliceNo < 0 || sliceNo >= nLines) {
-        qDebug().noquote() << "Slice out of image lines : " + QString::number(sliceNo);
+        // with no series loaded there are no lines to be outside of
+        if (nImages > 0)
+            qDebug().noquote() << "Slice out of image lines : " + QString::number(sliceNo);
         slice = sliceNo;
         resize(0, 0);
         return Emptied;
