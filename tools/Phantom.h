@@ -25,10 +25,11 @@
 // u = x - g and v = z - g the value mu(u, v) is what it reproduces.
 //
 // Comparing a reconstruction with attenuationMap(): the map is the true
-// attenuation. A filtered back-projection whose ramp is (2 pi / N) min(k, N - k)
-// and whose angular weight is 1 / n over 180 degrees returns about twice it
-// (the exact weight for n projections over 180 degrees is 1 / (2 n)), less a
-// smooth offset from the unpadded ramp with its zero at DC.
+// attenuation. With the ramp (2 pi / N) min(k, N - k) the exact angular weight
+// for n projections over 180 degrees is 1 / (2 n), which the reconstruction
+// core uses; its result is the map less a smooth offset from the unpadded ramp
+// with its zero at DC (about pi M / (6 N^2) per pixel for a summed attenuation
+// M over the slice), and blurred edges.
 //
 // Intensities: I = BG + (I0 - BG) * exp(-L) with L the line integral, so that
 // ln((I0 - BG) / (I - BG)) = L. Attenuation is given per pixel (the unit of
