@@ -301,7 +301,7 @@ bool cpuHas(BackProjectKernel::Variant v)
     case BackProjectKernel::Avx2:
         return __builtin_cpu_supports("avx2");
     case BackProjectKernel::Avx512:
-        return __builtin_cpu_supports("avx512f");
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
 #endif
     default:
         return false;

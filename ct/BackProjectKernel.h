@@ -3,7 +3,8 @@
 // a portable one, one for AVX2 and one for AVX-512, chosen at run time from
 // what the processor offers. The variant can be forced with the environment
 // variable TOMIX_BP_KERNEL ("portable", "avx2", "avx512"; read once) or with
-// force(); a variant the processor lacks is never run.
+// force(); a variant the processor lacks is never run. "avx512" needs
+// AVX-512 F and DQ.
 //
 // Every variant adds, for each pixel (x, z) strictly inside the inscribed
 // circle of the N x N grid and each projection i (in order i0 .. i1-1),
