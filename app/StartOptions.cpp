@@ -22,5 +22,6 @@ StartOptions StartOptions::fromTable(const ConfigTable &table, const QString &cu
     o.batchFile = o.hasBatch ? table.value("-b", QString()) : QString();
     o.execBatch = table.contains("-x");
     o.noWindow = table.contains("-nw");
+    o.quitAtEnd = table.contains("-q");
     return o;
 }

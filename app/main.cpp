@@ -1,4 +1,5 @@
 // Entry point: command line, configuration file, translation, main window.
+#include "Batch.h"
 #include "Body.h"
 #include "ConfigTable.h"
 #include "StartOptions.h"
@@ -25,6 +26,12 @@ int main(int argc, char *argv[])
 
     auto *body = new Body;
     QObject::connect(body, &Body::finishing, app, &QCoreApplication::quit);
+    if (opt.quitAtEnd) {
+        // Headless runs: the end of the batch ends the program. The interpreter
+        // lives on its own thread; the quit is queued to this one.
+        QObject::connect(body->batch(), &Batch::batchFinished, app, [] { QCoreApplication::exit(0); },
+                         Qt::QueuedConnection);
+    }
     if (!opt.noWindow)
         body->show();
     if (opt.hasBatch)

@@ -60,7 +60,15 @@ void Batch::batchStart()
 
 void Batch::batchStop()
 {
+    endRun();
+}
+
+void Batch::endRun()
+{
+    if (!running)
+        return;
     running = false;
+    emit batchFinished();
 }
 
 void Batch::batchLoad(QString fname)
@@ -109,7 +117,7 @@ void Batch::batchExec()
         current = 0;
         emit batchExecNext();
     } else {
-        running = false;
+        endRun();
     }
 }
 
@@ -120,7 +128,7 @@ void Batch::batchCheckEnd()
     if (!lines.isEmpty())
         emit batchExecNext();
     else
-        running = false;
+        endRun();
 }
 
 void Batch::batchNext()
@@ -128,7 +136,7 @@ void Batch::batchNext()
     if (!running)
         return;
     if (current >= lines.size()) {
-        running = false;
+        endRun();
         return;
     }
     BatchCmd cmd = BatchCmd::parse(lines.at(current++));
@@ -151,10 +159,10 @@ void Batch::batchNext()
             if (!lines.isEmpty())
                 emit batchExecNext();
             else
-                running = false;
+                endRun();
         }
     } else if (sameWord(cmd.name, ":END") || sameWord(cmd.name, ":STOP")) {
-        running = false;
+        endRun();
         emit batchExecNext();
     } else if (sameWord(cmd.name, ":ECHO")) {
         qDebug().noquote() << cmd.text;

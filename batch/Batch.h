@@ -30,6 +30,9 @@ signals:
     void batchExecNext();
     void batchFinishALine();
     void batchExCmd(BatchCmd cmd);
+    // The run has ended: past the last line, ":end" or ":stop", stopped, or
+    // toggled off by batchExec().
+    void batchFinished();
 
 public slots:
     void batchStart();
@@ -40,6 +43,9 @@ public slots:
     void batchCheckEnd();
 
 private:
+    // Leaves the running state and tells listeners.
+    void endRun();
+
     bool running = false;
     int current = 0;
     QStringList lines;

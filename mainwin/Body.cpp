@@ -2,6 +2,7 @@
 #include "ui_Body.h"
 
 #include "Batch.h"
+#include "BodyCommands.h"
 #include "ColorBar.h"
 #include "ConfigTable.h"
 #include "ChCoord.h"
@@ -16,6 +17,7 @@
 #include "OrvexLink.h"
 #include "PopDockBase.h"
 #include "RawDisp.h"
+#include "SetupFile.h"
 #include "SgmRange.h"
 #include "Sinogram.h"
 #include "SliceDispatcher.h"
@@ -59,6 +61,7 @@ Body::Body(QWidget *parent)
     imgDatas = new ImgDatas;
     ctImages = new CtDisp;
     orx = new OrvexLink(this);
+    commands = new BodyCommands(this);
     BatchCmd::registerMetaType();
     qRegisterMetaType<CtCalc2 *>("CtCalc2*");
 
@@ -256,6 +259,7 @@ Body::~Body()
     delete xafs;
     delete imgDatas;
     qDeleteAll(threads);
+    delete commands;
     delete setupDialog;
     delete ui;
 }
@@ -344,6 +348,10 @@ void Body::finishedLoadDataFiles()
         resetRegionsOnLoad = false;
     }
     emit finishedLoadingCTFiles();
+    if (batchLoadHeld) {
+        batchLoadHeld = false;
+        emit callBatchCheckEnd();
+    }
 }
 
 void Body::newPosOnRawImg(double x, double y)
@@ -684,9 +692,17 @@ void Body::ctImage(int no, QImage img)
 
 void Body::batchExCmd(BatchCmd cmd)
 {
-    // The command set comes with the dispatcher; until then a line only
-    // lets the interpreter go on.
-    Q_UNUSED(cmd);
+    // A run started by the command lets the batch go on when it ends
+    // (batchCalcFinished).
+    if (commands->exec(cmd) == BodyCommands::Outcome::HeldByRun)
+        return;
+    // A series being loaded would be reconstructed half-loaded, and later
+    // settings overwritten by the after-load resets: the batch goes on when
+    // loading has finished.
+    if (loading || loadDeferred) {
+        batchLoadHeld = true;
+        return;
+    }
     emit callBatchCheckEnd();
 }
 
@@ -807,12 +823,12 @@ void Body::saveLoadFileSelected(QString fname)
 
 void Body::saveSetup(QString fname)
 {
-    Q_UNUSED(fname);
+    SetupFile(this).save(fname);
 }
 
 void Body::loadSetup(QString fname)
 {
-    Q_UNUSED(fname);
+    SetupFile(this).load(fname);
 }
 
 // -------------------------------------------------------- viewer link

@@ -19,6 +19,7 @@ class QFileDialog;
 class QPainter;
 class QThread;
 class Batch;
+class BodyCommands;
 class CtCalc;
 class CtCalc2;
 class CtCalc2Ui;
@@ -35,6 +36,9 @@ namespace Ui { class Body; }
 class Body : public QFrame
 {
     Q_OBJECT
+    // The command set and the setup files reach every control, as a user does.
+    friend class BodyCommands;
+    friend class SetupFile;
 public:
     explicit Body(QWidget *parent = nullptr);
     ~Body() override;
@@ -192,6 +196,10 @@ private:
     int orxStageNo = 0;
     bool orxCont = false;
     int orxFrom = 0, orxTo = 0, orxStep = 1, orxCurrent = 0;
+
+    // The batch waits for a load that one of its commands started.
+    bool batchLoadHeld = false;
+    BodyCommands *commands;
 
     Batch *batchInt;
     XafsBatch *xafs;
