@@ -79,17 +79,20 @@ bool HSgm::build(bool rotAxIsV, double cor, int sliceNo, int dim, int nLines, in
     SgmRange range;
     if (begin(rotAxIsV, cor, sliceNo, dim, nLines, nImages, range) != Ready)
         return false;
-    std::vector<double> line(std::size_t(dim), 0.0);
-    std::vector<double> i0(std::size_t(width), 1.0), bg(std::size_t(width), 0.0);
-    if (readI0 && readI0(line.data()))
-        range.resample(line.data(), i0.data());
-    if (readBg && readBg(line.data()))
-        range.resample(line.data(), bg.data());
+    // the record's own scratch lines: reused from slice to slice (assign keeps
+    // the capacity), never shared with another record
+    lineBuf.assign(std::size_t(dim), 0.0);
+    i0Buf.assign(std::size_t(width), 1.0);
+    bgBuf.assign(std::size_t(width), 0.0);
+    if (readI0 && readI0(lineBuf.data()))
+        range.resample(lineBuf.data(), i0Buf.data());
+    if (readBg && readBg(lineBuf.data()))
+        range.resample(lineBuf.data(), bgBuf.data());
     if (height <= 0 || !readImage)
         return false;
     for (int i = 0; i < height; ++i) {
-        readImage(i, line.data());
-        setRow(i, range, line.data(), i0.data(), bg.data());
+        readImage(i, lineBuf.data());
+        setRow(i, range, lineBuf.data(), i0Buf.data(), bgBuf.data());
     }
     return true;
 }

@@ -50,9 +50,13 @@ public:
 
     // The whole build: begin(), the I0 and BG samples (1.0 and 0.0 when the
     // reader is empty or returns false), then every projection in order.
-    // Scratch lines are allocated per call so that concurrent builds into
-    // different records share nothing. Returns true when rows were built.
+    // Scratch lines belong to the record, so concurrent builds into different
+    // records share nothing and repeated builds allocate nothing once the
+    // lines have grown. Returns true when rows were built.
     bool build(bool rotAxIsV, double cor, int slice, int dim, int nLines, int nImages,
                const LineReader &readI0, const LineReader &readBg,
                const ImageLineReader &readImage);
+
+private:
+    std::vector<double> lineBuf, i0Buf, bgBuf;
 };
