@@ -110,17 +110,23 @@ std::vector<double> Phantom::i0Image(double energy) const
     std::vector<double> img(size_t(w) * size_t(h), opt.i0);
     if (!opt.beamProfile)
         return img;
-    // A beam brightest in its middle rows, tilted across, with a level and a
-    // tilt that change with energy (so that an I0 image of another energy
-    // leaves a visible error in a reconstruction).
+    // A beam brightest in its middle rows, tilted across, with a level, a
+    // tilt and a flaw that change with energy (so that an I0 image of another
+    // energy leaves a visible error in a reconstruction).
     const double level = 1.0 + 0.08 * std::sin(energy / 37.0);
     const double slope = 0.12 * std::sin(0.37 * energy);
+    // a narrow dark stripe (a flaw of the scintillator, say) whose place
+    // moves with energy: the wrong I0 leaves rings in a reconstruction
+    const double phase = energy * 0.013 - std::floor(energy * 0.013);
+    const double stripe = (0.3 + 0.4 * phase) * (w - 1);
     for (int y = 0; y < h; ++y) {
         const double dy = (y - (h - 1) / 2.0) / (0.6 * h);
         const double vert = 0.8 + 0.2 * std::exp(-dy * dy);
         for (int x = 0; x < w; ++x) {
             const double tilt = 1.0 + slope * (x - (w - 1) / 2.0) / w;
-            img[size_t(y) * w + x] = opt.bg + (opt.i0 - opt.bg) * level * vert * tilt;
+            const double ds = (x - stripe) / 1.5;
+            const double flaw = 1.0 - 0.4 * std::exp(-ds * ds);
+            img[size_t(y) * w + x] = opt.bg + (opt.i0 - opt.bg) * level * vert * tilt * flaw;
         }
     }
     return img;
