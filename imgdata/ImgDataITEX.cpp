@@ -248,6 +248,7 @@ bool ImgDataITEX::load()
         qint64 got = 0;
         if (file.seek(dataOffset))
             got = std::max<qint64>(0, file.read(reinterpret_cast<char *>(imgBuf), pixelBytes));
+        got -= got % bytesPerPixel;     // a pixel cut by the end of the file is missing
         std::memset(imgBuf + got, 0, size_t(pixelBytes - got));
     }
     return true;
@@ -277,6 +278,7 @@ double *ImgDataITEX::readRow(int y, double *out) const
         qint64 got = 0;
         if (file.isOpen() && file.seek(dataOffset + qint64(y) * rowBytes))
             got = std::max<qint64>(0, file.read(reinterpret_cast<char *>(lineBuf), rowBytes));
+        got -= got % bytesPerPixel;
         std::memset(lineBuf + got, 0, size_t(rowBytes - got));
         src = lineBuf;
     }

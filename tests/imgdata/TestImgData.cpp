@@ -324,6 +324,73 @@ private slots:
         QCOMPARE(row, std::vector<double>(3, 0.0));
     }
 
+    void pixelCutByTheEnd()
+    {
+        // The file ends inside the last pixel: that pixel is missing and reads
+        // as 0 through rows and columns, from memory and from the file alike.
+        const int w = 3, h = 2;
+        for (int bpp : {2, 4}) {
+            const auto pixels = randomPixels(w, h, bpp == 2 ? 65535u : 0xffffffffu, 7);
+            for (int cut = 1; cut < bpp; ++cut) {
+                QByteArray bytes = Phantom::itexImage(w, h, bpp, pixels);
+                bytes.chop(cut);
+                const QString path = write(bytes);
+                for (bool inMemory : {true, false}) {
+                    auto img = reader(path, inMemory);
+                    QVERIFY(img->ready);
+                    std::vector<double> row(w), col(h);
+                    img->readRow(h - 1, row.data());
+                    img->readColumn(w - 1, col.data());
+                    QCOMPARE(row[w - 1], 0.0);
+                    QCOMPARE(col[h - 1], 0.0);
+                    QCOMPARE(row[0], double(pixels[(h - 1) * w]));
+                    QCOMPARE(col[0], double(pixels[w - 1]));
+                }
+            }
+        }
+    }
+
+    void hostileSizes()
+    {
+        const QByteArray px(64, '\x01');
+        // No usable size: rejected without a message, nothing allocated.
+        for (const char *comment : {
+                 "Prop_ImageWidth=-5,Prop_ImageHeight=4,BytesPerPixel=2,",
+                 "Prop_ImageWidth=4,Prop_ImageHeight=-2147483648,BytesPerPixel=2,",
+                 "Prop_ImageWidth=-5,Prop_ImageHeight=-4,areSource=\"10,10,2,2\",BytesPerPixel=2,",
+                 "Prop_ImageWidth=0,Prop_ImageHeight=0,BytesPerPixel=4,"}) {
+            auto img = reader(itex(comment, px));
+            QVERIFY2(!img->ready, comment);
+            QVERIFY(img->width <= 0 || img->height <= 0);
+        }
+        // A negative explicit size falls back to areSource.
+        auto fallback = reader(itex("Prop_ImageWidth=-5,Prop_ImageHeight=-1,"
+                                    "areSource=\"2,1,6,4\",BytesPerPixel=2,", px));
+        QVERIFY(fallback->ready);
+        QCOMPARE(fallback->width, 4);
+        QCOMPARE(fallback->height, 3);
+
+        // Gigabytes announced on a file of a few bytes: refused at once.
+        for (const char *comment : {
+                 "Prop_ImageWidth=40000,Prop_ImageHeight=40000,BytesPerPixel=4,",     // 6.4 GB
+                 "Prop_ImageWidth=1,Prop_ImageHeight=1000000000,BytesPerPixel=2,",   // 2 GB
+                 "Prop_ImageWidth=2147483647,Prop_ImageHeight=1,BytesPerPixel=4,"}) {
+            const QString path = itex(comment, px);
+            for (bool inMemory : {true, false}) {
+                QTest::ignoreMessage(QtDebugMsg, qPrintable("Absurd image size in ITEX file " + path));
+                auto img = reader(path, inMemory);
+                QVERIFY2(!img->ready, comment);
+                QCOMPARE(img->width, 0);
+                QCOMPARE(img->height, 0);
+            }
+        }
+
+        // No BytesPerPixel item at all.
+        const QString noBpp = itex("Prop_ImageWidth=2,Prop_ImageHeight=2,", px);
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("Invalid BytesPerPixel in ITEX file " + noBpp));
+        QVERIFY(!reader(noBpp)->ready);
+    }
+
     void pixelMaxima()
     {
         const std::vector<quint32> px {0, 1, 65535, 65534};
