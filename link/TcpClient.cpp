@@ -100,30 +100,35 @@ void TcpClient::readyRead()
         const QByteArray chunk = socket->read(chunkSize);
         if (chunk.isEmpty())
             break;
-        qsizetype from = 0;
-        while (from < chunk.size()) {
-            const qsizetype lf = chunk.indexOf('\n', from);
-            const qsizetype end = lf < 0 ? chunk.size() : lf;
-            if (!dropping) {
-                const qsizetype room = MaxLineBytes - rxBuffer.size();
-                const qsizetype n = end - from;
-                rxBuffer.append(chunk.constData() + from, qMin(n, room));
-                if (n > room) {
-                    dropping = true;
-                    qDebug().noquote() << QString("rec: line longer than %1 bytes, excess dropped")
-                                              .arg(MaxLineBytes);
-                }
+        takeBytes(chunk);
+    }
+}
+
+void TcpClient::takeBytes(const QByteArray &chunk)
+{
+    qsizetype from = 0;
+    while (from < chunk.size()) {
+        const qsizetype lf = chunk.indexOf('\n', from);
+        const qsizetype end = lf < 0 ? chunk.size() : lf;
+        if (!dropping) {
+            const qsizetype room = MaxLineBytes - rxBuffer.size();
+            const qsizetype n = end - from;
+            rxBuffer.append(chunk.constData() + from, qMin(n, room));
+            if (n > room) {
+                dropping = true;
+                qDebug().noquote() << QString("rec: line longer than %1 bytes, excess dropped")
+                                          .arg(MaxLineBytes);
             }
-            if (lf < 0)
-                break;
-            const QByteArray line = rxBuffer;
-            rxBuffer.clear();
-            dropping = false;
-            from = lf + 1;
-            qDebug().noquote() << "rec: " + logText(line);
-            if (!line.isEmpty())
-                emit receiveAnMsg(line);
         }
+        if (lf < 0)
+            break;
+        const QByteArray line = rxBuffer;
+        rxBuffer.clear();
+        dropping = false;
+        from = lf + 1;
+        qDebug().noquote() << "rec: " + logText(line);
+        if (!line.isEmpty())
+            emit receiveAnMsg(line);
     }
 }
 

@@ -30,6 +30,10 @@ public:
     bool isRetrying() const;
     qsizetype pendingBytes() const { return rxBuffer.size(); }
 
+    // Splits received bytes into lines: readyRead() hands over everything the
+    // socket delivers through here, in chunks of any size.
+    void takeBytes(const QByteArray &bytes);
+
 signals:
     void statChanged();
     void receiveAnMsg(QByteArray msg);
