@@ -91,7 +91,7 @@ private slots:
         QCOMPARE(StartOptions::configFileName(none), QString("config.cfg"));
         StartOptions o = StartOptions::fromTable(none, "/home/qorin/Data");
         QCOMPARE(o.dataRoot, QString("/home/qorin/Data"));
-        QVERIFY(!o.english && !o.hasBatch && !o.execBatch && !o.noWindow);
+        QVERIFY(!o.english && !o.hasBatch && !o.execBatch && !o.noWindow && !o.quitAtEnd);
 
         ConfigTable t;
         t.parseArgs(QStringList{"tomix", "-config", "b.cfg", "-c", "a.cfg", "-nw", "-b", "-x"});
@@ -108,6 +108,17 @@ private slots:
         QVERIFY(o.english);
         t.parseArgs(QStringList{"-d"});             // empty data root, as asked
         QCOMPARE(StartOptions::fromTable(t, "/old").dataRoot, QString());
+
+        // headless: quit when the batch run ends
+        ConfigTable q;
+        q.parseArgs(QStringList{"tomix", "-nw", "-e", "-b", "run.bat", "-x", "-q"});
+        o = StartOptions::fromTable(q, "/old");
+        QVERIFY(o.quitAtEnd && o.noWindow && o.execBatch);
+        QCOMPARE(o.batchFile, QString("run.bat"));
+        QVERIFY(!StartOptions::fromTable(t, "/old").quitAtEnd);
+        ConfigTable upper;
+        upper.parseArgs(QStringList{"tomix", "-Q"});   // options are case-sensitive
+        QVERIFY(!StartOptions::fromTable(upper, "/old").quitAtEnd);
     }
 
     void configFile()

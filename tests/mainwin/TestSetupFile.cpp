@@ -1,0 +1,254 @@
+// Setup files: the written layout, and a save-then-load round trip on two
+// real main windows that restores every setting, paths with blanks included.
+#include "Body.h"
+#include "SetupFile.h"
+#include "ui_Body.h"
+#include "ui_SelectDataFiles.h"
+
+#include "ConfigTable.h"
+#include "ImgDatas.h"
+#include "Phantom.h"
+#include "ProcCtrl.h"
+#include "SeekCtrl.h"
+#include "SelectAFile.h"
+#include "SelectAImgFile.h"
+#include "SelectDataDir.h"
+#include "SelectDataFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestSetupFile : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir tmp;
+    QString dataDir, i0Dir;
+
+    static QStringList readLines(const QString &path)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+            return {};
+        QStringList l = QString::fromUtf8(f.readAll()).split('\n');
+        if (!l.isEmpty() && l.last().isEmpty())
+            l.removeLast();
+        return l;
+    }
+    static void cmd(Body &b, const QString &line) { b.batchExCmd(BatchCmd::parse(line)); }
+
+private slots:
+    void initTestCase()
+    {
+        configTable.set("2dOrvex", "127.0.0.1", "127.0.0.1 1");
+        Phantom::Options o;
+        o.width = 32;
+        o.height = 8;
+        o.projections = 12;
+        o.energies = {7100, 7125};
+        dataDir = tmp.filePath("data with blanks");
+        QString err;
+        QVERIFY2(Phantom::standard(o).writeSeries(dataDir, &err), qPrintable(err));
+        // the I0 files of several energies, in a directory of their own
+        i0Dir = tmp.filePath("i0 set");
+        QVERIFY(QDir().mkpath(i0Dir));
+        for (const char *e : {"7100", "7125"}) {
+            const QString name = QString("i0-%1eV-00000.img").arg(e);
+            QVERIFY(QFile::copy(dataDir + "/ref/" + name, i0Dir + "/" + name));
+        }
+    }
+
+    void padding()
+    {
+        QCOMPARE(SetupFile::line("ct_cor", "1.5"), QString("ct_cor                   1.5"));
+        QCOMPARE(SetupFile::line("0123456789012345678901234", "v"), QString("0123456789012345678901234 v"));
+        QCOMPARE(SetupFile::line("auto_save_data_upper_limit", "10"), QString("auto_save_data_upper_limit 10"));
+        QCOMPARE(SetupFile::quoted("/a/b"), QString("/a/b"));
+        QCOMPARE(SetupFile::quoted("/a b/c"), QString("\"/a b/c\""));
+        QCOMPARE(SetupFile::quoted("tab\there"), QString("\"tab\there\""));
+        QCOMPARE(SetupFile::quoted(""), QString(""));
+    }
+
+    void layoutOfAFreshWindow()
+    {
+        Body b;
+        const QString file = tmp.filePath("fresh.cfg");
+        b.saveSetup(file);
+        const QStringList l = readLines(file);
+        QCOMPARE(l.value(0), QString("### Tomix setup saving setup file"));
+        QCOMPARE(l.mid(1, 4), QStringList({"", "## Original Images", "", "images_new_on_load       1"}));
+        // the four headers, each between empty lines, in order
+        int at = 0;
+        for (const char *h : {"## Original Images", "## CT Reconstruction setting",
+                              "## CT Reconstruction calculation", "## Additional Settings for CT-XAFS"}) {
+            const int i = l.indexOf(h);
+            QVERIFY2(i > at, h);
+            QCOMPARE(l.at(i - 1), QString());
+            QCOMPARE(l.at(i + 1), QString());
+            at = i;
+        }
+        // every setting line: the name padded to column 25, or one blank after longer names
+        QStringList names;
+        for (const QString &s : l) {
+            if (s.isEmpty() || s.startsWith('#'))
+                continue;
+            const QString name = s.section(' ', 0, 0);
+            names << name;
+            if (name.size() >= 25)
+                QVERIFY2(s.at(name.size()) == ' ' && (s.size() == name.size() + 1 || s.at(name.size() + 1) != ' '),
+                         qPrintable(s));
+            else
+                QVERIFY2(s.size() >= 25 && s.left(25).trimmed() == name, qPrintable(s));
+        }
+        for (const char *longLine : {"auto_save_data_upper_limit 10", "auto_save_data_lower_limit -10",
+                                     "auto_save_in_sub_folders_of_energy 0", "seq_exec_keep_range_on_new_set 0"})
+            QVERIFY2(l.contains(longLine), longLine);
+        QCOMPARE(names, QString("images_new_on_load images_keep_setup images_multi images_seek i0_load bg_load "
+                                "ct_proc_slice ct_angle_offset ct_auto_exec ct_slice_from ct_slice_to "
+                                "ct_slice_step ct_threads ct_cor ct_rot_ax_is_h ct_recorded_cor_1 "
+                                "ct_recorded_cor_2 ct_auto_gen_sinogram calc_ct1 calc_show_res "
+                                "fix_color_scale fix_color_min fix_color_max auto_save_image "
+                                "auto_save_image_path auto_save_image_name auto_save_image_tag "
+                                "auto_save_data auto_save_data_path auto_save_data_name auto_save_data_tag "
+                                "auto_save_data_upper_limit auto_save_data_lower_limit auto_save_data_offset "
+                                "auto_save_in_sub_folders auto_save_in_sub_folders_of_energy add_inf_show "
+                                "add_inf_ASR_standard seq_exec_dir seq_exec_file_pattern "
+                                "seq_exec_keep_range_on_new_set")
+                            .split(' '));
+        QVERIFY(l.contains("ct_recorded_cor_1        -1 0"));
+        QVERIFY(l.contains("ct_rot_ax_is_h           1"));
+    }
+
+    void roundTrip()
+    {
+        const QString out = tmp.filePath("results of run");
+        const QString file = tmp.filePath("my setup.cfg");
+        Body a;
+        Ui::Body *ua = a.form();
+        {
+            QSignalSpy loaded(&a, &Body::finishedLoadingCTFiles);
+            ua->CTFiles->chooseDir(dataDir, {"sample-7100eV-*.img"});
+            QVERIFY(loaded.wait(20000));
+        }
+        const QStringList lines = {
+            "images_new_on_load 0", "images_keep_setup 0", "images_multi 1 3", "images_seek 4",
+            "i0_load \"" + dataDir + "/ref/i0-7125eV-00000.img\"", "bg_load \"" + dataDir + "/ref/bg.img\"",
+            "ct_rot_ax_is_v 1", "ct_proc_slice 5", "ct_angle_offset 0.75", "ct_auto_exec 1", "ct_slice_from 1",
+            "ct_slice_to 6", "ct_slice_step 2", "ct_threads 1", "ct_cor 14.5", "ct_recorded_cor_1 2 15.25",
+            "ct_recorded_cor_2 6 13.75", "ct_auto_gen_sinogram 0", "calc_ct1 0", "calc_show_res 0",
+            "fix_color_scale 1", "fix_color_min -0.5", "fix_color_max 2.5", "auto_save_image 1",
+            "auto_save_image_path \"" + out + "/img\"", "auto_save_image_name \"image name\"",
+            "auto_save_image_tag \"tag a\"", "auto_save_data 1", "auto_save_data_path \"" + out + "/data\"",
+            "auto_save_data_name data", "auto_save_data_tag E7100", "auto_save_data_upper_limit 5",
+            "auto_save_data_lower_limit -2.5", "auto_save_data_offset 3", "auto_save_in_sub_folders 1",
+            "auto_save_in_sub_folders_of_energy 1", "seq_exec_show 1", "add_inf_ASR_standard 0",
+            "seq_exec_file_pattern \"*.img *.tif\"", "seq_exec_dir \"" + dataDir + "\"",
+            "seq_exec_select_i0 \"" + i0Dir + "\" i0-*.img", "seq_exec_keep_range_on_new_set 1"};
+        for (const QString &l : lines)
+            cmd(a, l);
+        a.saveSetup(file);
+        const QStringList written = readLines(file);
+        QVERIFY(written.contains("#images_load             \"" + dataDir + "\" *.img"));
+        QVERIFY(written.contains("seq_exec_select_i0       \"" + i0Dir + "\" *.img"));
+        QVERIFY(written.contains("auto_save_image_name     \"image name\""));
+        QVERIFY(written.contains("auto_save_data_name      data"));     // no quotes without blanks
+
+        Body b;
+        Ui::Body *ub = b.form();
+        b.loadSetup(file);
+        // the projections are not loaded again (their line is behind "#")
+        QCOMPARE(b.images()->count(), 0);
+        QVERIFY(!b.isLoading());
+        Ui::SelectDataFiles *fb = ub->CTFiles->form();
+        QVERIFY(fb->AddFiles->isChecked());
+        QVERIFY(!fb->KeepConditions->isChecked());
+        QVERIFY(fb->LoadMultiTimes->isChecked());
+        QCOMPARE(ub->CTFiles->multiTimes(), 3);
+        QCOMPARE(ub->seekCtrl->value(), 0);                 // nothing loaded: nothing to seek
+        QCOMPARE(ub->I0ImgSel->path(), dataDir + "/ref/i0-7125eV-00000.img");
+        QVERIFY(ub->I0ImgSel->img && ub->BGImgSel->img);
+        QCOMPARE(ub->BGImgSel->path(), dataDir + "/ref/bg.img");
+        ProcCtrl *pb = ub->procCtrl;
+        QVERIFY(pb->rotAxIsV);
+        QCOMPARE(pb->sliceNo, 5);
+        QCOMPARE(pb->getAngleOffset(), 0.75);
+        QVERIFY(pb->isAutoExec());
+        QCOMPARE(pb->getSliceFrom(), 1);
+        QCOMPARE(pb->getSliceTo(), 6);
+        QCOMPARE(pb->getSliceStep(), 2);
+        QCOMPARE(pb->getThreads(), 1);
+        QCOMPARE(pb->cor, 14.5);
+        QCOMPARE(pb->recSlice1, 2);
+        QCOMPARE(pb->recCor1, 15.25);
+        QCOMPARE(pb->recSlice2, 6);
+        QCOMPARE(pb->recCor2, 13.75);
+        QVERIFY(!pb->isAutoUpdate());
+        QVERIFY(ub->SelectCt2->isChecked());
+        QVERIFY(!ub->ShowCalcRes->isChecked());
+        QVERIFY(ub->FixColorScale->isChecked());
+        QCOMPARE(ub->ColorMin->text(), QString("-0.5"));
+        QCOMPARE(ub->ColorMax->text(), QString("2.5"));
+        QVERIFY(ub->AutoSaveImage->isChecked() && ub->AutoSaveData->isChecked());
+        QCOMPARE(ub->SelectImageSaveDir->path(), out + "/img");
+        QCOMPARE(ub->SelectImageSaveDir->name(), QString("image name"));
+        QCOMPARE(ub->SelectImageSaveDir->addTag(), QString("tag a"));
+        QCOMPARE(ub->SelectDataSaveDir->path(), out + "/data");
+        QCOMPARE(ub->SelectDataSaveDir->name(), QString("data"));
+        QCOMPARE(ub->SelectDataSaveDir->addTag(), QString("E7100"));
+        QCOMPARE(ub->DataUpperLimit->text(), QString("5"));
+        QCOMPARE(ub->DataLowerLimit->text(), QString("-2.5"));
+        QCOMPARE(ub->DataOffset->text(), QString("3"));
+        QVERIFY(ub->SaveInSubFolders->isChecked() && ub->SubOfEnergy->isChecked());
+        QVERIFY(!ub->AdditionalInfo->isHidden());           // add_inf_show shows the frame
+        QVERIFY(!ub->SelDDir->isASRStandard());
+        QCOMPARE(ub->SelDDir->dataDir(), dataDir);
+        QCOMPARE(ub->SelDDir->pattern(), QString("*.img *.tif"));
+        QCOMPARE(ub->SelI0Files->count(), 2);
+        QCOMPARE(b.i0EnergyList(), QList<double>({7100, 7125}));
+        QVERIFY(ub->keepOnNewSet->isChecked());
+
+        // what is restored is saved the same again, except the projections
+        // (not loaded, so nothing to seek in) and the "Show Additionl Info"
+        // box, of which loading restores only what it shows
+        const QString again = tmp.filePath("again.cfg");
+        b.saveSetup(again);
+        QStringList w1 = written, w2 = readLines(again);
+        auto notRestored = [](const QString &s) {
+            return s.startsWith("#images_load") || s.startsWith("images_seek") || s.startsWith("add_inf_show");
+        };
+        w1.removeIf(notRestored);
+        w2.removeIf(notRestored);
+        QCOMPARE(w2, w1);
+    }
+
+    void standardSwitchAndFailures()
+    {
+        Body b;
+        b.form()->SelDDir->setIsASRStandard(false);
+        const QString file = tmp.filePath("asr.cfg");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("### Tomix setup saving setup file\n\n## Additional Settings for CT-XAFS\n\n"
+                "add_inf_show             0\n");
+        f.close();
+        b.loadSetup(file);
+        QVERIFY(!b.form()->SelDDir->isASRStandard());       // "add_inf_show" leaves it
+        QVERIFY(f.open(QIODevice::Append));
+        f.write("add_inf_ASR_standard     1\n");
+        f.close();
+        b.loadSetup(file);
+        QVERIFY(b.form()->SelDDir->isASRStandard());
+
+        const QString missing = tmp.filePath("no/such/dir/x.cfg");
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("can't open save setup file : " + missing));
+        b.loadSetup(missing);
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("can't open save setup file : " + missing));
+        b.saveSetup(missing);
+        QVERIFY(!QFile::exists(missing));
+    }
+};
+
+QTEST_MAIN(TestSetupFile)
+#include "TestSetupFile.moc"
