@@ -77,8 +77,9 @@ bool Sinogram::genSinogram0(HSgm *h, bool rotAxIsV, double cor, int slice)
     const int dim = rotAxIsV ? d->width : d->height;
     const int nLines = rotAxIsV ? d->height : d->width;
     const int n = d->count();
-    const ImgData *i0 = refImage(d->i0(), d);
-    const ImgData *bg = refImage(d->bg(), d);
+    // with no projections loaded there is nothing to compare I0 and BG with
+    const ImgData *i0 = n > 0 ? refImage(d->i0(), d) : nullptr;
+    const ImgData *bg = n > 0 ? refImage(d->bg(), d) : nullptr;
     auto readRef = [rotAxIsV, slice](const ImgData *img) -> HSgm::LineReader {
         if (!img)
             return HSgm::LineReader();
