@@ -25,9 +25,11 @@ const QString &FuzzEnv::setUp()
     static int argc = 1;
     static char name[] = "tomix-fuzz";
     static char *argv[] = {name, nullptr};
+    // A target may have made its own application (one with widgets) first.
     static QCoreApplication *app = [] {
         qInstallMessageHandler(quiet);
-        return new QCoreApplication(argc, argv);
+        return QCoreApplication::instance() ? QCoreApplication::instance()
+                                            : new QCoreApplication(argc, argv);
     }();
     // Removed again when the fuzzer ends normally.
     static QTemporaryDir dir(QDir::tempPath() + "/tomix-fuzz-XXXXXX");

@@ -2,9 +2,12 @@
 // made with the project's own image generator and from the forms the
 // configuration, batch and viewer-link texts take.
 //
-//   tomix-fuzz-corpus <dir>    writes <dir>/itex, config, batch, link
+//   tomix-fuzz-corpus <dir>    writes <dir>/itex, config, batch, link, setup
+#include "Body.h"
 #include "Phantom.h"
+#include "SetupFile.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 
@@ -117,6 +120,29 @@ bool linkSeeds(const QString &dir)
     return ok;
 }
 
+// Setup files as the main window saves them, from its start-up state and
+// after a few commands, plus hand-made variants of the syntax.
+bool setupSeeds(const QString &dir)
+{
+    QDir().mkpath(dir);
+    Body body;
+    bool ok = SetupFile(&body).save(dir + "/default.cfg");
+    SetupFile changer(&body);
+    ok &= put(dir, "changes.txt",
+              "ct_threads 3\nct_cor 101.5\nct_rot_ax_is_h 1\nct_slice_from 4\nct_slice_to 60\n"
+              "ct_slice_step -2\nfix_color_scale 1\nfix_color_min -0.25\nfix_color_max 2e3\n"
+              "auto_save_image_name \"my name\"\nauto_save_data_tag t # tag\n"
+              "ct_set_disp_region 1 2 30 40\nct_set_calc_region 0 0 16 16\nshow_tab 2\n");
+    ok &= changer.load(dir + "/changes.txt");
+    ok &= SetupFile(&body).save(dir + "/changed.cfg");
+    QFile::remove(dir + "/changes.txt");
+    ok &= put(dir, "odd.cfg",
+              "CT_THREADS 0\nct_slice_step 0\nct_cor nan\nfix_color_min inf\n"
+              "auto_save_image_path \"\"\nauto_save_image_name \"a \"b\" c\nimages_seek 99999\n"
+              "ct_set_disp_region -5 -5 -1 -1\nct_angle_offset 1e308\nunknown_command 1 2\n");
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -125,8 +151,11 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: %s <corpus dir>\n", argv[0]);
         return 2;
     }
-    const QString root = QString::fromLocal8Bit(argv[1]);
+    const QString root = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     const bool ok = itexSeeds(root + "/itex") && configSeeds(root + "/config")
-                    && batchSeeds(root + "/batch") && linkSeeds(root + "/link");
+                    && batchSeeds(root + "/batch") && linkSeeds(root + "/link")
+                    && setupSeeds(root + "/setup");
     return ok ? 0 : 1;
 }
