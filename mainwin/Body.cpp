@@ -136,8 +136,7 @@ Body::Body(QWidget *parent)
     // 9. multi-slice workers and the saver
     const int n = qMax(1, QThread::idealThreadCount());
     saver = new DataSaver;
-    QThread *saverThread = startThreadFor(saver);
-    Q_UNUSED(saverThread);
+    saverThread = startThreadFor(saver);
     for (int k = 1; k <= n; ++k) {
         auto *page = new QWidget;
         auto *grid = new QGridLayout(page);
@@ -236,23 +235,17 @@ Body::Body(QWidget *parent)
 Body::~Body()
 {
     // Workers finish the slice they hold; the saver then writes everything
-    // they handed over before its thread ends.
-    for (int i = 0; i < threads.size(); ++i) {
-        QThread *t = threads.at(i);
-        QObject *o = nullptr;
-        Q_UNUSED(o);
-        if (t->objectName() == QLatin1String("DataSaver"))
-            continue;
-        t->quit();
-        t->wait();
-    }
+    // they handed over (queued before the empty call below) before its
+    // thread ends.
     for (QThread *t : std::as_const(threads)) {
-        if (t->objectName() != QLatin1String("DataSaver"))
+        if (t == saverThread)
             continue;
-        QMetaObject::invokeMethod(saver, [] {}, Qt::BlockingQueuedConnection);
         t->quit();
         t->wait();
     }
+    QMetaObject::invokeMethod(saver, [] {}, Qt::BlockingQueuedConnection);
+    saverThread->quit();
+    saverThread->wait();
     qDeleteAll(ctc2s);
     delete saver;
     delete batchInt;

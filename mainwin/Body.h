@@ -210,6 +210,7 @@ private:
     CtDisp *ctImages;
     OrvexLink *orx;
     DataSaver *saver = nullptr;
+    QThread *saverThread = nullptr;
     QButtonGroup *ctSel = nullptr;
     QList<CtCalc2 *> ctc2s;
     QList<CtCalc2Ui *> ctc2Uis;
