@@ -318,23 +318,26 @@ void Body::finishedLoadDataFiles()
     const int W = imgDatas->width;
     const int H = imgDatas->height;
     const bool v = pc->rotAxIsV;
-    if (resetSliceToOnLoad || !keep) {
+    // Nothing loaded (no file matched, or every file was refused): there is
+    // no image size to derive slice, range, CoR and regions from.
+    const bool sized = imgDatas->count() > 0 && W > 0 && H > 0;
+    if (sized && (resetSliceToOnLoad || !keep)) {
         pc->setSliceTo((v ? H : W) - 1);
         resetSliceToOnLoad = false;
     }
-    if (resetSliceOnLoad || !keep) {
+    if (sized && (resetSliceOnLoad || !keep)) {
         pc->setSliceNo((v ? H : W) / 2);
         resetSliceOnLoad = false;
     }
-    if (resetCorOnLoad || !keep) {
+    if (sized && (resetCorOnLoad || !keep)) {
         pc->setCor(v ? W * 0.5 : double(H / 2));
         resetCorOnLoad = false;
     }
-    ui->seekCtrl->setMaximum(imgDatas->count() - 1);
+    ui->seekCtrl->setMaximum(qMax(0, imgDatas->count() - 1));
     updateRawImage();
     if (sgm->autoUpdate())
         sgm->genSinogram();
-    if (resetRegionsOnLoad || !keep) {
+    if (sized && (resetRegionsOnLoad || !keep)) {
         const double e = (v ? W : H) - 1;
         applyRegions(0, 0, e, e, false, nullptr);
         applyRegions(0, 0, e, e, true, nullptr);

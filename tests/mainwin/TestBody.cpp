@@ -100,6 +100,22 @@ private slots:
         QCOMPARE(b.ctCalc()->findChild<QLineEdit *>("Crx1")->text(), QString::number(H - 1));
     }
 
+    void emptyLoadKeepsConditions()
+    {
+        Body b;
+        ProcCtrl *pc = b.form()->procCtrl;
+        pc->setSliceNo(7);
+        pc->setSliceTo(20);
+        pc->setCor(33);
+        load(b, "nothing-matches-*.img");
+        QCOMPARE(b.images()->count(), 0);
+        QCOMPARE(pc->sliceNo, 7);
+        QCOMPARE(pc->getSliceTo(), 20);
+        QCOMPARE(pc->cor, 33.0);
+        load(b, "sample-7100eV-*.img");             // the first real load still resets
+        QCOMPARE(pc->getSliceTo(), b.form()->procCtrl->rotAxIsV ? H - 1 : W - 1);
+    }
+
     void clicksSetSliceAndCor()
     {
         Body b;
