@@ -2,12 +2,14 @@
 // lines to a dispatcher that answers through batchCheckEnd.
 #include "Batch.h"
 
+#include <QEventLoop>
 #include <QFile>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 // Stands in for the main window's dispatcher: records every command, marks the
 // command "fail" as failed (like a failed "seq_exec_next"), and reports the end
@@ -273,6 +275,65 @@ private slots:
         QVERIFY(looped);
         QVERIFY(!r.batch.isRunning());
         QCOMPARE(r.disp.cmds.size(), 0);
+    }
+
+    void gotoLoopKeepsTheWindowResponsive()
+    {
+        // A loop through the dispatcher, with the interpreter on its own
+        // thread as in the program: the window thread keeps handling its
+        // events while the loop runs, and the loop stops when asked.
+        QThread thread;
+        auto *batch = new Batch;
+        Dispatcher disp;
+        disp.batch = batch;
+        batch->moveToThread(&thread);
+        connect(batch, &Batch::batchExCmd, &disp, &Dispatcher::batchExCmd);
+        connect(&disp, &Dispatcher::callBatchCheckEnd, batch, &Batch::batchCheckEnd);
+        thread.start();
+        const auto stop = qScopeGuard([&] {
+            thread.quit();
+            thread.wait();
+            delete batch;
+        });
+        const auto running = [batch] {
+            bool r = false;
+            QMetaObject::invokeMethod(batch, [&] { r = batch->isRunning(); },
+                                      Qt::BlockingQueuedConnection);
+            return r;
+        };
+
+        static int logged;
+        logged = 0;
+        const QtMessageHandler old = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &) { ++logged; });
+        const auto restore = qScopeGuard([old] { qInstallMessageHandler(old); });
+
+        int ticks = 0;
+        QTimer timer;
+        timer.setInterval(5);
+        connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start();
+
+        QMetaObject::invokeMethod(batch, "batchLoad", Qt::QueuedConnection,
+                                  Q_ARG(QString, script("top\nwork 1\n:goto top\nnever\n")));
+        QMetaObject::invokeMethod(batch, &Batch::batchExec, Qt::QueuedConnection);
+        QVERIFY(QTest::qWaitFor([&] { return disp.cmds.size() >= 50; }, 20000));
+        ticks = 0;
+        const qsizetype before = disp.cmds.size();
+        QEventLoop window;      // the window's own loop for 300 ms
+        QTimer::singleShot(300, &window, &QEventLoop::quit);
+        window.exec();
+        QVERIFY(running());
+        QVERIFY2(disp.cmds.size() > before + 50, qPrintable(QString("%1 -> %2").arg(before).arg(disp.cmds.size())));    // still looping
+        QVERIFY2(ticks >= 10, qPrintable(QString("timer ticks in 300 ms: %1").arg(ticks)));
+        QVERIFY(!disp.names().contains("never"));
+
+        QMetaObject::invokeMethod(batch, &Batch::batchExec, Qt::QueuedConnection);
+        QTRY_VERIFY(!running());
+        const qsizetype done = disp.cmds.size();
+        QTest::qWait(50);
+        QVERIFY(disp.cmds.size() <= done + 1);      // at most the line in flight
+        QVERIFY(!running());
     }
 
     void onItsOwnThread()

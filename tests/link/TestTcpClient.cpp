@@ -2,6 +2,8 @@
 #include "LoopbackPeer.h"
 #include "TcpClient.h"
 
+#include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -161,6 +163,86 @@ private slots:
         QCOMPARE(rx.at(0).at(0).toByteArray().size(), TcpClient::MaxLineBytes);
         QCOMPARE(rx.at(1).at(0).toByteArray(), QByteArray("ISBUSY 0"));
         QCOMPARE(c.pendingBytes(), qsizetype(0));
+    }
+
+    void hundredMegabytesWithoutLineFeed()
+    {
+        // A peer streaming 100 MB without a line feed: the client keeps at most
+        // one line's worth, stays responsive, and the next line gets through.
+        LoopbackPeer peer;
+        QVERIFY(peer.listen());
+        TcpClient c;
+        aim(c, peer.port());
+        QSignalSpy rx(&c, &TcpClient::receiveAnMsg);
+        c.doConnect();
+        QTRY_VERIFY(c.isLinked() && peer.conn);
+
+        QTest::ignoreMessage(QtDebugMsg, "rec: line longer than 1048576 bytes, excess dropped");
+        QElapsedTimer clock;
+        clock.start();
+        const QByteArray block(4 * 1024 * 1024, 'z');
+        for (int sent = 0; sent < 100 * 1024 * 1024; sent += block.size()) {
+            peer.conn->write(block);
+            QVERIFY(QTest::qWaitFor([&] { return peer.conn->bytesToWrite() < block.size(); }, 30000));
+            QVERIFY(c.pendingBytes() <= TcpClient::MaxLineBytes);
+        }
+        QVERIFY(QTest::qWaitFor([&] { return peer.written(); }, 30000));
+        QTRY_COMPARE(c.pendingBytes(), TcpClient::MaxLineBytes);
+        QCOMPARE(rx.count(), 0);
+        QVERIFY2(clock.elapsed() < 120000, qPrintable(QString("%1 ms").arg(clock.elapsed())));
+
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^rec: z{200}\\.\\.\\. \\(1048576 bytes\\)$"));
+        peer.write("\nISBUSY 0\n");
+        QTRY_COMPARE(rx.count(), 2);
+        QCOMPARE(rx.at(0).at(0).toByteArray().size(), TcpClient::MaxLineBytes);
+        QCOMPARE(rx.at(1).at(0).toByteArray(), QByteArray("ISBUSY 0"));
+    }
+
+    void peerClosesInTheMiddleOfALine()
+    {
+        LoopbackPeer peer;
+        QVERIFY(peer.listen());
+        TcpClient c;
+        aim(c, peer.port());
+        QSignalSpy rx(&c, &TcpClient::receiveAnMsg);
+        c.doConnect();
+        QTRY_VERIFY(c.isLinked() && peer.conn);
+        peer.write("ISBUSY 0 LOAD_I1");
+        QTRY_COMPARE(c.pendingBytes(), qsizetype(16));
+        peer.conn->disconnectFromHost();        // orderly close after the half line
+        QTRY_VERIFY(!c.isLinked());
+        QCOMPARE(rx.count(), 0);                // the half line is never a message
+
+        // After reconnecting, the old half is not glued to the first new line.
+        QTRY_VERIFY_WITH_TIMEOUT(c.isLinked() && peer.accepted == 2, 5000);
+        QTRY_VERIFY(peer.conn);
+        peer.write("_FILES\n");
+        QTRY_COMPARE(rx.count(), 1);
+        QCOMPARE(rx.at(0).at(0).toByteArray(), QByteArray("_FILES"));
+    }
+
+    void splittingDoesNotDependOnChunks()
+    {
+        // The same bytes cut at every place give the same lines.
+        const QByteArray bytes("ISBUSY 1\n\nISBUSY 0 LOAD_I1_FILES\r\nHELLO\n\nlast\ntail");
+        for (int cut = 0; cut <= bytes.size(); ++cut) {
+            TcpClient c;
+            QSignalSpy rx(&c, &TcpClient::receiveAnMsg);
+            QTest::ignoreMessage(QtDebugMsg, "rec: ");
+            QTest::ignoreMessage(QtDebugMsg, "rec: ");
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^rec: \\w"));
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^rec: \\w"));
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^rec: \\w"));
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^rec: \\w"));
+            c.takeBytes(bytes.left(cut));
+            c.takeBytes(bytes.mid(cut));
+            QCOMPARE(rx.count(), 4);
+            QCOMPARE(rx.at(0).at(0).toByteArray(), QByteArray("ISBUSY 1"));
+            QCOMPARE(rx.at(1).at(0).toByteArray(), QByteArray("ISBUSY 0 LOAD_I1_FILES\r"));
+            QCOMPARE(rx.at(2).at(0).toByteArray(), QByteArray("HELLO"));
+            QCOMPARE(rx.at(3).at(0).toByteArray(), QByteArray("last"));
+            QCOMPARE(c.pendingBytes(), qsizetype(4));
+        }
     }
 };
 
