@@ -4,6 +4,7 @@
 #include "StartOptions.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -190,6 +191,31 @@ private slots:
         ConfigTable v;
         QVERIFY(v.readFile(tmp.filePath("twice.cfg")));
         QCOMPARE(v.configLines().size(), 4);
+    }
+
+    void includeCyclesUnderOtherNames()
+    {
+        // The same file reached through a link, a "./" path and in a quoted
+        // name is still the file being read.
+        const QByteArray dir = tmp.path().toUtf8();
+        write("loop.cfg", "a 1\nINCLUDE " + dir + "/./link.cfg\ninclude \"" + dir
+                              + "/loop.cfg\"\nb 2\n");
+        QVERIFY(QFile::link(tmp.filePath("loop.cfg"), tmp.filePath("link.cfg")));
+        ConfigTable t;
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("includes itself.*link.cfg$"));
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("includes itself.*loop.cfg$"));
+        QVERIFY(t.readFile(tmp.filePath("link.cfg")));
+        QCOMPARE(t.value("b"), QString("2"));
+        QCOMPARE(t.configLines().size(), 4);
+
+        // A chain of files, none in a cycle, is followed to its end.
+        for (int i = 0; i < 40; ++i)
+            write(QString("c%1.cfg").arg(i),
+                  QString("k%1 %1\nINCLUDE %2/c%3.cfg\n").arg(i).arg(tmp.path()).arg(i + 1).toUtf8());
+        ConfigTable u;
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("Can't open config file : " + tmp.filePath("c40.cfg")));
+        QVERIFY(u.readFile(tmp.filePath("c0.cfg")));
+        QCOMPARE(u.value("k39"), QString("39"));
     }
 };
 
