@@ -4,6 +4,7 @@
 #include "FuzzEnv.h"
 #include "OrvexLink.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -39,16 +40,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     size_t at = size > 0 ? 1 : 0;
     int n = 0;
     while (at < size) {
+        // between one and two times the chosen size, never 0
         const size_t len = std::min(size - at, size_t(chunk + (n++ * 7) % chunk));
-        link.takeBytes(QByteArray(bytes + at, qsizetype(len ? len : 1)));
-        at += len ? len : 1;
+        link.takeBytes(QByteArray(bytes + at, qsizetype(len)));
+        at += len;
         check(link.pendingBytes() <= TcpClient::MaxLineBytes);
     }
     check(received <= qsizetype(size));
     check(link.pendingBytes() + received <= qsizetype(size));
-    if (link.busy) {
+    // Only a reply that is not busy names a finished request.
+    if (link.busy)
         check(link.finishedCmd.isEmpty());
-    }
     // A request then goes out (dropped while unlinked) and keeps the link busy.
     link.exec2dA(QStringLiteral("00001"));
     return 0;
