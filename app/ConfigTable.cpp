@@ -59,7 +59,10 @@ bool ConfigTable::readFile(const QString &fileName)
 bool ConfigTable::readFileGuarded(const QString &fileName)
 {
     QFile f(fileName);
-    if (fileName.isEmpty() || !f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    // Only regular files: a device or a pipe (an INCLUDE of /dev/zero, say)
+    // would never end.
+    if (fileName.isEmpty() || !QFileInfo(fileName).isFile()
+        || !f.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug().noquote() << "Can't open config file : " + fileName;
         return false;
     }

@@ -162,6 +162,9 @@ private slots:
         QVERIFY(!t.readFile(tmp.filePath("nothing.cfg")));
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Can't open config file : $"));
         QVERIFY(!t.readFile(QString()));
+        // a device never ends: it is not read
+        QTest::ignoreMessage(QtDebugMsg, "Can't open config file : /dev/zero");
+        QVERIFY(!t.readFile("/dev/zero"));
         // an INCLUDE that cannot be opened: the including file goes on
         write("host.cfg", "INCLUDE nowhere.cfg\nafter 1\n");
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Can't open config file : nowhere.cfg$"));
