@@ -291,11 +291,23 @@ void Body::dataFilesSelected(QStringList files, bool clear)
     }
     pendingFiles = files;
     loading = true;
+    // A selection made while a series is still loading replaces what was
+    // pending; the chain already under way loads it, so there is never more
+    // than one chain (and one end of loading).
+    askNextFile();
+}
+
+void Body::askNextFile()
+{
+    if (loadQueued)
+        return;
+    loadQueued = true;
     emit askLoadNextDataFile();
 }
 
 void Body::loadNextDataFile()
 {
+    loadQueued = false;
     if (calculating) {
         loadPaused = true;      // goes on when the run ends
         return;
@@ -307,11 +319,16 @@ void Body::loadNextDataFile()
     const QString path = pendingFiles.takeFirst();
     if (imgDatas->add(path))
         ui->CTFiles->appendFile(path);
-    emit askLoadNextDataFile();
+    askNextFile();
 }
 
 void Body::finishedLoadDataFiles()
 {
+    if (!pendingFiles.isEmpty()) {
+        // files were chosen after the chain had seen its list empty
+        askNextFile();
+        return;
+    }
     loading = false;
     ProcCtrl *pc = ui->procCtrl;
     const bool keep = ui->CTFiles->keepConditions();
@@ -523,7 +540,7 @@ void Body::stopCalcCt()
         dataFilesSelected(deferredFiles, deferredClear);
     } else if (loadPaused) {
         loadPaused = false;
-        emit askLoadNextDataFile();
+        askNextFile();
     }
 }
 

@@ -169,6 +169,7 @@ protected:
 
 private:
     QThread *startThreadFor(QObject *o);
+    void askNextFile();
     void applyRegions(double rx0, double rz0, double rx1, double rz1, bool calcRegion, QObject *sender);
     bool hasImages() const;
 
@@ -182,6 +183,7 @@ private:
     bool deferredClear = false;
     bool loadDeferred = false;
     bool loadPaused = false;
+    bool loadQueued = false;    // a request for the next file is on its way
     bool loading = false;
     QList<double> i0Energies;
     bool showAllCt2Images = false;

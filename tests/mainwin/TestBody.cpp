@@ -116,6 +116,22 @@ private slots:
         QCOMPARE(pc->getSliceTo(), b.form()->procCtrl->rotAxIsV ? H - 1 : W - 1);
     }
 
+    void secondSelectionWhileLoading()
+    {
+        Body b;
+        QSignalSpy done(&b, &Body::finishedLoadingCTFiles);
+        b.form()->CTFiles->chooseDir(dataDir, {"sample-7100eV-*.img"});
+        QVERIFY(b.isLoading());                     // the first chain is under way
+        b.form()->CTFiles->chooseDir(dataDir, {"sample-7125eV-*.img"});
+        QVERIFY(done.wait(20000));
+        QTest::qWait(100);
+        QCOMPARE(done.count(), 1);                  // one chain, one end
+        QCOMPARE(b.images()->count(), NP);
+        QCOMPARE(b.images()->img(0)->fileName, dataDir + "/sample-7125eV-00000.img");
+        QCOMPARE(b.images()->img(NP - 1)->fileName,
+                 dataDir + QString::asprintf("/sample-7125eV-%05d.img", NP - 1));
+    }
+
     void clicksSetSliceAndCor()
     {
         Body b;
