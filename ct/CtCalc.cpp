@@ -1,4 +1,5 @@
 #include "CtCalc.h"
+#include "RegionFields.h"
 
 #include "CalcConds.h"
 #include "ColorBar.h"
@@ -24,24 +25,6 @@ QString num(double v)
     return QString::number(v, 'g', 6);
 }
 
-// Writes four values into four fields and reads them back; true when the
-// fields now show something other than before.
-bool setFields(QLineEdit *const (&e)[4], const double (&v)[4])
-{
-    double old[4];
-    for (int k = 0; k < 4; ++k)
-        old[k] = e[k]->text().toDouble();
-    bool changed = false;
-    for (int k = 0; k < 4; ++k) {
-        e[k]->setText(num(v[k]));
-        const double back = e[k]->text().toDouble();
-        // not a number compares unequal to itself: count it as unchanged
-        // when it was not a number before too
-        if (!(back == old[k]) && !(std::isnan(back) && std::isnan(old[k])))
-            changed = true;
-    }
-    return changed;
-}
 }
 
 CtCalc::CtCalc(CalcConds *c, QWidget *parent)
@@ -239,7 +222,7 @@ void CtCalc::genResImage()
 
 void CtCalc::setDR(double rx0, double rz0, double rx1, double rz1)
 {
-    if (!setFields({ui->Drx0, ui->Drz0, ui->Drx1, ui->Drz1}, {rx0, rz0, rx1, rz1}))
+    if (!setRegionFields({ui->Drx0, ui->Drz0, ui->Drx1, ui->Drz1}, {rx0, rz0, rx1, rz1}))
         return;
     ui->DispCt->region = QRectF(rx0, rz0, rx1 - rx0, rz1 - rz0);
     ui->DispCt->scaled = true;
@@ -249,7 +232,7 @@ void CtCalc::setDR(double rx0, double rz0, double rx1, double rz1)
 
 void CtCalc::setCR(double rx0, double rz0, double rx1, double rz1)
 {
-    if (!setFields({ui->Crx0, ui->Crz0, ui->Crx1, ui->Crz1}, {rx0, rz0, rx1, rz1}))
+    if (!setRegionFields({ui->Crx0, ui->Crz0, ui->Crx1, ui->Crz1}, {rx0, rz0, rx1, rz1}))
         return;
     regionSet = true;
     emit cRUpdated(rx0, rz0, rx1, rz1);

@@ -1,4 +1,5 @@
 #include "CtCalc2Ui.h"
+#include "RegionFields.h"
 #include "ui_CtCalc.h"
 
 #include "ColorBar.h"
@@ -53,26 +54,9 @@ CtCalc2::Job CtCalc2Ui::snapshot() const
     return j;
 }
 
-bool CtCalc2Ui::setFour(QLineEdit *e[4], const double v[4])
-{
-    double old[4], now[4];
-    for (int i = 0; i < 4; ++i)
-        old[i] = e[i]->text().toDouble();
-    for (int i = 0; i < 4; ++i)
-        e[i]->setText(num(v[i]));
-    for (int i = 0; i < 4; ++i)
-        now[i] = e[i]->text().toDouble();
-    for (int i = 0; i < 4; ++i)
-        if (now[i] != old[i])
-            return true;
-    return false;
-}
-
 void CtCalc2Ui::setDR(double rx0, double rz0, double rx1, double rz1)
 {
-    QLineEdit *e[4] = {ui->Drx0, ui->Drz0, ui->Drx1, ui->Drz1};
-    const double v[4] = {rx0, rz0, rx1, rz1};
-    if (!setFour(e, v))
+    if (!setRegionFields({ui->Drx0, ui->Drz0, ui->Drx1, ui->Drz1}, {rx0, rz0, rx1, rz1}))
         return;
     ui->DispCt->region = QRectF(rx0, rz0, rx1 - rx0, rz1 - rz0);
     ui->DispCt->scaled = true;
@@ -83,9 +67,7 @@ void CtCalc2Ui::setDR(double rx0, double rz0, double rx1, double rz1)
 
 void CtCalc2Ui::setCR(double rx0, double rz0, double rx1, double rz1)
 {
-    QLineEdit *e[4] = {ui->Crx0, ui->Crz0, ui->Crx1, ui->Crz1};
-    const double v[4] = {rx0, rz0, rx1, rz1};
-    if (!setFour(e, v))
+    if (!setRegionFields({ui->Crx0, ui->Crz0, ui->Crx1, ui->Crz1}, {rx0, rz0, rx1, rz1}))
         return;
     regionSet = true;
     emit cRUpdated(rx0, rz0, rx1, rz1);

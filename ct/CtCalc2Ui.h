@@ -10,7 +10,6 @@
 #include <QImage>
 #include <QRectF>
 
-class QLineEdit;
 namespace Ui { class CtCalc; }
 
 class CtCalc2Ui : public QFrame
@@ -59,9 +58,4 @@ public slots:
 private slots:
     // The colour bar changed: the worker renders again with its new state.
     void barChanged();
-
-private:
-    // Writes four values into four line edits; false when they read back
-    // unchanged.
-    static bool setFour(QLineEdit *e[4], const double v[4]);
 };
