@@ -1,4 +1,5 @@
 // Command line, configuration file and the shared item syntax.
+#include "TestFiles.h"
 #include "ConfigTable.h"
 #include "LineSyntax.h"
 #include "StartOptions.h"
@@ -16,12 +17,7 @@ class TestConfigTable : public QObject
 
     QString write(const QString &name, const QByteArray &text)
     {
-        const QString path = tmp.filePath(name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            qFatal("cannot write %s", qPrintable(path));
-        f.write(text);
-        return path;
+        return writeTestFile(tmp, name, text);
     }
 
 private slots:

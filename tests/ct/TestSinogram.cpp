@@ -1,6 +1,7 @@
 // The sinogram panel: lines of the loaded series by axis, the shown image with
 // its mirrored lower half, the Fourier image, rebuilding on Proc Control
 // changes, refused slices, and builds on several threads at once.
+#include "TestFiles.h"
 #include "ColorBar.h"
 #include "HSgm.h"
 #include "ImgData.h"
@@ -40,12 +41,7 @@ class TestSinogram : public QObject
 
     QString write(const QString &name, const QByteArray &bytes)
     {
-        const QString path = tmp.filePath(name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            qFatal("cannot write %s", qPrintable(path));
-        f.write(bytes);
-        return path;
+        return writeTestFile(tmp, name, bytes);
     }
     QString flat(const QString &name, quint32 v)
     {

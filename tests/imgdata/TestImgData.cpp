@@ -1,5 +1,6 @@
 // Image-file readers: file types, the ITEX comment, pixel values, and files
 // whose header text cannot be trusted.
+#include "TestFiles.h"
 #include "ImgData.h"
 #include "ImgDataITEX.h"
 #include "ImgDataTiff.h"
@@ -24,12 +25,7 @@ class TestImgData : public QObject
 
     QString write(const QByteArray &bytes)
     {
-        const QString path = tmp.filePath(QString("f%1.img").arg(++serial));
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            qFatal("cannot write %s", qPrintable(path));
-        f.write(bytes);
-        return path;
+        return writeTestFile(tmp, QString("f%1.img").arg(++serial), bytes);
     }
 
     // A file with the given comment and pixel bytes.

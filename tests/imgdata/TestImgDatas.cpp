@@ -1,5 +1,6 @@
 // The projection collection: size check, clearing, rendering, I0/BG slots,
 // and the I0/BG image selector that owns those slots.
+#include "TestFiles.h"
 #include "ColorBar.h"
 #include "ImgData.h"
 #include "ImgDatas.h"
@@ -30,12 +31,7 @@ class TestImgDatas : public QObject
     }
     QString write(const QString &name, const QByteArray &bytes)
     {
-        const QString path = tmp.filePath(name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            qFatal("cannot write %s", qPrintable(path));
-        f.write(bytes);
-        return path;
+        return writeTestFile(tmp, name, bytes);
     }
 
 private slots:

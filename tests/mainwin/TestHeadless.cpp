@@ -1,5 +1,6 @@
 // The program itself, without a window: "-q" ends it with code 0 when its
 // batch run ends, after reconstructing and saving; without "-q" it stays.
+#include "TestFiles.h"
 #include "Phantom.h"
 
 #include <QDir>
@@ -15,12 +16,7 @@ class TestHeadless : public QObject
 
     QString writeBatch(const QString &name, const QString &text)
     {
-        const QString path = tmp.filePath(name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            qFatal("cannot write %s", qPrintable(path));
-        f.write(text.toUtf8());
-        return path;
+        return writeTestFile(tmp, name, text.toUtf8());
     }
 
     // Starts tomix in the temporary directory (no configuration file there).
