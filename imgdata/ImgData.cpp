@@ -140,3 +140,10 @@ void ImgData::toImage(QImage *image, ColorBar *bar)
             line[x] = uchar(map.greyOf(row[x]));
     }
 }
+
+double ImgData::valueAt(int x, int y)
+{
+    if (!ready || x < 0 || x >= width || y < 0 || y >= height)
+        return 0;
+    return readRow(y, rowBuf)[x];
+}

@@ -44,6 +44,9 @@ public:
     // cached) to the bar unless its scale is fixed. GUI thread only: it uses
     // rowBuf and the cached extremes.
     void toImage(QImage *image, ColorBar *bar);
+    // Pixel (x, y), 0 outside the image; for read-outs on the GUI thread
+    // (uses rowBuf).
+    double valueAt(int x, int y);
 
     // 0 (ITEX) when isItexFile, else 1 (TIFF) when isTiffFile, else 2.
     static int fileType(const QString &path);

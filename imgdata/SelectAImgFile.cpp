@@ -73,12 +73,7 @@ void SelectAImgFile::noticedNewPos(double x, double y)
 {
     if (!img)
         return;
-    const int ix = int(x);
-    const int iy = int(y);
-    double v = 0;
-    if (ix >= 0 && ix < img->width && iy >= 0 && iy < img->height)
-        v = img->readRow(iy, img->rowBuf)[ix];
-    view->setVal(v);
+    view->setVal(img->valueAt(int(x), int(y)));
 }
 
 void SelectAImgFile::clear()

@@ -371,13 +371,9 @@ void Body::newPosOnRawImg(double x, double y)
 {
     const int idx = ui->seekCtrl->value();
     double v = 0;
-    if (idx >= 0 && idx < imgDatas->count()) {
-        ImgData *d = imgDatas->img(idx);
-        const int ix = int(x);
-        const int iy = int(y);
-        if (x >= 0 && y >= 0 && ix < d->width && iy < d->height)
-            v = d->readRow(iy, d->rowBuf)[ix];
-    }
+    // a position left of or above the image is outside, not pixel 0
+    if (idx >= 0 && idx < imgDatas->count() && x >= 0 && y >= 0)
+        v = imgDatas->img(idx)->valueAt(int(x), int(y));
     raw->setVal(v);
 }
 
