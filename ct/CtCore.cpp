@@ -157,11 +157,12 @@ void CtCore::filter(int i)
         bwdIn[k][1] = S[k][1] * r;
     }
     fftw_execute(bwdPlan);
-    // 1/N completes the inverse transform. The angular weight is pi/n (n
-    // projections over pi), and the ramp in radians per sample carries a
-    // factor 2 pi over |frequency| in cycles: 1/(2 N n) in all, so that the
-    // result is the attenuation per pixel.
-    double div = 2.0 * double(N) * double(nProj);
+    // 1/N completes the inverse transform and 1/n is the angular weight.
+    // Against the exact (pi / n) |f| (f in cycles per sample) the ramp
+    // 2 pi |f| over n is twice as large, so the values are twice the
+    // attenuation per pixel: the scale of every stored data file, of the
+    // viewer that analyses them and of the default limits and offset.
+    double div = double(N) * double(nProj);
     if (div <= 0)
         div = 1;
     double *f = filtered[std::size_t(i)];

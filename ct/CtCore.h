@@ -65,8 +65,9 @@ public:
     // Step 1: spectrum of projection i from its sinogram row (N samples are
     // used; the last sample of the odd-width row is left out).
     void transform(int i, const double *row);
-    // Step 2: ramp-filtered projection i, divided by 2 N n (inverse transform
-    // and angular weight pi / n; see filter()).
+    // Step 2: ramp-filtered projection i, divided by N n (inverse transform
+    // and angular weight; the values are twice the attenuation per pixel, see
+    // filter()).
     void filter(int i);
     // Step 3: adds projection i, at angleOffsetDeg * pi / 180 + i * pi / n,
     // into res over the region, with linear interpolation between detector

@@ -104,6 +104,14 @@ std::vector<double> Phantom::attenuationMap(int slice, int n, double centre, dou
     return map;
 }
 
+std::vector<double> Phantom::reconstructedMap(int slice, int n, double centre, double energy) const
+{
+    std::vector<double> map = attenuationMap(slice, n, centre, energy);
+    for (double &v : map)
+        v *= 2.0;
+    return map;
+}
+
 std::vector<double> Phantom::i0Image(double energy) const
 {
     const int w = opt.width, h = opt.height;

@@ -26,10 +26,11 @@
 //
 // Comparing a reconstruction with attenuationMap(): the map is the true
 // attenuation. With the ramp (2 pi / N) min(k, N - k) the exact angular weight
-// for n projections over 180 degrees is 1 / (2 n), which the reconstruction
-// core uses; its result is the map less a smooth offset from the unpadded ramp
-// with its zero at DC (about pi M / (6 N^2) per pixel for a summed attenuation
-// M over the slice), and blurred edges.
+// for n projections over 180 degrees would be 1 / (2 n); the reconstruction
+// core divides by n, so its values, those of the saved data files, are twice
+// the attenuation per pixel: reconstructedMap(). Its result is that map less a
+// smooth offset from the unpadded ramp with its zero at DC (about pi M / (6 N^2)
+// per pixel for a summed value M over the slice), and blurred edges.
 //
 // Intensities: I = BG + (I0 - BG) * exp(-L) with L the line integral, so that
 // ln((I0 - BG) / (I - BG)) = L. Attenuation is given per pixel (the unit of
@@ -114,6 +115,8 @@ public:
     // `slice`. For a reconstruction of an odd sinogram width w on an N x N grid
     // (N = w - 1, centre g = N / 2): attenuationMap(slice, N, N / 2.0, E).
     std::vector<double> attenuationMap(int slice, int n, double centre, double energy) const;
+    // What a reconstruction of that slice holds: twice attenuationMap().
+    std::vector<double> reconstructedMap(int slice, int n, double centre, double energy) const;
 
     // Expected counts, width x height row-major (row 0 first), before noise.
     std::vector<double> i0Image(double energy) const;

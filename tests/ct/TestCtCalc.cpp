@@ -158,16 +158,17 @@ private slots:
         QCOMPARE(cr.count(), 1);                    // the first calculation takes the grid
         QCOMPARE(cr.first().at(2).toDouble(), 124.0);
 
-        // Against the true attenuation inside the reconstruction circle.
+        // Against twice the true attenuation (the scale of the saved values)
+        // inside the reconstruction circle.
         // The ramp is applied by a circular convolution of the unpadded row
         // with its zero at DC: the kernel's taps wrap round, so every pixel
         // loses about (pi / n) * n * M / (6 N^2) = pi M / (6 N^2), M the
-        // attenuation summed over the slice (the mass of each projection) -
-        // -0.0024 at the centre here, more towards the rim. Bound the mean
+        // expected value summed over the slice (twice the mass of each
+        // projection) - -0.0048 at the centre here, more towards the rim. Bound the mean
         // error by twice that. What remains is the blur of the ellipse edges
         // (linear interpolation, half-pixel resampling, 180 angles): bounded
         // by a tenth of the densest value in RMSE after the mean is removed.
-        const std::vector<double> mu = rig.phantom.attenuationMap(slice, N, N / 2.0, E);
+        const std::vector<double> mu = rig.phantom.reconstructedMap(slice, N, N / 2.0, E);
         const double g = N / 2.0;
         double mass = 0, peak = 0;
         for (double m : mu) {
@@ -242,7 +243,7 @@ private slots:
                 QVERIFY(std::abs(h.sgmRow(i)[j] - expectedSgm(rig.phantom, i, 1.5 + j, slice)) < 1e-3);
         const int N = rig.calc.fftN();
         QCOMPARE(N, 60);
-        const std::vector<double> mu = rig.phantom.attenuationMap(slice, N, N / 2.0, E);
+        const std::vector<double> mu = rig.phantom.reconstructedMap(slice, N, N / 2.0, E);
         double sum2 = 0, peak = 0;
         int count = 0;
         for (int z = 0; z < N; ++z)

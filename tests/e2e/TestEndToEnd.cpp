@@ -164,7 +164,7 @@ class TestEndToEnd : public QObject
         const int N = d.x1 + 1;
         if (int(d.values.size()) != N * N)
             return false;
-        const std::vector<double> map = ph.attenuationMap(slice, N, N / 2.0, energy);
+        const std::vector<double> map = ph.reconstructedMap(slice, N, N / 2.0, energy);
         const double r = N / 2.0 - 2;
         auto inside = [&](int x, int z) {
             const double dx = x - N / 2.0, dz = z - N / 2.0;
