@@ -1,11 +1,11 @@
 #include "ConfigTable.h"
 #include "LineSyntax.h"
+#include "TextLines.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTextStream>
 
 ConfigTable configTable;
 QString dataRoot = QStringLiteral("/home/qorin/Data");
@@ -58,19 +58,13 @@ bool ConfigTable::readFile(const QString &fileName)
 
 bool ConfigTable::readFileGuarded(const QString &fileName)
 {
-    QFile f(fileName);
     // Only regular files: a device or a pipe (an INCLUDE of /dev/zero, say)
     // would never end.
-    if (fileName.isEmpty() || !QFileInfo(fileName).isFile()
-        || !f.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug().noquote() << "Can't open config file : " + fileName;
+    QStringList fileLines;
+    if (!TextLines::read(fileName, &fileLines)) {
+        qWarning().noquote() << "Can't open config file : " + fileName;
         return false;
     }
-    QTextStream in(&f);
-    const QString all = in.readAll();
-    f.close();
-    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-    const QStringList fileLines = all.split(lineEnd);
     for (const QString &raw : fileLines) {
         const QString line = stripComment(raw);
         if (line.simplified().isEmpty())

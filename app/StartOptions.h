@@ -20,5 +20,5 @@ public:
     QString batchFile;
     bool execBatch = false;    // -x
     bool noWindow = false;     // -nw
-    bool quitAtEnd = false;    // -q: quit with exit code 0 when the batch run ends
+    bool quitAtEnd = false;    // -q: quit when the batch run ends, with its exit status
 };

@@ -1,7 +1,7 @@
 // Entry point: command line, configuration file, translation, main window.
-#include "Batch.h"
 #include "Body.h"
 #include "ConfigTable.h"
+#include "HeadlessRun.h"
 #include "StartOptions.h"
 
 #include <QApplication>
@@ -24,14 +24,18 @@ int main(int argc, char *argv[])
         QCoreApplication::installTranslator(translator);
     }
 
+    if (opt.quitAtEnd && (!opt.execBatch || !opt.hasBatch)) {
+        // nothing would ever end the program, or there is nothing to run
+        qWarning("-q needs a batch file to run: -b FILE -x");
+        delete translator;
+        delete app;
+        return HeadlessRun::CouldNotRun;
+    }
+
     auto *body = new Body;
     QObject::connect(body, &Body::finishing, app, &QCoreApplication::quit);
-    if (opt.quitAtEnd) {
-        // Headless runs: the end of the batch ends the program. The interpreter
-        // lives on its own thread; the quit is queued to this one.
-        QObject::connect(body->batch(), &Batch::batchFinished, app, [] { QCoreApplication::exit(0); },
-                         Qt::QueuedConnection);
-    }
+    // Headless runs: the end of the batch ends the program, with its status.
+    HeadlessRun *headless = opt.quitAtEnd ? new HeadlessRun(body) : nullptr;
     if (!opt.noWindow)
         body->show();
     if (opt.hasBatch)
@@ -40,6 +44,7 @@ int main(int argc, char *argv[])
         body->batchExec();
 
     const int rc = app->exec();
+    delete headless;
     delete body;
     delete translator;
     delete app;

@@ -1,10 +1,9 @@
 #include "Batch.h"
 
 #include "LineSyntax.h"
+#include "TextLines.h"
 
 #include <QDebug>
-#include <QFile>
-#include <QTextStream>
 
 namespace {
 
@@ -73,17 +72,15 @@ void Batch::endRun()
 
 void Batch::batchLoad(QString fname)
 {
-    QFile f(fname);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug().noquote() << "Can't open batch file " + fname;
+    // Only a regular file is a batch file: a pipe would hold the interpreter
+    // and a device such as /dev/zero never ends.
+    QStringList read;
+    if (!TextLines::read(fname, &read)) {
+        qWarning().noquote() << "Can't open batch file " + fname;
+        loadFailed = true;
         return;
     }
-    QStringList read;
-    QTextStream in(&f);
-    QString line;
-    while (in.readLineInto(&line))
-        read << line;
-    f.close();
+    loadFailed = false;
 
     lines.clear();
     // A line ending in a backslash continues on the next one: the backslash
@@ -108,6 +105,19 @@ void Batch::batchLoad(QString fname)
     }
     if (continued && !pending.isEmpty())
         lines << pending;
+    findLabels();
+}
+
+void Batch::findLabels()
+{
+    labels.clear();
+    for (const QString &line : std::as_const(lines)) {
+        BatchCmd cmd = BatchCmd::parse(line);
+        while ((sameWord(cmd.name, ":IFOK") || sameWord(cmd.name, ":IFNG")) && !cmd.args.isEmpty())
+            cmd = BatchCmd::parse(cmd.args.join(QLatin1Char(' ')));
+        if (sameWord(cmd.name, ":GOTO"))
+            labels.insert(cmd.args.isEmpty() ? QString() : cmd.args.first());
+    }
 }
 
 void Batch::batchExec()
@@ -123,6 +133,14 @@ void Batch::batchExec()
 
 void Batch::batchCheckEnd()
 {
+    if (awaiting) {
+        awaiting = false;
+        ++run;
+        // "seq_exec_next" answers "no further set" through the flag: that is
+        // how loops end, not a failure
+        if (!ok && !sameWord(dispatched, "SEQ_EXEC_NEXT"))
+            ++failed;
+    }
     if (!running)
         return;
     if (!lines.isEmpty())
@@ -167,8 +185,16 @@ void Batch::batchNext()
     } else if (sameWord(cmd.name, ":ECHO")) {
         qDebug().noquote() << cmd.text;
         emit batchExecNext();
+    } else if (sameWord(cmd.name, ":IFOK") || sameWord(cmd.name, ":IFNG") || cmd.name.isEmpty()
+               || labels.contains(cmd.name)) {
+        // A condition that does not hold, a jump target and a line of blanks
+        // are no commands: nothing to execute, and ok is true afterwards.
+        ok = true;
+        emit batchExecNext();
     } else {
         ok = true;
+        dispatched = cmd.name;
+        awaiting = true;
         emit batchExCmd(cmd);
     }
 }

@@ -5,6 +5,7 @@
 #include "BatchCmd.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +21,14 @@ public:
     // Result flag of the last command, read by ":ifok" and ":ifng". The
     // dispatcher writes it from the GUI thread while it runs a command.
     std::atomic<bool> ok{true};
+
+    // Commands handed to the dispatcher that have finished, and those of them
+    // that failed (ok false afterwards; "seq_exec_next" at the last set is no
+    // failure). Readable from any thread.
+    int commandsRun() const { return run.load(); }
+    int commandsFailed() const { return failed.load(); }
+    // The last batchLoad() could not read its file. Readable from any thread.
+    bool lastLoadFailed() const { return loadFailed.load(); }
 
     // State of the run. Read these only on the thread the interpreter lives on.
     bool isRunning() const { return running; }
@@ -45,8 +54,18 @@ public slots:
 private:
     // Leaves the running state and tells listeners.
     void endRun();
+    // Collects the targets of every ":goto" of the script.
+    void findLabels();
 
     bool running = false;
     int current = 0;
     QStringList lines;
+    // Lines named by a ":goto": jump targets, not commands.
+    QSet<QString> labels;
+    // A command is with the dispatcher; its name.
+    bool awaiting = false;
+    QString dispatched;
+    std::atomic<int> run{0};
+    std::atomic<int> failed{0};
+    std::atomic<bool> loadFailed{false};
 };

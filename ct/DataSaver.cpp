@@ -5,7 +5,8 @@
 
 #include <QDebug>
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QImage>
 #include <QThread>
 
@@ -71,7 +72,7 @@ bool DataSaver::makeFolders(const QString &path, const QString &tag, const QStri
     // an empty sub-folder name stands for the base folder itself
     const auto make = [&](const QString &sub) {
         if (!dir.mkpath(sub.isEmpty() ? QStringLiteral(".") : sub)) {
-            qDebug().noquote() << "Can't make folder : " + subFolder(path, sub);
+            qWarning().noquote() << "Can't make folder : " + subFolder(path, sub);
             ok = false;
         }
     };
@@ -82,29 +83,40 @@ bool DataSaver::makeFolders(const QString &path, const QString &tag, const QStri
     return ok;
 }
 
+// Both writers go through a file of a temporary name in the same folder,
+// renamed into place once complete: a file with a result's name is never
+// half-written, even when the program is killed while writing.
 bool DataSaver::writeData(const QString &file, const QByteArray &bytes)
 {
-    QFile f(file);
-    bool ok = f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    QSaveFile f(file);
+    bool ok = f.open(QIODevice::WriteOnly);
     if (ok) {
         ok = f.write(bytes) == bytes.size();
-        ok = f.flush() && ok;
-        f.close();
-        ok = ok && f.error() == QFileDevice::NoError;
+        ok = f.commit() && ok;
     }
     if (!ok) {
-        qDebug().noquote() << "Can't write data file : " + file;
+        qWarning().noquote() << "Can't write data file : " + file;
         ++failed;
+    } else {
+        ++written;
     }
     return ok;
 }
 
 bool DataSaver::writeImage(const QString &file, const QImage &image)
 {
-    const bool ok = image.save(file);
+    QSaveFile f(file);
+    const QByteArray format = QFileInfo(file).suffix().toLatin1();
+    bool ok = f.open(QIODevice::WriteOnly);
+    if (ok) {
+        ok = image.save(&f, format.isEmpty() ? nullptr : format.constData());
+        ok = ok ? f.commit() : (f.cancelWriting(), false);
+    }
     if (!ok) {
-        qDebug().noquote() << "Can't write image file : " + file;
+        qWarning().noquote() << "Can't write image file : " + file;
         ++failed;
+    } else {
+        ++written;
     }
     return ok;
 }

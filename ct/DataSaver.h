@@ -10,8 +10,10 @@
 //  on          on        on        path/tag/file and path/index/file
 //  on          off       any       path/index/file
 //
-// A folder that cannot be made or a file that cannot be written is reported
-// by a debug line naming it; the next record is processed as usual.
+// Every file is written under a temporary name in its folder and renamed
+// into place when complete. A folder that cannot be made or a file that
+// cannot be written is reported by a warning naming it; the next record is
+// processed as usual.
 #include "SavingData.h"
 #include "SavingImg.h"
 
@@ -50,8 +52,10 @@ public:
     // one could not be made.
     bool makeFolders(const QString &path, const QString &tag, const QString &index) const;
 
-    // Number of files that could not be written since construction.
+    // Number of files that could not be written, and of those written,
+    // since construction.
     int failures() const { return failed.load(); }
+    int filesWritten() const { return written.load(); }
 
 public slots:
     // Sets the three switches; from another thread the change is queued to
@@ -67,4 +71,5 @@ private:
     bool writeImage(const QString &file, const QImage &image);
 
     std::atomic<int> failed{0};
+    std::atomic<int> written{0};
 };

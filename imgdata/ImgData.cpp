@@ -46,7 +46,7 @@ bool ImgData::open()
         return false;
     minMaxValid = false;
     if (!load()) {
-        qDebug().noquote() << "Can not open ImgData " + fileName;
+        qWarning().noquote() << "Can not open ImgData " + fileName;
         return false;
     }
     delete[] rowBuf;
@@ -63,7 +63,7 @@ static bool firstTwoBytes(const QString &path, const char *what, QByteArray *hea
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        qDebug().noquote() << QString("Check File Type (%1):: Can not open ").arg(what) + path;
+        qWarning().noquote() << QString("Check File Type (%1):: Can not open ").arg(what) + path;
         return false;
     }
     *head = f.read(2);
@@ -89,7 +89,7 @@ int ImgData::fileType(const QString &path)
         return ITEX;
     if (isTiffFile(path))
         return TIFF;
-    qDebug().noquote() << "Unknown file type : " + path;
+    qWarning().noquote() << "Unknown file type : " + path;
     return Unknown;
 }
 

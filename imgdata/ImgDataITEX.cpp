@@ -120,21 +120,21 @@ bool ImgDataITEX::readProps(const QString &fname, int *w, int *h)
 
     QFile f(fname);
     if (!f.open(QIODevice::ReadOnly)) {
-        qDebug().noquote() << "Can not open ITEX file to read props. " + fname;
+        qWarning().noquote() << "Can not open ITEX file to read props. " + fname;
         return false;
     }
     const QByteArray head = f.read(10);
     const qint64 fileSize = f.size();
     f.close();
     if (head.size() < 10) {
-        qDebug().noquote() << "Error on reading ITEX file props. " + fname;
+        qWarning().noquote() << "Error on reading ITEX file props. " + fname;
         return false;
     }
     const int n = qFromLittleEndian<quint16>(head.constData() + 2);
     dataOffset = qint64(n) + 64;
 
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug().noquote() << "Can not open ITEX file to read props. " + fname;
+        qWarning().noquote() << "Can not open ITEX file to read props. " + fname;
         return false;
     }
     int areW = 0, areH = 0;    // fallback size from "areSource="
@@ -197,7 +197,7 @@ bool ImgDataITEX::readProps(const QString &fname, int *w, int *h)
         return false;
 
     if (bytesPerPixel != 2 && bytesPerPixel != 4) {
-        qDebug().noquote() << "Invalid BytesPerPixel in ITEX file " + fname;
+        qWarning().noquote() << "Invalid BytesPerPixel in ITEX file " + fname;
         *w = *h = 0;
         return false;
     }
@@ -207,7 +207,7 @@ bool ImgDataITEX::readProps(const QString &fname, int *w, int *h)
     const qint64 bytes = pixels <= INT_MAX ? pixels * bytesPerPixel : 0;
     const qint64 present = std::max<qint64>(0, fileSize - dataOffset);
     if (pixels > INT_MAX || bytes - present > std::max(present, truncationSlack)) {
-        qDebug().noquote() << "Absurd image size in ITEX file " + fname;
+        qWarning().noquote() << "Absurd image size in ITEX file " + fname;
         *w = *h = 0;
         return false;
     }
@@ -217,7 +217,7 @@ bool ImgDataITEX::readProps(const QString &fname, int *w, int *h)
     pixelBytes = bytes;
     lineBuf = new (std::nothrow) uchar[size_t(rowBytes)];
     if (!lineBuf) {
-        qDebug().noquote() << "Absurd image size in ITEX file " + fname;
+        qWarning().noquote() << "Absurd image size in ITEX file " + fname;
         cols = rows = 0;
         rowBytes = pixelBytes = 0;
         *w = *h = 0;
@@ -235,7 +235,7 @@ bool ImgDataITEX::load()
 
     file.setFileName(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        qDebug().noquote() << "Can not open ITEX file " + fileName;
+        qWarning().noquote() << "Can not open ITEX file " + fileName;
         return false;
     }
     // The size must be the one readProps checked.

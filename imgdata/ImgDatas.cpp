@@ -39,7 +39,7 @@ bool ImgDatas::add(const QString &filePath)
     d->fileName = filePath;
     d->open();
     if (!d->ready) {
-        qDebug().noquote() << "File is not ready to access " + filePath;
+        qWarning().noquote() << "File is not ready to access " + filePath;
         delete d;
         return false;
     }
@@ -51,7 +51,7 @@ bool ImgDatas::add(const QString &filePath)
         imgs << d;
         return true;
     }
-    qDebug().noquote() << QString("Mismatch image size: (%1, %2) != (%3, %4) : ")
+    qWarning().noquote() << QString("Mismatch image size: (%1, %2) != (%3, %4) : ")
                                   .arg(width).arg(height).arg(d->width).arg(d->height)
                               + filePath;
     delete d;

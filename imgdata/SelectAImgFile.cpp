@@ -6,6 +6,7 @@
 #include "ImgData.h"
 #include "ImgDispWPV.h"
 
+#include <QDebug>
 #include <QGridLayout>
 
 SelectAImgFile::SelectAImgFile(QWidget *parent)
@@ -44,8 +45,10 @@ void SelectAImgFile::setExpTime(double time)
 
 void SelectAImgFile::loadImage(const QString &fname)
 {
+    loadFailed = true;
     ImgData *d = ImgData::newImgData(ImgData::fileType(fname));
     if (!d) {
+        qWarning().noquote() << "Can't read image file : " + fname;
         setStat(false);
         return;
     }
@@ -53,10 +56,12 @@ void SelectAImgFile::loadImage(const QString &fname)
     d->fileName = fname;
     d->open();
     if (!d->ready) {
+        qWarning().noquote() << "Can't read image file : " + fname;
         setStat(false);
         delete d;      // a previously held image stays
         return;
     }
+    loadFailed = false;
     if (img) {
         setStat(false);
         delete img;

@@ -15,6 +15,8 @@ public:
     ~SelectAImgFile() override;
 
     double expTime() const;
+    // The last chosen file could not be read (the previous image is kept).
+    bool lastLoadFailed() const { return loadFailed; }
 
     Ui::SelectAImgFile *imgUi;
     ImgData *img = nullptr;     // owned; the image collection points at this slot
@@ -30,4 +32,5 @@ private slots:
 
 private:
     void loadImage(const QString &fname);
+    bool loadFailed = false;
 };

@@ -4,6 +4,7 @@
 #include "ConfigTable.h"
 
 #include <QButtonGroup>
+#include <QDebug>
 #include <QDir>
 #include <QFileDialog>
 
@@ -68,22 +69,32 @@ void SelectDataFiles::setSelectText(const QString &text)
     ui->Select->setText(text);
 }
 
-void SelectDataFiles::chooseDir(const QString &dir, const QStringList &patterns)
+bool SelectDataFiles::chooseDir(const QString &dir, const QStringList &patterns)
 {
     fileDialog->setDirectory(dir);
-    chooseInDir(dir, patterns);
+    return chooseInDir(dir, patterns);
 }
 
-void SelectDataFiles::chooseInDir(const QString &dir, const QStringList &patterns)
+bool SelectDataFiles::chooseInDir(const QString &dir, const QStringList &patterns)
 {
     if (ui->LoadNewFiles->isChecked())
         clearFiles();
     const QDir d(dir);
+    const bool readable = d.exists() && d.isReadable();
     QStringList paths;
     const QStringList names = d.entryList(patterns, QDir::NoFilter, QDir::Name | QDir::IgnoreCase);
     for (const QString &n : names)
         paths << d.absoluteFilePath(n);
     filesChosen(paths);
+    if (!readable) {
+        qWarning().noquote() << "Can't read directory : " + dir;
+        return false;
+    }
+    if (paths.isEmpty()) {
+        qWarning().noquote() << "No file matches " + patterns.join(QLatin1Char(' ')) + " in : " + dir;
+        return false;
+    }
+    return true;
 }
 
 void SelectDataFiles::chooseFileInfos(const QList<QFileInfo> &infos)

@@ -22,8 +22,10 @@ public:
     void setTitle(const QString &title);
     void setSelectText(const QString &text);
     bool isSimpleMode() const { return simpleMode; }
-    void chooseDir(const QString &dir, const QStringList &patterns);
-    void chooseInDir(const QString &dir, const QStringList &patterns);
+    // Both choose the entries of dir that match a pattern; false (after a
+    // warning naming it) when dir cannot be read or nothing matches.
+    bool chooseDir(const QString &dir, const QStringList &patterns);
+    bool chooseInDir(const QString &dir, const QStringList &patterns);
     void chooseFileInfos(const QList<QFileInfo> &infos);
 
     // Access for the owner and the command dispatcher.

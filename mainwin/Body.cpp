@@ -224,9 +224,10 @@ Body::Body(QWidget *parent)
     connect(ui->LoadSetup, &QPushButton::clicked, this, &Body::showLoadSetupD);
     connect(setupDialog, &QFileDialog::fileSelected, this, &Body::saveLoadFileSelected);
 
-    // 14. configuration lines as commands
+    // 14. configuration lines as commands (not the batch's: they neither
+    // hold nor release it)
     for (const QString &line : configTable.configLines())
-        batchExCmd(BatchCmd::parse(line));
+        runOwnCommand(BatchCmd::parse(line));
 
     // 15. the viewer link
     setupOrvexLink();
@@ -290,6 +291,8 @@ void Body::dataFilesSelected(QStringList files, bool clear)
         raw->scaled = false;
     }
     pendingFiles = files;
+    if (!loading)
+        loadRejected = 0;
     loading = true;
     // A selection made while a series is still loading replaces what was
     // pending; the chain already under way loads it, so there is never more
@@ -317,8 +320,13 @@ void Body::loadNextDataFile()
         return;
     }
     const QString path = pendingFiles.takeFirst();
-    if (imgDatas->add(path))
+    if (imgDatas->add(path)) {
         ui->CTFiles->appendFile(path);
+    } else {
+        // the reader has named the file and why
+        ++loadRejected;
+        ++failureCount;
+    }
     askNextFile();
 }
 
@@ -361,7 +369,12 @@ void Body::finishedLoadDataFiles()
         resetRegionsOnLoad = false;
     }
     emit finishedLoadingCTFiles();
-    if (batchLoadHeld) {
+    // The batch goes on: with the command that waited for this load, or with
+    // its next line when one of its commands started the load.
+    if (batchCmdWaiting) {
+        batchCmdWaiting = false;
+        runBatchCommand(waitingCmd);
+    } else if (batchLoadHeld) {
         batchLoadHeld = false;
         emit callBatchCheckEnd();
     }
@@ -494,10 +507,13 @@ void Body::startCalcCt()
     ui->CalcEndT->setText(QStringLiteral("--"));
     ui->CalcCT->setStyleSheet(StateStyle::activeRun);
     ctImages->clear();
-    if (ui->AutoSaveImage->isChecked())
-        QDir().mkpath(ui->SelectImageSaveDir->path());
-    if (ui->AutoSaveData->isChecked())
-        QDir().mkpath(ui->SelectDataSaveDir->path());
+    for (auto [on, sel] : {std::pair(ui->AutoSaveImage->isChecked(), ui->SelectImageSaveDir),
+                           std::pair(ui->AutoSaveData->isChecked(), ui->SelectDataSaveDir)}) {
+        if (on && !QDir().mkpath(sel->path())) {
+            qWarning().noquote() << "Can't make folder : " + sel->path();
+            ++failureCount;
+        }
+    }
     saver->setSubFolders(ui->SaveInSubFolders->isChecked(), ui->SubOfEnergy->isChecked(),
                          ui->SubOfSlice->isChecked());
     ui->procCtrl->fillConds(&conds, ui->SelectCt1->isChecked(), ui->SelectCt2->isChecked());
@@ -701,18 +717,47 @@ void Body::ctImage(int no, QImage img)
 
 void Body::batchExCmd(BatchCmd cmd)
 {
-    // A run started by the command lets the batch go on when it ends
-    // (batchCalcFinished).
-    if (commands->exec(cmd) == BodyCommands::Outcome::HeldByRun)
+    // A series being loaded (by the configuration, a setup file, the dialog
+    // or the batch) would be reconstructed half-loaded, and settings made now
+    // overwritten by the after-load resets: the command waits for the end of
+    // loading.
+    if (loading || loadDeferred) {
+        waitingCmd = cmd;
+        batchCmdWaiting = true;
         return;
-    // A series being loaded would be reconstructed half-loaded, and later
-    // settings overwritten by the after-load resets: the batch goes on when
-    // loading has finished.
+    }
+    runBatchCommand(cmd);
+}
+
+void Body::runBatchCommand(const BatchCmd &cmd)
+{
+    switch (commands->exec(cmd, true)) {
+    case BodyCommands::Outcome::HeldByRun:
+        // the batch goes on when the run ends (batchCalcFinished)
+        return;
+    case BodyCommands::Outcome::Failed:
+        batchInt->ok = false;
+        break;
+    case BodyCommands::Outcome::Unknown:
+        qWarning().noquote() << "Unknown command : " + cmd.name;
+        batchInt->ok = false;
+        break;
+    case BodyCommands::Outcome::Done:
+        break;
+    }
+    // a load the command started: the batch goes on when it has finished
     if (loading || loadDeferred) {
         batchLoadHeld = true;
         return;
     }
     emit callBatchCheckEnd();
+}
+
+void Body::runOwnCommand(const BatchCmd &cmd)
+{
+    // Names that are no commands (keys, titles, section headers) do nothing.
+    if (commands->exec(cmd) == BodyCommands::Outcome::Failed)
+        ++failureCount;
 }
 
 void Body::batchLoad(QString fname)
@@ -733,7 +778,8 @@ void Body::selectedDir(QString dir, QStringList patterns)
     const QString name = ui->SelDDir->currentName();
     ui->SelectImageSaveDir->setAddTag(name);
     ui->SelectDataSaveDir->setAddTag(name);
-    ui->CTFiles->chooseInDir(dir, patterns);
+    if (!ui->CTFiles->chooseInDir(dir, patterns))
+        ++failureCount;
 }
 
 void Body::selectedFileInfoList(QFileInfoList fileInfoList)
@@ -832,12 +878,14 @@ void Body::saveLoadFileSelected(QString fname)
 
 void Body::saveSetup(QString fname)
 {
-    SetupFile(this).save(fname);
+    if (!SetupFile(this).save(fname))
+        ++failureCount;
 }
 
 void Body::loadSetup(QString fname)
 {
-    SetupFile(this).load(fname);
+    if (!SetupFile(this).load(fname))
+        ++failureCount;
 }
 
 // -------------------------------------------------------- viewer link

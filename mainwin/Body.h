@@ -59,6 +59,13 @@ public:
     CalcConds &calcConds() { return conds; }
     bool isCalculating() const { return calculating; }
     bool isLoading() const { return loading; }
+    // Failures outside the batch's own commands since construction: lines of
+    // the configuration or a setup file that failed, setup files that could
+    // not be read or written, rejected image files of a series, result
+    // folders that could not be made. Each was named by a warning.
+    int failures() const { return failureCount; }
+    // Image files of the series being (or last) loaded that were rejected.
+    int rejectedOnLoad() const { return loadRejected; }
     int orxStage() const { return orxStageNo; }
     bool orxContinuous() const { return orxCont; }
     const QList<double> &i0EnergyList() const { return i0Energies; }
@@ -172,6 +179,10 @@ private:
     void askNextFile();
     void applyRegions(double rx0, double rz0, double rx1, double rz1, bool calcRegion, QObject *sender);
     bool hasImages() const;
+    // A line of the batch, executed: tells the batch how it went and when to go on.
+    void runBatchCommand(const BatchCmd &cmd);
+    // A line of the configuration or a setup file: the batch is not told.
+    void runOwnCommand(const BatchCmd &cmd);
 
     Ui::Body *ui;
     QFileDialog *setupDialog;
@@ -199,8 +210,13 @@ private:
     bool orxCont = false;
     int orxFrom = 0, orxTo = 0, orxStep = 1, orxCurrent = 0;
 
-    // The batch waits for a load that one of its commands started.
+    // The batch waits for a load that one of its commands started ...
     bool batchLoadHeld = false;
+    // ... or with its next command for a load already under way.
+    bool batchCmdWaiting = false;
+    BatchCmd waitingCmd;
+    int loadRejected = 0;
+    int failureCount = 0;
     BodyCommands *commands;
 
     Batch *batchInt;

@@ -73,17 +73,22 @@ QStringList BodyCommands::names()
     return all;
 }
 
-BodyCommands::Outcome BodyCommands::exec(const BatchCmd &cmd)
+BodyCommands::Outcome BodyCommands::exec(const BatchCmd &cmd, bool batch)
 {
     outcome = Outcome::Done;
+    forBatch = batch;
     if (cmd.name.isEmpty())
         return outcome;
     const QString up = cmd.name.toUpper();
     // Every name is tested in turn; names are distinct, so at most one runs.
-    for (const Entry &e : std::as_const(table))
-        if (e.upperName == up)
+    bool known = false;
+    for (const Entry &e : std::as_const(table)) {
+        if (e.upperName == up) {
+            known = true;
             e.run(cmd.args);
-    return outcome;
+        }
+    }
+    return known ? outcome : Outcome::Unknown;
 }
 
 void BodyCommands::showTabOf(QWidget *page)
@@ -121,7 +126,10 @@ void BodyCommands::buildTable()
     auto check = [](QAbstractButton *box, bool on) { box->setChecked(on); };
 
     // ---- projection images
-    add("images_load", [ctFiles](A a) { ctFiles()->chooseDir(textArg(a), patternArgs(a)); });
+    add("images_load", [this, ctFiles](A a) {
+        if (!ctFiles()->chooseDir(textArg(a), patternArgs(a)))
+            outcome = Outcome::Failed;
+    });
     add("images_new_on_load", [ctFiles](A a) {
         Ui::SelectDataFiles *f = ctFiles()->form();
         (flagArg(a) ? f->LoadNewFiles : f->AddFiles)->setChecked(true);
@@ -148,10 +156,20 @@ void BodyCommands::buildTable()
     });
 
     // ---- I0 and BG images
-    add("i0_load", [ui](A a) { ui()->I0ImgSel->fileSelected0(textArg(a)); });
+    // an image that cannot be read turns the selector red and keeps the
+    // previous one; the command fails
+    add("i0_load", [this, ui](A a) {
+        ui()->I0ImgSel->fileSelected0(textArg(a));
+        if (ui()->I0ImgSel->lastLoadFailed())
+            outcome = Outcome::Failed;
+    });
     add("i0_clear", [ui](A) { ui()->I0ImgSel->clear0(); });
     add("i0_exp_time", [ui](A a) { ui()->I0ImgSel->setExpTime(realArg(a)); });
-    add("bg_load", [ui](A a) { ui()->BGImgSel->fileSelected0(textArg(a)); });
+    add("bg_load", [this, ui](A a) {
+        ui()->BGImgSel->fileSelected0(textArg(a));
+        if (ui()->BGImgSel->lastLoadFailed())
+            outcome = Outcome::Failed;
+    });
     add("bg_clear", [ui](A) { ui()->BGImgSel->clear0(); });
     add("bg_exp_time", [ui](A a) { ui()->BGImgSel->setExpTime(realArg(a)); });
 
@@ -251,8 +269,11 @@ void BodyCommands::buildTable()
             qDebug("calc_exec: no projection images loaded");
             return;
         }
-        b->batchStarted = true;
-        outcome = Outcome::HeldByRun;
+        // Only a run the batch started holds and releases the batch: one from
+        // the configuration or a setup file leaves a running batch alone.
+        b->batchStarted = forBatch;
+        if (forBatch)
+            outcome = Outcome::HeldByRun;
         emit b->batchCalcStart();
     });
     add("seq_exec_show", [ui, check](A a) { check(ui()->ShowAdditionalInfo, flagArg(a)); });
@@ -260,6 +281,9 @@ void BodyCommands::buildTable()
     add("seq_exec_file_pattern", [ui](A a) { ui()->SelDDir->setPattern(textArg(a)); });
     add("seq_exec_next", [b, ui](A) { b->batch()->ok = ui()->SelDDir->next(); });
     add("seq_exec_set", [ui](A) { ui()->SelDDir->set(); });
-    add("seq_exec_select_i0", [ui](A a) { ui()->SelI0Files->chooseInDir(textArg(a), patternArgs(a)); });
+    add("seq_exec_select_i0", [this, ui](A a) {
+        if (!ui()->SelI0Files->chooseInDir(textArg(a), patternArgs(a)))
+            outcome = Outcome::Failed;
+    });
     add("seq_exec_keep_range_on_new_set", [ui, check](A a) { check(ui()->keepOnNewSet, flagArg(a)); });
 }

@@ -20,14 +20,17 @@ public:
     // What the caller does after a command.
     enum class Outcome {
         Done,        // executed; the next line may run
+        Failed,      // executed, and it failed (a warning has named what)
+        Unknown,     // no command of that name; nothing done
         HeldByRun    // a run was started for the batch; it goes on when the run ends
     };
 
     explicit BodyCommands(Body *body);
 
     // Executes one command. Names are matched without regard to letter case;
-    // unknown names and empty lines do nothing.
-    Outcome exec(const BatchCmd &cmd);
+    // unknown names and empty lines do nothing. `forBatch`: the command is a
+    // line of the running batch, which a run it starts holds.
+    Outcome exec(const BatchCmd &cmd, bool forBatch = false);
 
     // Every command name, in the order in which names are tested.
     static QStringList names();
@@ -57,4 +60,5 @@ private:
     Body *body;
     QList<Entry> table;
     Outcome outcome = Outcome::Done;   // of the command being executed
+    bool forBatch = false;             // ... and whether the batch sent it
 };

@@ -12,6 +12,7 @@
 #include "SelectAImgFile.h"
 #include "SelectDataDir.h"
 #include "SelectDataFiles.h"
+#include "TextLines.h"
 
 #include <QDebug>
 #include <QFile>
@@ -62,7 +63,7 @@ bool SetupFile::save(const QString &fname) const
 {
     QFile f(fname);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        qDebug().noquote() << "can't open save setup file : " + fname;
+        qWarning().noquote() << "can't open save setup file : " + fname;
         return false;
     }
     QTextStream out(&f);
@@ -136,19 +137,16 @@ bool SetupFile::save(const QString &fname) const
 
 bool SetupFile::load(const QString &fname) const
 {
-    QFile f(fname);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug().noquote() << "can't open save setup file : " + fname;
+    QStringList lines;
+    if (!TextLines::read(fname, &lines)) {
+        qWarning().noquote() << "can't open save setup file : " + fname;
         return false;
     }
-    QTextStream in(&f);
-    QString text;
     // Every line is a command: the title, the headers, the "#" line and empty
     // lines are names the command set does not know. A batch that may be
     // running is not told about these commands, so they cannot make it
     // skip ahead.
-    while (in.readLineInto(&text))
-        body->commands->exec(BatchCmd::parse(text));
-    f.close();
+    for (const QString &text : std::as_const(lines))
+        body->runOwnCommand(BatchCmd::parse(text));
     return true;
 }

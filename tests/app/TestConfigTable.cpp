@@ -154,16 +154,16 @@ private slots:
     void missingFiles()
     {
         ConfigTable t;
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Can't open config file : .*nothing.cfg$"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Can't open config file : .*nothing.cfg$"));
         QVERIFY(!t.readFile(tmp.filePath("nothing.cfg")));
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Can't open config file : $"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Can't open config file : $"));
         QVERIFY(!t.readFile(QString()));
         // a device never ends: it is not read
-        QTest::ignoreMessage(QtDebugMsg, "Can't open config file : /dev/zero");
+        QTest::ignoreMessage(QtWarningMsg, "Can't open config file : /dev/zero");
         QVERIFY(!t.readFile("/dev/zero"));
         // an INCLUDE that cannot be opened: the including file goes on
         write("host.cfg", "INCLUDE nowhere.cfg\nafter 1\n");
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Can't open config file : nowhere.cfg$"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Can't open config file : nowhere.cfg$"));
         QVERIFY(t.readFile(tmp.filePath("host.cfg")));
         QCOMPARE(t.value("after"), QString("1"));
     }
@@ -212,7 +212,7 @@ private slots:
             write(QString("c%1.cfg").arg(i),
                   QString("k%1 %1\nINCLUDE %2/c%3.cfg\n").arg(i).arg(tmp.path()).arg(i + 1).toUtf8());
         ConfigTable u;
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Can't open config file : " + tmp.filePath("c40.cfg")));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Can't open config file : " + tmp.filePath("c40.cfg")));
         QVERIFY(u.readFile(tmp.filePath("c0.cfg")));
         QCOMPARE(u.value("k39"), QString("39"));
     }

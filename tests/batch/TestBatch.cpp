@@ -1,6 +1,7 @@
 // The batch interpreter: loading, control words, and the hand-over of command
 // lines to a dispatcher that answers through batchCheckEnd.
 #include "Batch.h"
+#include "ConfigTable.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -12,6 +13,8 @@
 #include <QTimer>
 
 #include <atomic>
+
+#include <sys/stat.h>
 
 // Stands in for the main window's dispatcher: records every command, marks the
 // command "fail" as failed (like a failed "seq_exec_next"), and reports the end
@@ -39,7 +42,7 @@ public slots:
     void batchExCmd(BatchCmd cmd)
     {
         cmds << cmd;
-        if (cmd.name == "fail")
+        if (cmd.name == "fail" || cmd.name == "seq_exec_next")
             batch->ok = false;
         if (answer)
             emit callBatchCheckEnd();
@@ -136,7 +139,7 @@ private slots:
 
         // a file that cannot be opened keeps the script
         const QString missing = tmp.filePath("missing.bat");
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Can't open batch file " + missing));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Can't open batch file " + missing));
         b.batchLoad(missing);
         QCOMPARE(b.script().size(), 6);
     }
@@ -182,16 +185,17 @@ private slots:
             ":GoTo L2\n"
             "skipped\n"
             "L2 first\n"
+            "x1\n"
             ":goto l3\n"            // only "L3" exists: no match, go on
             "L2 second\n"
+            "x2\n"
             ":goto\n"               // no label: the line of blanks
             "never\n"
             "   \n"
             "end\n"));
         QVERIFY(r.run());
-        QCOMPARE(r.disp.names(), (QStringList{"a", "L2", "L2", "", "end"}));
-        QCOMPARE(r.disp.cmds.at(1).args, QStringList{"first"});
-        QCOMPARE(r.disp.cmds.at(2).args, QStringList{"second"});
+        // jump targets and the line of blanks are no commands: not handed on
+        QCOMPARE(r.disp.names(), (QStringList{"a", "x1", "x2", "end"}));
 
         // without a blank line, ":goto" alone just goes on
         Rig s;
@@ -213,19 +217,47 @@ private slots:
             "skipped\n"
             "there\n"
             ":ifng x\n"                 // ok is true after "there"
-            ":ifok :ifng y\n"           // ":ifng y" with ok true: handed on
+            ":ifok :ifng y\n"           // ":ifng y" with ok true: not run
+            "seq_exec_next\n"           // fails at the last set: no failure
             "fail\n"
-            ":ifng :IFOK z\n"           // ":ifok z" with ok false: handed on
+            ":ifng :IFOK z\n"           // ":ifok z" with ok false: not run, ok true again
         ));
         QVERIFY(r.run());
-        QCOMPARE(r.disp.names(), (QStringList{"fail", ":ifok", "images_load", "fail", "there", ":ifng",
-                                              ":ifng", "fail", ":IFOK"}));
-        QCOMPARE(r.disp.cmds.at(1).args, QStringList{"calc_exec"});
+        // conditions that do not hold and jump targets are not handed on
+        QCOMPARE(r.disp.names(), (QStringList{"fail", "images_load", "fail", "seq_exec_next", "fail"}));
         // the re-parsed rest has lost its quotes
-        QCOMPARE(r.disp.cmds.at(2).args, (QStringList{"/my", "dir", "*.img"}));
-        QCOMPARE(r.disp.cmds.at(2).text, QString("images_load /my dir *.img"));
-        QCOMPARE(r.disp.cmds.at(6).args, QStringList{"y"});
+        QCOMPARE(r.disp.cmds.at(1).args, (QStringList{"/my", "dir", "*.img"}));
+        QCOMPARE(r.disp.cmds.at(1).text, QString("images_load /my dir *.img"));
         QVERIFY(r.batch.ok);
+        // every command handed on is counted; "seq_exec_next" is no failure
+        QCOMPARE(r.batch.commandsRun(), 5);
+        QCOMPARE(r.batch.commandsFailed(), 3);
+    }
+
+    // Batch and configuration files: LF, CR LF and CR alone end a line; only
+    // regular files are read (a device never ends, a pipe would hold).
+    void lineEndsAndSpecialFiles()
+    {
+        Batch b;
+        b.batchLoad(script("a 1\rb 2\r\nc 3\n\rd 4"));
+        QCOMPARE(b.script(), (QStringList{"a 1", "b 2", "c 3", "d 4"}));
+        QVERIFY(!b.lastLoadFailed());
+
+        ConfigTable t;
+        QVERIFY(t.readFile(script("k1 v1\rk2 v2\r\nk3 \"v 3\"\r")));
+        QCOMPARE(t.configLines(), (QStringList{"k1 v1", "k2 v2", "k3 \"v 3\""}));
+        QCOMPARE(t.value("k3"), QString("v 3"));
+
+        const QByteArray fifo = QFile::encodeName(tmp.filePath("pipe"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        for (const QString &special : {QString("/dev/zero"), QString::fromLocal8Bit(fifo)}) {
+            QTest::ignoreMessage(QtWarningMsg, qPrintable("Can't open batch file " + special));
+            b.batchLoad(special);
+            QVERIFY(b.lastLoadFailed());
+            QCOMPARE(b.script().size(), 4);         // the script stays
+            QTest::ignoreMessage(QtWarningMsg, qPrintable("Can't open config file : " + special));
+            QVERIFY(!t.readFile(special));
+        }
     }
 
     void execToggles()

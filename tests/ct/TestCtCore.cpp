@@ -40,8 +40,8 @@ Plain plainFbp(const std::vector<double> &sgm, int w, int n, double offsetDeg, c
                 acc += sgm[size_t(i) * w + m] * std::polar(1.0, -2 * M_PI * double(k) * m / N);
             S[k] = acc;
         }
-        // ramp, then direct inverse DFT (sign +1); 1/N for the inverse, pi/n
-        // for the angle step, 1/(2 pi) for the ramp in radians
+        // ramp, then direct inverse DFT (sign +1); 1/N for the inverse, 1/n
+        // the angular weight (the values are twice the attenuation per pixel)
         std::vector<double> f(N);
         for (int m = 0; m < N; ++m) {
             std::complex<double> acc = 0;
@@ -49,7 +49,7 @@ Plain plainFbp(const std::vector<double> &sgm, int w, int n, double offsetDeg, c
                 const double ramp = 2 * M_PI / N * std::min(k, N - k);
                 acc += S[k] * ramp * std::polar(1.0, 2 * M_PI * double(k) * m / N);
             }
-            f[m] = acc.real() / N * (M_PI / n) / (2 * M_PI);
+            f[m] = acc.real() / (double(N) * n);
         }
         const double th = offsetDeg * M_PI / 180 + i * M_PI / n;
         for (int z = int(std::trunc(r.z0)); z < r.z1; ++z) {

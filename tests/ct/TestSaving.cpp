@@ -108,14 +108,14 @@ private slots:
         saver.subFolders = true;
         saver.ofEnergy = true;
         const QString sub = DataSaver::subFolder(blocker, "E1");
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Can't make folder : " + sub));
-        QTest::ignoreMessage(QtDebugMsg,
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Can't make folder : " + sub));
+        QTest::ignoreMessage(QtWarningMsg,
                              qPrintable("Can't write data file : " + QDir(sub).absoluteFilePath("a-E1-00003.dat")));
         auto *bad = new SavingData(blocker, "a", "E1", 3);
         bad->data = "x";
         saver.saveDataWDiscard(bad);
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Can't make folder : " + sub));
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Can't write image file : .*b-E1-00003.png$"));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Can't make folder : " + sub));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Can't write image file : .*b-E1-00003.png$"));
         saver.saveImgWDiscard(new SavingImg(blocker, "b", "E1", 3, smallImage()));
         QCOMPARE(saver.failures(), 2);
 

@@ -1,5 +1,8 @@
-// The program itself, without a window: "-q" ends it with code 0 when its
-// batch run ends, after reconstructing and saving; without "-q" it stays.
+// The program itself, without a window: "-q" ends it when its batch run
+// ends, after reconstructing and saving, with a status that says whether
+// everything worked (0), something failed (1) or nothing could run (2), and
+// a summary line; every failure is named on the warning channel. Without
+// "-q" it stays.
 #include "TestFiles.h"
 #include "Phantom.h"
 
@@ -8,6 +11,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 class TestHeadless : public QObject
 {
@@ -20,10 +25,12 @@ class TestHeadless : public QObject
     }
 
     // Starts tomix in the temporary directory (no configuration file there).
+    // Debug output is muted: failures must still be named.
     void start(QProcess &p, const QStringList &args)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QT_LOGGING_RULES", "*.debug=false");
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(tmp.path());
         p.setProcessChannelMode(QProcess::MergedChannels);
@@ -66,22 +73,76 @@ private slots:
             "calc_exec\n");
         QProcess p;
         start(p, {"-nw", "-e", "-b", bat, "-x", "-q"});
-        QVERIFY2(p.waitForFinished(120000), p.readAll().constData());
+        const bool finished = p.waitForFinished(120000);
+        const QByteArray out = p.readAll();
+        QVERIFY2(finished, out.constData());
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 0);
+        QVERIFY2(out.contains("tomix: 14 commands run, 0 failed; 4 files written, 0 not written; "
+                              "0 other failures\n"), out.constData());
         // every slice of the range was saved before the end; nothing after ":stop" ran
         for (int s = 2; s <= 5; ++s)
             QVERIFY(QFile::exists(tmp.filePath(QString::asprintf("results/x-E7100-%05d.dat", s))));
         QVERIFY(!QFile::exists(tmp.filePath("results/x-E7100-00006.dat")));
+        // written under a temporary name and renamed: nothing else is left
+        QCOMPARE(QDir(tmp.filePath("results")).entryList(QDir::Files).size(), 4);
     }
 
-    void missingBatchEndsAtOnce()
+    // Status 1: it ran, and things failed; each is named even with debug
+    // output muted, and the batch went on after each.
+    void failuresGiveStatusOne()
     {
+        QVERIFY(QDir(tmp.path()).mkpath("empty"));
+        writeBatch("blocker", "a file where a folder should be");
+        const QString bat = writeBatch("fails.bat",
+            "frobnicate 1\n"                           // unknown command
+            "images_load nowhere *.img\n"              // no such directory
+            "images_load empty *.img\n"                // nothing matches
+            "i0_load data/ref/missing.img\n"           // cannot be read
+            "i0_load data/ref/i0-7100eV-00000.img\n"
+            "bg_load data/ref/bg.img\n"
+            "ct_rot_ax_is_v 1\n"
+            "images_load data sample-7100eV-0000*.img\n"
+            "ct_slice_from 3\n"
+            "ct_slice_to 3\n"
+            "auto_save_data 1\n"
+            "auto_save_data_path blocker/results\n"     // cannot be made
+            "calc_ct2 1\n"
+            "ct_auto_exec 1\n"
+            "calc_exec\n"
+            "seq_exec_next\n"                          // no further set: how loops end
+            ":ifng :echo done\n");
         QProcess p;
-        start(p, {"-nw", "-e", "-b", tmp.filePath("none.bat"), "-x", "-q"});
+        start(p, {"-nw", "-e", "-b", bat, "-x", "-q"});
+        QVERIFY(p.waitForFinished(120000));
+        const QByteArray out = p.readAll();
+        QCOMPARE(p.exitCode(), 1);
+        for (const char *named : {"Unknown command : frobnicate", "Can't read directory : nowhere",
+                                  "No file matches *.img in : empty",
+                                  "Can't read image file : data/ref/missing.img",
+                                  "Can't make folder : blocker/results", "Can't write data file : ",
+                                  "tomix: 16 commands run, 4 failed; 0 files written, 1 not written; "
+                                  "1 other failures\n"})
+            QVERIFY2(out.contains(named), out.constData());
+    }
+
+    // Status 2: no batch to run at all.
+    void nothingToRunGivesStatusTwo()
+    {
+        const QString fifo = tmp.filePath("pipe");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        for (const QString &bat : {tmp.filePath("none.bat"), QString("/dev/zero"), fifo}) {
+            QProcess p;
+            start(p, {"-nw", "-e", "-b", bat, "-x", "-q"});
+            QVERIFY2(p.waitForFinished(60000), qPrintable(bat));
+            QCOMPARE(p.exitCode(), 2);
+            QVERIFY(p.readAll().contains("Can't open batch file " + bat.toUtf8()));
+        }
+        // "-q" without "-x" would never end
+        QProcess p;
+        start(p, {"-nw", "-e", "-b", writeBatch("ok.bat", "ct_threads 1\n"), "-q"});
         QVERIFY(p.waitForFinished(60000));
-        QCOMPARE(p.exitCode(), 0);
-        QVERIFY(p.readAll().contains("Can't open batch file"));
+        QCOMPARE(p.exitCode(), 2);
     }
 
     void staysWithoutQ()

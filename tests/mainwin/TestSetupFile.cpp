@@ -242,9 +242,9 @@ private slots:
         QVERIFY(b.form()->SelDDir->isASRStandard());
 
         const QString missing = tmp.filePath("no/such/dir/x.cfg");
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("can't open save setup file : " + missing));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("can't open save setup file : " + missing));
         b.loadSetup(missing);
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("can't open save setup file : " + missing));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("can't open save setup file : " + missing));
         b.saveSetup(missing);
         QVERIFY(!QFile::exists(missing));
     }
