@@ -271,9 +271,10 @@ void BodyCommands::buildTable()
         }
         // Only a run the batch started holds and releases the batch: one from
         // the configuration or a setup file leaves a running batch alone.
-        b->batchStarted = forBatch;
-        if (forBatch)
+        if (forBatch) {
+            b->batchStarted = true;
             outcome = Outcome::HeldByRun;
+        }
         emit b->batchCalcStart();
     });
     add("seq_exec_show", [ui, check](A a) { check(ui()->ShowAdditionalInfo, flagArg(a)); });

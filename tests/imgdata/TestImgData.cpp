@@ -70,14 +70,14 @@ private slots:
         QCOMPARE(ImgData::fileType(itexPath), 0);
         QCOMPARE(ImgData::fileType(ii), 1);
         QCOMPARE(ImgData::fileType(mm), 1);
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Unknown file type : " + other));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Unknown file type : " + other));
         QCOMPARE(ImgData::fileType(other), 2);
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Unknown file type : " + oneByte));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Unknown file type : " + oneByte));
         QCOMPARE(ImgData::fileType(oneByte), 2);
 
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Check File Type (ITEX):: Can not open " + missing));
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Check File Type (TIFF):: Can not open " + missing));
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Unknown file type : " + missing));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Check File Type (ITEX):: Can not open " + missing));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Check File Type (TIFF):: Can not open " + missing));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Unknown file type : " + missing));
         QCOMPARE(ImgData::fileType(missing), 2);
 
         std::unique_ptr<ImgData> a(ImgData::newImgData(0));
@@ -112,7 +112,7 @@ private slots:
         QVERIFY(!img->ready);
         // Too short to hold the first ten bytes.
         const QString shortFile = write("IM\x05\0abc");
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Error on reading ITEX file props. " + shortFile));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Error on reading ITEX file props. " + shortFile));
         QVERIFY(!reader(shortFile)->ready);
     }
 
@@ -121,7 +121,7 @@ private slots:
         const QString missing = tmp.filePath("gone.img");
         ImgDataITEX img;
         img.fileName = missing;
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Can not open ITEX file to read props. " + missing));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Can not open ITEX file to read props. " + missing));
         QVERIFY(!img.open());
         QVERIFY(!img.ready);
 
@@ -133,7 +133,7 @@ private slots:
         late.width = w;
         late.height = h;
         late.fileName = tmp.filePath("vanished.img");
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Can not open ITEX file " + late.fileName));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Can not open ITEX file " + late.fileName));
         QVERIFY(!late.load());
     }
 
@@ -199,7 +199,7 @@ private slots:
     {
         // No comma after the last item: it is never matched.
         const QString noBpp = itex("Prop_ImageWidth=4,Prop_ImageHeight=3,BytesPerPixel=2");
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Invalid BytesPerPixel in ITEX file " + noBpp));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Invalid BytesPerPixel in ITEX file " + noBpp));
         QVERIFY(!reader(noBpp)->ready);
 
         ImgDataITEX img;
@@ -226,14 +226,14 @@ private slots:
         for (const char *bpp : {"1", "3", "8", "0", "-2", "x", ""}) {
             const QString path = itex(QByteArray("Prop_ImageWidth=2,Prop_ImageHeight=2,BytesPerPixel=")
                                           + bpp + ",", QByteArray(32, '\0'));
-            QTest::ignoreMessage(QtDebugMsg, qPrintable("Invalid BytesPerPixel in ITEX file " + path));
+            QTest::ignoreMessage(QtWarningMsg, qPrintable("Invalid BytesPerPixel in ITEX file " + path));
             auto img = reader(path);
             QVERIFY2(!img->ready, bpp);
         }
         // A BytesPerPixel inside quotes does not count.
         const QString quoted = itex("Prop_ImageWidth=2,Prop_ImageHeight=2,N=\"x,BytesPerPixel=2,\",",
                                     QByteArray(8, '\0'));
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Invalid BytesPerPixel in ITEX file " + quoted));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Invalid BytesPerPixel in ITEX file " + quoted));
         QVERIFY(!reader(quoted)->ready);
     }
 
@@ -250,7 +250,7 @@ private slots:
         };
         for (const QByteArray &comment : sizes) {
             const QString path = itex(comment, px);
-            QTest::ignoreMessage(QtDebugMsg, qPrintable("Absurd image size in ITEX file " + path));
+            QTest::ignoreMessage(QtWarningMsg, qPrintable("Absurd image size in ITEX file " + path));
             auto img = reader(path);
             QVERIFY2(!img->ready, comment.constData());
             QCOMPARE(img->width, 0);
@@ -282,7 +282,7 @@ private slots:
         // Two bytes fewer: more than half and more than the 16 MiB slack missing.
         px.chop(2);
         const QString bad = itex(comment, px);
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Absurd image size in ITEX file " + bad));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Absurd image size in ITEX file " + bad));
         QVERIFY(!reader(bad)->ready);
     }
 
@@ -373,7 +373,7 @@ private slots:
                  "Prop_ImageWidth=2147483647,Prop_ImageHeight=1,BytesPerPixel=4,"}) {
             const QString path = itex(comment, px);
             for (bool inMemory : {true, false}) {
-                QTest::ignoreMessage(QtDebugMsg, qPrintable("Absurd image size in ITEX file " + path));
+                QTest::ignoreMessage(QtWarningMsg, qPrintable("Absurd image size in ITEX file " + path));
                 auto img = reader(path, inMemory);
                 QVERIFY2(!img->ready, comment);
                 QCOMPARE(img->width, 0);
@@ -383,7 +383,7 @@ private slots:
 
         // No BytesPerPixel item at all.
         const QString noBpp = itex("Prop_ImageWidth=2,Prop_ImageHeight=2,", px);
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Invalid BytesPerPixel in ITEX file " + noBpp));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Invalid BytesPerPixel in ITEX file " + noBpp));
         QVERIFY(!reader(noBpp)->ready);
     }
 

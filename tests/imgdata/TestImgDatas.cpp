@@ -43,13 +43,13 @@ private slots:
         QVERIFY(d.add(a));
         QCOMPARE(d.width, 4);
         QCOMPARE(d.height, 3);
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Mismatch image size: (4, 3) != (5, 3) : " + b));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Mismatch image size: (4, 3) != (5, 3) : " + b));
         QVERIFY(!d.add(b));
         QCOMPARE(d.count(), 1);
 
         d.clearImgs();                              // keeps the size
         QCOMPARE(d.count(), 0);
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Mismatch image size"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Mismatch image size"));
         QVERIFY(!d.add(b));
         d.clear();                                  // forgets it
         QVERIFY(d.add(b));
@@ -61,10 +61,10 @@ private slots:
         QVERIFY(d.img(0) != d.img(1));              // independent readers
 
         const QString bad = write("bad.img", "IM junk");
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("File is not ready to access " + bad));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("File is not ready to access " + bad));
         QVERIFY(!d.add(bad));
         const QString unknown = write("x.txt", "hello");
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Unknown file type : " + unknown));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Unknown file type : " + unknown));
         QVERIFY(!d.add(unknown));
         QCOMPARE(d.count(), 181);
     }
@@ -77,7 +77,7 @@ private slots:
         QCOMPARE(d.width, 0);
         QVERIFY(d.add(image("c.img", 6, 2)));       // the next ITEX image sets the size
         QCOMPARE(d.width, 6);
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Mismatch image size: \\(6, 2\\) != \\(0, 0\\)"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Mismatch image size: \\(6, 2\\) != \\(0, 0\\)"));
         QVERIFY(!d.add(tif));
     }
 
