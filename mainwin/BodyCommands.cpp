@@ -14,6 +14,7 @@
 #include "SelectAImgFile.h"
 #include "SelectDataDir.h"
 #include "SelectDataFiles.h"
+#include "ui_SelectDataDir.h"
 
 #include <QDebug>
 #include <QSpinBox>
@@ -282,6 +283,18 @@ void BodyCommands::buildTable()
     add("seq_exec_file_pattern", [ui](A a) { ui()->SelDDir->setPattern(textArg(a)); });
     add("seq_exec_next", [b, ui](A) { b->batch()->ok = ui()->SelDDir->next(); });
     add("seq_exec_set", [ui](A) { ui()->SelDDir->set(); });
+    // Data set k (1-based, as "From"/"To") becomes the current entry without
+    // being handed over; with no such set nothing changes and the command fails.
+    add("seq_exec_set_index", [this, ui](A a) {
+        SelectDataDir *sdd = ui()->SelDDir;
+        const int k = intArg(a);
+        if (k >= 1 && k <= sdd->count()) {
+            sdd->form()->SubDirs->setCurrentIndex(k - 1);
+            return;
+        }
+        qWarning().noquote() << QStringLiteral("seq_exec_set_index: no data set %1 of %2").arg(k).arg(sdd->count());
+        outcome = Outcome::Failed;
+    });
     add("seq_exec_select_i0", [this, ui](A a) {
         if (!ui()->SelI0Files->chooseInDir(textArg(a), patternArgs(a)))
             outcome = Outcome::Failed;

@@ -13,6 +13,7 @@
 #include "CtCalc2.h"
 #include "CtCalc2Ui.h"
 #include "CtDisp.h"
+#include "CtFileSet.h"
 #include "I0ofImage.h"
 #include "ImgDatas.h"
 #include "Phantom.h"
@@ -123,8 +124,8 @@ private slots:
             "add_inf_i0_i0_xafs add_inf_i0_i0_xafs_clear add_inf_i0_i0_eng_ptn show_tab show_orig "
             "show_sinogram show_ct1 show_i0 show_bg show_ct2 orvexLink_set_send_msg calc_exec "
             "seq_exec_show seq_exec_dir seq_exec_file_pattern seq_exec_next seq_exec_set "
-            "seq_exec_select_i0 seq_exec_keep_range_on_new_set").toUpper().split(' ');
-        QCOMPARE(expected.size(), 79);      // every name of the list, none twice
+            "seq_exec_set_index seq_exec_select_i0 seq_exec_keep_range_on_new_set").toUpper().split(' ');
+        QCOMPARE(expected.size(), 80);      // every name of the list, none twice
         QCOMPARE(BodyCommands::names(), expected);
 
         using C = BodyCommands;
@@ -546,6 +547,25 @@ private slots:
         QCOMPARE(t.names.count("add_inf_i0_i0_val"), 1);    // the line after ":goto" was jumped over
         // conditions that do not hold and jump targets are no commands
         QVERIFY(!t.names.contains(":ifok") && !t.names.contains("skip"));
+
+        // picking a set by its 1-based number: only existing numbers succeed,
+        // and a failed pick leaves the current set as it was
+        b.batch()->ok = true;       // as the interpreter sets it before every command
+        cmd(b, "seq_exec_set_index 1");
+        QVERIFY(b.batch()->ok);
+        QCOMPARE(ui->SelDDir->currentIndex(), 0);
+        for (const char *bad : {"seq_exec_set_index 3", "seq_exec_set_index 0", "seq_exec_set_index -1",
+                                "seq_exec_set_index x", "seq_exec_set_index"}) {
+            b.batch()->ok = true;
+            cmd(b, bad);
+            QVERIFY2(!b.batch()->ok, bad);
+            QCOMPARE(ui->SelDDir->currentIndex(), 0);
+        }
+        b.batch()->ok = true;
+        cmd(b, "SEQ_EXEC_SET_INDEX 2");
+        QVERIFY(b.batch()->ok);
+        QCOMPARE(ui->SelDDir->currentIndex(), 1);
+        QCOMPARE(ui->SelDDir->currentName(), ui->SelDDir->fileSets().at(1)->energyToken());
     }
 
     void sequence_data()
