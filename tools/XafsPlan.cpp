@@ -133,6 +133,11 @@ int main(int argc, char **argv)
             fail(QStringLiteral("a double quote in a setting can't be handed on: ") + c.name);
             return 1;
         }
+        // "Save Setup" writes an I0 or BG line with no path when none is
+        // chosen; a fresh window has none to forget, and the run would count
+        // the empty load as a failure
+        if ((up == QLatin1String("I0_LOAD") || up == QLatin1String("BG_LOAD")) && c.args.isEmpty())
+            continue;
         sliceToSet |= up == QLatin1String("CT_SLICE_TO");
         sliceSet |= up == QLatin1String("CT_PROC_SLICE");
         out << "setup\t" << quotedArgs(c) << '\n';
