@@ -152,7 +152,7 @@ int main(int argc, char **argv)
         return 1;
     }
     if (from < 1 || from > to) {
-        fail(QStringLiteral("no data sets from %1 to %2 of %3").arg(p.value("from"), p.value("to")).arg(count));
+        fail(QStringLiteral("no data sets from %1 to %2 of %3").arg(p.value("from")).arg(to).arg(count));
         return 1;
     }
     if (!ui->CTFiles->form()->LoadNewFiles->isChecked())
