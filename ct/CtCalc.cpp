@@ -1,4 +1,5 @@
 #include "CtCalc.h"
+#include "NumberField.h"
 #include "RegionFields.h"
 
 #include "CalcConds.h"
@@ -32,6 +33,9 @@ CtCalc::CtCalc(CalcConds *c, QWidget *parent)
       ui(new Ui::CtCalc)
 {
     ui->setupUi(this);
+    for (QLineEdit *e : {ui->Drx0, ui->Drz0, ui->Drx1, ui->Drz1, ui->Crx0, ui->Crz0, ui->Crx1,
+                         ui->Crz1})
+        NumberField::fit(e);
     progressThread->setObjectName("CtProgress");
     progress->moveToThread(progressThread);
 
@@ -240,8 +244,9 @@ void CtCalc::setCR(double rx0, double rz0, double rx1, double rz1)
 
 void CtCalc::setCRegion()
 {
-    setCR(std::floor(ui->Drx0->text().toDouble()), std::floor(ui->Drz0->text().toDouble()),
-          std::ceil(ui->Drx1->text().toDouble()), std::ceil(ui->Drz1->text().toDouble()));
+    // the pixels whose centres are in view (pixel k covers k - 0.5 .. k + 0.5)
+    setCR(std::ceil(ui->Drx0->text().toDouble()), std::ceil(ui->Drz0->text().toDouble()),
+          std::floor(ui->Drx1->text().toDouble()), std::floor(ui->Drz1->text().toDouble()));
 }
 
 void CtCalc::noticedNewS(QRectF s)

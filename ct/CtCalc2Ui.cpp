@@ -1,4 +1,5 @@
 #include "CtCalc2Ui.h"
+#include "NumberField.h"
 #include "RegionFields.h"
 #include "ui_CtCalc.h"
 
@@ -22,6 +23,9 @@ QString num(double v)
 CtCalc2Ui::CtCalc2Ui(QWidget *parent) : QFrame(parent), ui(new Ui::CtCalc)
 {
     ui->setupUi(this);
+    for (QLineEdit *e : {ui->Drx0, ui->Drz0, ui->Drx1, ui->Drz1, ui->Crx0, ui->Crz0, ui->Crx1,
+                         ui->Crz1})
+        NumberField::fit(e);
     // the worker's slices are handed out by the main window
     ui->StartCalc->setEnabled(false);
     ui->CalcAtOnce->setEnabled(false);
@@ -75,8 +79,9 @@ void CtCalc2Ui::setCR(double rx0, double rz0, double rx1, double rz1)
 
 void CtCalc2Ui::setCRegion()
 {
-    setCR(std::floor(ui->Drx0->text().toDouble()), std::floor(ui->Drz0->text().toDouble()),
-          std::ceil(ui->Drx1->text().toDouble()), std::ceil(ui->Drz1->text().toDouble()));
+    // the pixels whose centres are in view (pixel k covers k - 0.5 .. k + 0.5)
+    setCR(std::ceil(ui->Drx0->text().toDouble()), std::ceil(ui->Drz0->text().toDouble()),
+          std::floor(ui->Drx1->text().toDouble()), std::floor(ui->Drz1->text().toDouble()));
 }
 
 void CtCalc2Ui::noticedNewS(QRectF s)

@@ -1,4 +1,5 @@
 #include "ProcCtrl.h"
+#include "NumberField.h"
 #include "CalcConds.h"
 
 #include "ui_ProcCtrl.h"
@@ -8,6 +9,7 @@
 ProcCtrl::ProcCtrl(QWidget *parent) : QFrame(parent), ui(new Ui::ProcCtrl)
 {
     ui->setupUi(this);
+    NumberField::fit(ui->Cor);
     sliceNo = ui->SliceNo->text().toInt();
     cor = ui->Cor->text().toDouble();
     clearRecordedCoR();

@@ -1,4 +1,5 @@
 #include "Sinogram.h"
+#include "NumberField.h"
 
 #include "ColorBar.h"
 #include "FftwLock.h"
@@ -8,6 +9,8 @@
 #include "ProcCtrl.h"
 
 #include "ui_Sinogram.h"
+
+#include <QCheckBox>
 
 #include <QDebug>
 
@@ -39,6 +42,10 @@ const ImgData *refImage(const ImgData *d, const ImgDatas *datas)
 Sinogram::Sinogram(QWidget *parent) : QFrame(parent), ui(new Ui::Sinogram)
 {
     ui->setupUi(this);
+    NumberField::fit(ui->Cor);
+    // the Fourier picture takes room only when it is asked for
+    ui->DispFouS->setVisible(ui->GenFouS->isChecked());
+    connect(ui->GenFouS, &QCheckBox::toggled, ui->DispFouS, &QWidget::setVisible);
     connect(ui->DispSinogram, &ImgDispWPV::newPosInvY, this, &Sinogram::newPos);
     connect(ui->DispSinogram, &ImgDispWCBar::newBar, this, &Sinogram::genImage);
     connect(ui->Cor, &QLineEdit::editingFinished, this, &Sinogram::corEditingFinished);
@@ -106,6 +113,9 @@ void Sinogram::genSinogram()
     if (!pCtrl)
         return;
     genSinogram0(&hSgm, pCtrl->rotAxIsV, pCtrl->cor, pCtrl->sliceNo);
+    // with auto update on, the picture always shows the record just built
+    if (autoUpdate())
+        genSgmImage();
 }
 
 void Sinogram::genSgmImage()
@@ -213,7 +223,8 @@ bool Sinogram::autoUpdate() const
 void Sinogram::regenerate()
 {
     genSinogram();
-    genSgmImage();
+    if (!autoUpdate())
+        genSgmImage();
 }
 
 void Sinogram::genImage()

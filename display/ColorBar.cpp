@@ -1,4 +1,5 @@
 #include "ColorBar.h"
+#include "NumberField.h"
 
 #include "ui_CBarUI.h"
 
@@ -16,9 +17,14 @@ ColorBar::ColorBar(QWidget *parent) : DispA(parent), ui(new Ui::CBarUI), uiHolde
     // the form lives on a frame that is never shown; owners take CBarUIBase
     ui->setupUi(uiHolder);
     uiHolder->hide();
+    NumberField::fit(ui->CMinLE);
+    NumberField::fit(ui->CMaxLE);
 
     connect(ui->CMinLE, &QLineEdit::editingFinished, this, &ColorBar::minVEdited);
     connect(ui->CMaxLE, &QLineEdit::editingFinished, this, &ColorBar::maxVEdited);
+    // a bound typed by hand holds: the next picture must not replace it
+    for (QLineEdit *e : {ui->CMinLE, ui->CMaxLE})
+        connect(e, &QLineEdit::textEdited, ui->CFix, [this] { ui->CFix->setChecked(true); });
     connect(this, &DispA::drawImage1, this, &ColorBar::draw1);
     connect(this, &DispA::mouseMoved0, this, &ColorBar::onMouseMoved);
     connect(this, &DispA::mousePressed0, this, &ColorBar::onMousePressed);

@@ -5,7 +5,9 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -43,10 +45,43 @@ ImgDisp::ImgDisp(QWidget *parent)
     connect(this, &DispAWLayout::drawImage1, this, &ImgDisp::draw);
 }
 
+QRectF ImgDisp::imageRect() const
+{
+    return QRectF(-0.5, -0.5, image.width(), image.height());
+}
+
+int ImgDisp::pixelOf(double v)
+{
+    return truncToInt(std::floor(v + 0.5));
+}
+
+bool ImgDisp::inImage(int ix, int iy) const
+{
+    return ix >= 0 && iy >= 0 && ix < image.width() && iy < image.height();
+}
+
+QRectF ImgDisp::view() const
+{
+    const double w = dispA()->width();
+    const double h = dispA()->height();
+    const double rw = region.width();
+    const double rh = region.height();
+    if (!(w > 0 && h > 0 && rw > 0 && rh > 0))
+        return region;
+    // one scale for both axes: the axis that is short of room sets it
+    const double s = std::min(w / rw, h / rh);
+    const double vw = w / s;
+    const double vh = h / s;
+    if (!std::isfinite(vw) || !std::isfinite(vh))
+        return region;
+    const QPointF c = region.center();
+    return QRectF(c.x() - vw / 2, c.y() - vh / 2, vw, vh);
+}
+
 void ImgDisp::setCoordFromRegion()
 {
-    coord->setReal(region.x(), region.y() + region.height(), region.x() + region.width(),
-                   region.y());
+    const QRectF v = view();
+    coord->setReal(v.x(), v.y() + v.height(), v.x() + v.width(), v.y());
 }
 
 void ImgDisp::repaintArea()
@@ -68,7 +103,7 @@ void ImgDisp::newImage()
     if (qint64(image.width()) * image.height() < 1)
         return;
     if (!scaled) {
-        region = QRectF(0, 0, image.width(), image.height());
+        region = imageRect();
         setCoordFromRegion();
         scaled = true;
         emit newS(region);
@@ -78,20 +113,23 @@ void ImgDisp::newImage()
 
 void ImgDisp::resetScale()
 {
-    region = QRectF(0, 0, image.width(), image.height());
+    region = imageRect();
     setCoordFromRegion();
     repaintArea();
 }
 
 bool ImgDisp::saveImage(QString fname)
 {
-    const QRect r(truncToInt(region.x()), truncToInt(region.y()), truncToInt(region.width()),
-                  truncToInt(region.height()));
+    // the pixels that the region covers, whole or in part
+    const int x0 = pixelOf(region.left());
+    const int y0 = pixelOf(region.top());
+    const int x1 = truncToInt(std::ceil(region.right() + 0.5)) - 1;
+    const int y1 = truncToInt(std::ceil(region.bottom() + 0.5)) - 1;
     // QImage::copy takes an empty rectangle for the whole image: a region of
     // less than one pixel has nothing visible to save
-    if (r.width() < 1 || r.height() < 1)
+    if (region.width() < 1 || region.height() < 1 || x1 < x0 || y1 < y0)
         return false;
-    const QImage part = image.copy(r);
+    const QImage part = image.copy(QRect(QPoint(x0, y0), QPoint(x1, y1)));
     if (part.isNull())
         return false;
     return part.save(fname);
@@ -101,24 +139,43 @@ void ImgDisp::draw(QPainter *p)
 {
     if (image.isNull() || region.width() <= 0 || region.height() <= 0)
         return;
-    // Only the visible region is sampled into the area; the image itself is
-    // neither converted nor copied here.
-    p->drawImage(QRectF(0, 0, dispA()->width(), dispA()->height()), image, region);
+    coord->setWindow(0, dispA()->height(), dispA()->width(), 0);
+    setCoordFromRegion();
+    // Only the part of the image inside the view is sampled into the area;
+    // the image itself is neither converted nor copied here. Source
+    // coordinates of QImage put pixel k at k .. k + 1.
+    const QRectF shown = view().intersected(imageRect());
+    if (!shown.isEmpty()) {
+        const QRectF target(QPointF(coord->toWinX(shown.left()), coord->toWinY(shown.top())),
+                            QPointF(coord->toWinX(shown.right()), coord->toWinY(shown.bottom())));
+        p->drawImage(target, image, shown.translated(0.5, 0.5));
+    }
+    if (selecting || selected) {
+        const QRectF s = selection;
+        const QRectF onScreen(QPointF(coord->toWinX(s.left()), coord->toWinY(s.top())),
+                              QPointF(coord->toWinX(s.right()), coord->toWinY(s.bottom())));
+        QPen pen(QColor(0, 224, 255));
+        pen.setStyle(Qt::DashLine);
+        p->setPen(pen);
+        p->setBrush(Qt::NoBrush);
+        p->drawRect(onScreen.normalized());
+    }
 }
 
 void ImgDisp::onWheelMoved()
 {
+    // a sideways wheel (or a trackpad swiped sideways) does not zoom
+    if (dispA()->wheelStep == 0)
+        return;
     const double w = dispA()->width();
     const double h = dispA()->height();
     if (w <= 0 || h <= 0)
         return;
     const double f = dispA()->wheelFactor;
-    const double px = mouse->curX;
-    const double py = mouse->curY;
-    const QPointF r = imagePoint(px, py);
-    const double nw = region.width() * f;
-    const double nh = region.height() * f;
-    region = QRectF(r.x() - px / w * nw, r.y() - py / h * nh, nw, nh);
+    const QPointF r = imagePoint(mouse->curX, mouse->curY);
+    // scaled about the image point under the mouse, which therefore stays there
+    region = QRectF(r.x() - (r.x() - region.x()) * f, r.y() - (r.y() - region.y()) * f,
+                    region.width() * f, region.height() * f);
     setCoordFromRegion();
     emit newS(region);
     repaintArea();
@@ -127,7 +184,7 @@ void ImgDisp::onWheelMoved()
 void ImgDisp::onMouseMoved()
 {
     const QPointF cur = imagePoint(mouse->curX, mouse->curY);
-    emit newPos(truncToInt(cur.x()), truncToInt(cur.y()));
+    emit newPos(pixelOf(cur.x()), pixelOf(cur.y()));
     if (!mouse->pressed)
         return;
     if (mouse->pressButton == Qt::LeftButton) {
@@ -160,6 +217,12 @@ void ImgDisp::onMousePressed()
     repaintArea();
 }
 
+bool ImgDisp::isClick() const
+{
+    return std::abs(mouse->releaseX - mouse->pressX) + std::abs(mouse->releaseY - mouse->pressY)
+           <= clickSlop;
+}
+
 void ImgDisp::onMouseReleased()
 {
     const int mods = mouse->pressMods;
@@ -172,12 +235,13 @@ void ImgDisp::onMouseReleased()
                 selection = QRectF(QPointF(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
                                    QSizeF(std::abs(b.x() - a.x()), std::abs(b.y() - a.y())));
                 selected = true;
+                emit selectionMade(selection);
             }
-        } else if (noModifier(mods)) {
+        } else if (noModifier(mods) && isClick()) {
             const QPointF pt = imagePoint(mouse->curX, mouse->curY);
             emit selectedAPoint(pt.x(), pt.y(), mouse->mStat());
         }
-    } else if (mouse->pressButton == Qt::RightButton && noModifier(mods)) {
+    } else if (mouse->pressButton == Qt::RightButton && noModifier(mods) && isClick()) {
         const QPointF pt = imagePoint(mouse->curX, mouse->curY);
         emit selectedAPoint(pt.x(), pt.y(), mouse->mStat());
     }

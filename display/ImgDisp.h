@@ -2,6 +2,11 @@
 // An image on a drawing area: the visible region of it, zoom with the wheel
 // about the mouse, pan by dragging, Shift-drag selection, point picking and
 // saving the visible part.
+//
+// Image coordinates: x the column, y the row, pixel k covering k - 0.5 to
+// k + 0.5, so pixel centres lie at whole numbers. `region` is a rectangle in
+// these coordinates; it is shown whole, at one scale for both axes, centred
+// in the drawing area (the rest is background), so pixels stay square.
 #include "DispAWLayout.h"
 #include "MouseC.h"
 
@@ -29,11 +34,25 @@ public:
 
     // Image point (column, row) under a drawing-area pixel, for the current region.
     QPointF imagePoint(double px, double py);
+    // The pixel holding an image point (pixel centres at whole numbers).
+    static int pixelOf(double v);
+    // Whether pixel (ix, iy) lies in the image.
+    bool inImage(int ix, int iy) const;
+    // The whole image in image coordinates: (-0.5, -0.5, width, height).
+    QRectF imageRect() const;
+    // The real rectangle shown in the whole drawing area: `region` widened
+    // along one axis to the area's shape, about the same centre.
+    QRectF view() const;
+    // A release farther than this (in window pixels) from its press ends a
+    // drag, not a click.
+    static constexpr int clickSlop = 4;
 
 signals:
     void newPos(int ix, int iy);
     void newS(QRectF s);
     void selectedAPoint(double x, double y, MouseC::MStat s);
+    // A Shift-drag selection was finished (`selected` is true, `selection` holds it).
+    void selectionMade(QRectF s);
 
 private slots:
     void onWheelMoved();
@@ -50,5 +69,7 @@ public slots:
 
 private:
     void setCoordFromRegion();
+    // The latest release was near its press.
+    bool isClick() const;
     void repaintArea();
 };

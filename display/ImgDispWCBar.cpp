@@ -18,7 +18,9 @@ ImgDispWCBar::ImgDispWCBar(QWidget *parent) : ImgDisp(parent), CBar(new ColorBar
     lowerGrid = new QGridLayout;
     lowerGrid->setObjectName("lowerGrid");
     gridLayout()->addLayout(lowerGrid, 1, 0, 1, 2);
-    lowerGrid->addWidget(CBar->controlFrame(), 0, 1);
+    // the bar's Fix/Min/Max go on a row of their own under the read-outs, so
+    // that a picture needs no more width than the wider of the two rows
+    lowerGrid->addWidget(CBar->controlFrame(), 1, 0, Qt::AlignLeft);
     lowerGrid->setColumnStretch(0, 1);
 
     connect(CBar, &ColorBar::newBar, this, &ImgDispWCBar::newBar);

@@ -1,4 +1,5 @@
 #include "I0ofImage.h"
+#include "NumberField.h"
 #include "ui_I0ofImage.h"
 
 #include "SelectAFile.h"
@@ -7,6 +8,7 @@ I0ofImage::I0ofImage(QWidget *parent)
     : QFrame(parent), ui(new Ui::I0ofImage)
 {
     ui->setupUi(this);
+    NumberField::fit(ui->I0Val);
 }
 
 I0ofImage::~I0ofImage()

@@ -1,4 +1,5 @@
 #include "SelectAFile.h"
+#include "NumberField.h"
 #include "ui_SelectAFile.h"
 
 #include "ConfigTable.h"
@@ -12,6 +13,7 @@ SelectAFile::SelectAFile(QWidget *parent)
     : QFrame(parent), ui(new Ui::SelectAFile), fileDialog(new QFileDialog)
 {
     ui->setupUi(this);
+    NumberField::tip(ui->FilePath);
     fileDialog->setDirectory(dataRoot);
     setMode(0);
     ui->Name->hide();

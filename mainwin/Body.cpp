@@ -17,6 +17,7 @@
 #include "OrvexLink.h"
 #include "PopDockBase.h"
 #include "RawDisp.h"
+#include "ScrollColumn.h"
 #include "SetupFile.h"
 #include "SgmRange.h"
 #include "Sinogram.h"
@@ -31,6 +32,7 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QPainter>
+#include <QScreen>
 #include <QThread>
 
 #include <cmath>
@@ -75,7 +77,7 @@ Body::Body(QWidget *parent)
         s->showNameAndTag(true);
     }
     ui->SelI0Files->setSimpleMode(true);
-    ui->SelI0Files->setTitle(QString(32, QLatin1Char(' ')));
+    ui->SelI0Files->setTitle(QString());
     ui->SelI0Files->setSelectText(tr("Sel. I0 File Set"));
 
     // 4. overlay pens
@@ -192,6 +194,15 @@ Body::Body(QWidget *parent)
     connect(raw, &ImgDispWPV::newPosInvY, this, &Body::newPosOnRawImg);
     connect(raw, &ImgDispWCBar::newBar, this, &Body::updateRawImage);
     connect(raw, &ImgDisp::selectedAPoint, this, &Body::selectedAPointInRawImg);
+    connect(raw, &ImgDisp::selectionMade, this, &Body::selectionMadeInRawImg);
+    connect(ui->ShowDispRegion, &QCheckBox::toggled, this, [this](bool f) {
+        showDispRegion = f;
+        raw->update();
+    });
+    connect(ui->ShowCalcRegion, &QCheckBox::toggled, this, [this](bool f) {
+        showCalcRegion = f;
+        raw->update();
+    });
     connect(ui->seekCtrl, &SeekCtrl::newIndex, this, &Body::updateRawImage);
     connect(imgDatas, &ImgDatas::imageUpdated, raw, qOverload<>(&QWidget::update));
     connect(ctCalc1, &CtCalc::askToStartCalc, this, &Body::toggleCalcCt);
@@ -231,6 +242,9 @@ Body::Body(QWidget *parent)
 
     // 15. the viewer link
     setupOrvexLink();
+
+    // The control column scrolls where the screen is short.
+    ScrollColumn::follow(ui->ControlScroll);
 }
 
 Body::~Body()
@@ -429,10 +443,11 @@ void Body::draw(QPainter *p)
     else
         p->drawLine(QPointF(0, c->toWinY(pc->cor)), QPointF(w, c->toWinY(pc->cor)));
 
-    if (raw->selected && (showDispRegion || showCalcRegion)) {
+    if ((raw->selected || raw->selecting) && (showDispRegion || showCalcRegion)) {
         const QRectF s = raw->selection;
         const QRectF onScreen(QPointF(c->toWinX(s.left()), c->toWinY(s.top())),
                               QPointF(c->toWinX(s.right()), c->toWinY(s.bottom())));
+        p->setBrush(Qt::NoBrush);
         if (showDispRegion) {
             p->setPen(dispRegionPen);
             p->drawRect(onScreen.normalized());
@@ -440,21 +455,29 @@ void Body::draw(QPainter *p)
         if (showCalcRegion) {
             p->setPen(calcRegionPen);
             p->drawRect(onScreen.normalized());
-            const double a = v ? s.left() : s.top();
-            const double b = v ? s.right() : s.bottom();
-            applyRegions(a, a, b, b, false, nullptr);
-            applyRegions(a, a, b, b, true, nullptr);
-            ui->procCtrl->setSliceFrom(int(v ? s.top() : s.left()));
-            ui->procCtrl->setSliceTo(int(v ? s.bottom() : s.right()));
         }
     }
+}
+
+void Body::selectionMadeInRawImg(QRectF s)
+{
+    if (!showCalcRegion || !hasImages())
+        return;
+    // the pixels under the two corners of the drag
+    const bool v = ui->procCtrl->rotAxIsV;
+    const double a = ImgDisp::pixelOf(v ? s.left() : s.top());
+    const double b = ImgDisp::pixelOf(v ? s.right() : s.bottom());
+    applyRegions(a, a, b, b, false, nullptr);
+    applyRegions(a, a, b, b, true, nullptr);
+    ui->procCtrl->setSliceFrom(ImgDisp::pixelOf(v ? s.top() : s.left()));
+    ui->procCtrl->setSliceTo(ImgDisp::pixelOf(v ? s.bottom() : s.right()));
 }
 
 void Body::selectedAPointInRawImg(double x, double y, MouseC::MStat s)
 {
     const bool v = ui->procCtrl->rotAxIsV;
     if (int(s) == 0) {
-        const int slice = int(v ? y : x);
+        const int slice = ImgDisp::pixelOf(v ? y : x);     // the row or column clicked
         ui->procCtrl->setSliceNo(slice);
         if (ui->SendMsg2Orvex->isChecked())
             sendSliceFilesToViewer(slice);
@@ -1007,6 +1030,20 @@ void Body::orxStartCont2dA()
 void Body::exec2dA0()
 {
     emit exec2dA(sliceText(ui->procCtrl->sliceNo));
+}
+
+void Body::showEvent(QShowEvent *event)
+{
+    // The first size fits the screen the window opens on; the layout's
+    // minimum is known only now that every panel is polished.
+    if (!shownOnce) {
+        shownOnce = true;
+        if (layout())
+            layout()->activate();
+        if (const QScreen *sc = screen())
+            resize(size().boundedTo(sc->availableGeometry().size()).expandedTo(minimumSizeHint()));
+    }
+    QFrame::showEvent(event);
 }
 
 void Body::closeEvent(QCloseEvent *event)

@@ -11,6 +11,7 @@
 #include <QFrame>
 #include <QList>
 #include <QPen>
+#include <QRectF>
 #include <QStringList>
 
 class QAbstractButton;
@@ -81,7 +82,7 @@ public:
     bool batchStarted = false;
     // Overlays of the raw display's selection: as display region (red) and as
     // calculation region (yellow-green), which also sets the regions and the
-    // slice range.
+    // slice range. Switched by ShowDispRegion and ShowCalcRegion.
     bool showDispRegion = false;
     bool showCalcRegion = false;
 
@@ -114,6 +115,9 @@ private slots:
     void updateRawImage();
     void draw(QPainter *p);
     void selectedAPointInRawImg(double x, double y, MouseC::MStat s);
+    // A finished Shift-drag on the raw image: with the calculation-region
+    // box on, it sets the regions and the slice range.
+    void selectionMadeInRawImg(QRectF s);
     void showDispRaw();
     void showSinogram();
 public slots:
@@ -172,6 +176,7 @@ public slots:
     void setAutoSaveData(bool f);
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -233,4 +238,5 @@ private:
     QList<CtCalc2 *> ctc2s;
     QList<CtCalc2Ui *> ctc2Uis;
     QList<QThread *> threads;
+    bool shownOnce = false;
 };

@@ -356,12 +356,14 @@ private slots:
         QVERIFY(calc.ui->DispCt->scaled);
         calc.setDR(2.5, 3.25, 12.5, 23.25);         // the same
         QCOMPARE(dr.count(), 1);
+        // the calculation region takes the pixels whose centres are in view:
+        // pixel 2 covers 1.5 .. 2.5, so 2.5 .. 12.5 holds pixels 3 .. 12 whole
         calc.setCRegion();
         QCOMPARE(cr.count(), 2);
-        QCOMPARE(cr.last().at(0).toDouble(), 2.0);
-        QCOMPARE(cr.last().at(1).toDouble(), 3.0);
-        QCOMPARE(cr.last().at(2).toDouble(), 13.0);
-        QCOMPARE(cr.last().at(3).toDouble(), 24.0);
+        QCOMPARE(cr.last().at(0).toDouble(), 3.0);
+        QCOMPARE(cr.last().at(1).toDouble(), 4.0);
+        QCOMPARE(cr.last().at(2).toDouble(), 12.0);
+        QCOMPARE(cr.last().at(3).toDouble(), 23.0);
 
         // a region typed by hand counts as set
         CtCalc typed(&conds);

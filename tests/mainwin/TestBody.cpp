@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -147,7 +148,25 @@ private slots:
         QCOMPARE(pc->cor, 22.5);
         pc->setRotAxIsV(false);
         emit b.rawDisp()->selectedAPoint(30.7, 5.2, MouseC::Left);
-        QCOMPARE(pc->sliceNo, 30);
+        QCOMPARE(pc->sliceNo, 31);                  // pixel 31 covers 30.5 .. 31.5
+    }
+
+    void fitsALaptopScreen()
+    {
+        // with both CT-XAFS areas open, the whole window fits 1280 x 800
+        Body b;
+        b.form()->ShowAdditionalInfo->setChecked(true);
+        b.form()->ShowAdditionalAdditionalInfo->setChecked(true);
+        QVERIFY(b.form()->AdditionalAdditionalInfo->isVisibleTo(&b));
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        const QSize m = b.minimumSizeHint().expandedTo(b.minimumSize());
+        QVERIFY2(m.width() <= 1280 && m.height() <= 800,
+                 qPrintable(QString("%1 x %2").arg(m.width()).arg(m.height())));
+        // the first size fits the screen it opens on (as far as the minimum allows)
+        const QSize avail = b.screen()->availableGeometry().size();
+        QVERIFY(b.width() <= qMax(avail.width(), m.width()));
+        QVERIFY(b.height() <= qMax(avail.height(), m.height()));
     }
 
     void singleAndRangeRuns()
