@@ -95,7 +95,7 @@ QPointF ImgDisp::imagePoint(double px, double py)
     // before the first repaint map through the area's real size
     coord->setWindow(0, dispA()->height(), dispA()->width(), 0);
     setCoordFromRegion();
-    return QPointF(coord->toRealX(px), coord->toRealY(py));
+    return QPointF(coord->toRealX(px + 0.5), coord->toRealY(py + 0.5));
 }
 
 void ImgDisp::newImage()

@@ -32,7 +32,8 @@ public:
     bool selected = false;
     QRectF selection;
 
-    // Image point (column, row) under a drawing-area pixel, for the current region.
+    // Image point (column, row) under the centre of a drawing-area pixel (the
+    // pixel a mouse position names), for the current region.
     QPointF imagePoint(double px, double py);
     // The pixel holding an image point (pixel centres at whole numbers).
     static int pixelOf(double v);

@@ -135,6 +135,18 @@ private slots:
         QTest::keyClick(maxLE, Qt::Key_Return);
         QCOMPARE(w.CBar->maxV, 0.0); // not a number
         QCOMPARE(outer.count(), 2);
+
+        // a typed bound holds: it checks Fix, so the next picture keeps it,
+        // and it is shown whole (minus sign and all)
+        w.CBar->setFixColorScale(false);
+        minLE->selectAll();
+        QTest::keyClicks(minLE, "-0.00218808");
+        QTest::keyClick(minLE, Qt::Key_Return);
+        QVERIFY(w.CBar->isFixed());
+        QVERIFY(!w.CBar->setRangeUnlessFixed(5, 6));
+        QCOMPARE(w.CBar->minV, -0.00218808);
+        QVERIFY(minLE->width() >= minLE->fontMetrics().horizontalAdvance("-1.23457e-05"));
+        QCOMPARE(minLE->toolTip(), QString("-0.00218808"));
     }
 
     void markerDragging()

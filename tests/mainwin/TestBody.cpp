@@ -11,11 +11,14 @@
 #include "CtDisp.h"
 #include "ImgData.h"
 #include "ImgDatas.h"
+#include "ImgDispWPV.h"
 #include "OrvexLink.h"
 #include "Phantom.h"
 #include "ProcCtrl.h"
 #include "RawDisp.h"
 #include "SelectAFile.h"
+#include "Sinogram.h"
+#include "DispA.h"
 #include "SelectDataFiles.h"
 
 #include <QCheckBox>
@@ -149,6 +152,60 @@ private slots:
         pc->setRotAxIsV(false);
         emit b.rawDisp()->selectedAPoint(30.7, 5.2, MouseC::Left);
         QCOMPARE(pc->sliceNo, 31);                  // pixel 31 covers 30.5 .. 31.5
+    }
+
+    void rawDisplayMouseAndSinogram()
+    {
+        // real mouse events on the raw display of the real window
+        Body b;
+        ProcCtrl *pc = b.form()->procCtrl;
+        pc->setRotAxIsV(true);
+        b.resize(1280, 800);
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        load(b, "sample-7100eV-*.img");
+        // the sinogram of the loaded series is drawn: 2 x NP rows
+        auto *sgmDisp = b.sinogram()->findChild<ImgDispWPV *>("DispSinogram");
+        QVERIFY(sgmDisp);
+        QCOMPARE(sgmDisp->image.height(), 2 * NP);
+        QVERIFY(sgmDisp->image.width() > 0);
+
+        RawDisp *raw = b.rawDisp();
+        QWidget *area = raw->dispA();
+        QTRY_VERIFY(area->isVisible() && area->height() > 100);
+        const QPoint mid(area->width() / 2, area->height() / 2);
+        const int row = ImgDisp::pixelOf(raw->imagePoint(mid.x(), mid.y()).y());
+        QVERIFY(row >= 0 && row < H);
+        pc->setSliceNo(row == 2 ? 3 : 2);
+        const int slice0 = pc->sliceNo;
+        // a pan does not pick a slice
+        QTest::mousePress(area, Qt::LeftButton, {}, mid);
+        QTest::mouseMove(area, mid + QPoint(10, 10));
+        QTest::mouseMove(area, mid + QPoint(20, 25));
+        QTest::mouseRelease(area, Qt::LeftButton, {}, mid + QPoint(20, 25));
+        QCOMPARE(pc->sliceNo, slice0);
+        // a click picks the row under the pointer
+        raw->resetScale();
+        QTest::mouseClick(area, Qt::LeftButton, {}, mid);
+        QCOMPARE(pc->sliceNo, row);
+
+        // with the calculation-region box on, a Shift-drag sets the regions
+        // (across the axis) and the slice range (along it)
+        b.form()->ShowCalcRegion->setChecked(true);
+        const QPoint from = mid - QPoint(area->width() / 5, 0);
+        const QPoint to = mid + QPoint(area->width() / 5, 0) + QPoint(0, 1);
+        const QPointF a = raw->imagePoint(from.x(), from.y());
+        const QPointF e = raw->imagePoint(to.x(), to.y());
+        QTest::mousePress(area, Qt::LeftButton, Qt::ShiftModifier, from);
+        QTest::mouseMove(area, to);
+        QTest::mouseRelease(area, Qt::LeftButton, Qt::ShiftModifier, to);
+        QVERIFY(raw->selected);
+        QCOMPARE(b.ctCalc()->findChild<QLineEdit *>("Crx0")->text(),
+                 QString::number(ImgDisp::pixelOf(a.x())));
+        QCOMPARE(b.ctCalc()->findChild<QLineEdit *>("Crx1")->text(),
+                 QString::number(ImgDisp::pixelOf(e.x())));
+        QCOMPARE(pc->getSliceFrom(), ImgDisp::pixelOf(a.y()));
+        QCOMPARE(pc->getSliceTo(), ImgDisp::pixelOf(e.y()));
     }
 
     void fitsALaptopScreen()
