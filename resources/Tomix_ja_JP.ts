@@ -255,6 +255,26 @@
         <source>Loading next Data Set</source>
         <translation>次のデータセットを読込中</translation>
     </message>
+    <message>
+        <source>Total / Stage</source>
+        <translation>全体 / 段階</translation>
+    </message>
+    <message>
+        <source>Selection as Disp. Region</source>
+        <translation>選択を表示領域に</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Shift-drag on the raw image selects a rectangle (Shift with the right button clears it). With this box on, the selection is drawn in red as the display region.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;生画像上の Shift ドラッグで矩形を選択します（Shift と右ボタンで解除）。この欄をオンにすると、選択が表示領域として赤で描かれます。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Selection as Calc. Region</source>
+        <translation>選択を計算領域に</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;With this box on, a Shift-drag selection on the raw image sets the display and calculation regions (its extent across the rotation axis) and the slice range (its extent along the axis); it is drawn in yellow-green.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;この欄をオンにすると、生画像上の Shift ドラッグ選択が表示領域と計算領域（回転軸に垂直な範囲）およびスライス範囲（軸に沿った範囲）を設定します。選択は黄緑で描かれます。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
 </context>
 <context>
     <name>CBarUI</name>
