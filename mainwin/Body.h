@@ -65,7 +65,7 @@ public:
     // folders that could not be made. Each was named by a warning.
     int failures() const { return failureCount; }
     // Image files of the series being (or last) loaded that were rejected.
-    int rejectedOnLoad() const { return loadRejected; }
+    int rejectedOnLoad() const { return int(loadRejected.size()); }
     int orxStage() const { return orxStageNo; }
     bool orxContinuous() const { return orxCont; }
     const QList<double> &i0EnergyList() const { return i0Energies; }
@@ -196,6 +196,8 @@ private:
     bool loadPaused = false;
     bool loadQueued = false;    // a request for the next file is on its way
     bool loading = false;
+    int loadTried = 0;              // files of the series tried so far
+    QStringList loadRejected;       // and those the collection refused
     QList<double> i0Energies;
     bool showAllCt2Images = false;
     CalcConds conds;
@@ -215,7 +217,6 @@ private:
     // ... or with its next command for a load already under way.
     bool batchCmdWaiting = false;
     BatchCmd waitingCmd;
-    int loadRejected = 0;
     int failureCount = 0;
     BodyCommands *commands;
 
