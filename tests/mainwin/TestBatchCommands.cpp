@@ -512,6 +512,31 @@ private slots:
         QVERIFY(!b.isCalculating() && !b.batchStarted);
     }
 
+    // A series load with a rejected file counts as a failed command.
+    void loadWithRejectedFileFails()
+    {
+        const QString dir = tmp.filePath("partly bad");
+        QDir().mkpath(dir);
+        QFile good(dir + "/a1.img"), bad(dir + "/a2.img");
+        QVERIFY(good.open(QIODevice::WriteOnly) && bad.open(QIODevice::WriteOnly));
+        good.write(Phantom::itexImage(4, 3, 2, std::vector<quint32>(12, 5)));
+        bad.write("IM broken");
+        good.close();
+        bad.close();
+        Body b;
+        Trace t;
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Loaded 1 of 2 files, rejected : " + dir + "/a2.img"));
+        run(b, tmp.filePath("run-bad.bat"),
+            "images_load \"" + dir + "\" a1.img\n"
+            ":ifng add_inf_raw_i0_eng_ptn good-failed\n"
+            "images_load \"" + dir + "\" *.img\n"
+            ":ifng add_inf_i0_i0_eng_ptn all-failed\n",
+            t, 20000);
+        QCOMPARE(b.images()->count(), 1);
+        QCOMPARE(b.form()->I0ofRawImage_->engPattern(), QString("####_####"));
+        QCOMPARE(b.form()->I0ofI0Image_->engPattern(), QString("all-failed"));
+    }
+
     void nextSetAndConditions()
     {
         Body b;

@@ -211,6 +211,8 @@ private slots:
         files->form()->AddFiles->setChecked(true);
         QTest::ignoreMessage(QtDebugMsg, qPrintable("Mismatch image size: (10, 7) != (8, 6) : " + small + "/P1.img"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Loaded 0 of 1 files, rejected : "));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Mismatch image size: (10, 7) != (8, 6) : "
+                                                      + tmp.filePath("i0.img")));
         loadDir(small, "P1.img");
         QCOMPARE(b.images()->count(), 2);
         QCOMPARE(count->styleSheet(), red);
