@@ -21,8 +21,9 @@ void readSome(ImgData &img, size_t fileSize)
 {
     check(img.width >= 1 && img.height >= 1);
     check(qint64(img.width) * img.height <= INT_MAX);
-    // The pixels of an accepted file stay in proportion to its size.
-    check(qint64(img.width) * img.height * 4
+    // The pixels of an accepted file stay in proportion to its size (at
+    // least one byte each).
+    check(qint64(img.width) * img.height
           <= ImgDataTiff::sizeSlack + ImgDataTiff::maxExpansion * qint64(fileSize));
     std::vector<double> row(size_t(img.width)), col(size_t(img.height));
     for (int y : {0, img.height / 2, img.height - 1, -1, img.height, INT_MIN, INT_MAX})

@@ -351,13 +351,17 @@ void Body::finishedLoadDataFiles()
     ui->I0ImgSel->setSeriesSize(seriesW, seriesH);
     ui->BGImgSel->setSeriesSize(seriesW, seriesH);
     ProcCtrl *pc = ui->procCtrl;
-    const bool keep = ui->CTFiles->keepConditions();
     const int W = imgDatas->width;
     const int H = imgDatas->height;
     const bool v = pc->rotAxIsV;
     // Nothing loaded (no file matched, or every file was refused): there is
     // no image size to derive slice, range, CoR and regions from.
     const bool sized = imgDatas->count() > 0 && W > 0 && H > 0;
+    // Conditions of a series of another size do not fit the new one.
+    const bool resized = sized && lastSeriesSize.isValid() && lastSeriesSize != QSize(W, H);
+    const bool keep = ui->CTFiles->keepConditions() && !resized;
+    if (sized)
+        lastSeriesSize = QSize(W, H);
     if (sized && (resetSliceToOnLoad || !keep)) {
         pc->setSliceTo((v ? H : W) - 1);
         resetSliceToOnLoad = false;

@@ -198,6 +198,7 @@ private:
     bool loading = false;
     int loadTried = 0;              // files of the series tried so far
     QStringList loadRejected;       // and those the collection refused
+    QSize lastSeriesSize;           // of the last series loaded (invalid: none yet)
     QList<double> i0Energies;
     bool showAllCt2Images = false;
     CalcConds conds;

@@ -203,6 +203,9 @@ private slots:
         QCOMPARE(b.images()->width, 10);
         QCOMPARE(b.images()->height, 7);
         QCOMPARE(b.images()->img(1)->valueAt(9, 6), 200.0);
+        // "keep Conds." keeps nothing that no longer fits: the range follows the new size
+        QVERIFY(files->keepConditions());
+        QCOMPARE(b.form()->procCtrl->getSliceTo(), b.form()->procCtrl->rotAxIsV ? 6 : 9);
         QCOMPARE(count->styleSheet(), QString());
         QCOMPARE(i0Path->styleSheet(), red);
         QCOMPARE(bgPath->styleSheet(), green);
