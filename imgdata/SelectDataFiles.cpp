@@ -98,7 +98,6 @@ bool SelectDataFiles::chooseInDir(const QString &dir, const QStringList &pattern
     QStringList paths;
     QStringList names = d.entryList(patterns, QDir::NoFilter, QDir::Unsorted);
     NaturalOrder::sort(names);     // p2 before p10: the projections' order is their angles'
-
     for (const QString &n : names)
         paths << d.absoluteFilePath(n);
     filesChosen(paths);

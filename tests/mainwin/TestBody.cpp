@@ -175,6 +175,7 @@ private slots:
             QVERIFY(done.wait(20000));
         };
 
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("File is not ready to access " + small + "/p5.img"));
         QTest::ignoreMessage(QtWarningMsg, qPrintable("Loaded 3 of 4 files, rejected : " + small + "/p5.img"));
         loadDir(small, "*.img");
         QCOMPARE(files->count(), 3);
@@ -212,7 +213,7 @@ private slots:
 
         // "Add" keeps the size: a small image is refused.
         files->form()->AddFiles->setChecked(true);
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Mismatch image size: (10, 7) != (8, 6) : " + small + "/P1.img"));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Mismatch image size: (10, 7) != (8, 6) : " + small + "/P1.img"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Loaded 0 of 1 files, rejected : "));
         QTest::ignoreMessage(QtWarningMsg, qPrintable("Mismatch image size: (10, 7) != (8, 6) : "
                                                       + tmp.filePath("i0.img")));
