@@ -2,7 +2,7 @@
 // made with the project's own image generator and from the forms the
 // configuration, batch and viewer-link texts take.
 //
-//   tomix-fuzz-corpus <dir>    writes <dir>/itex, config, batch, link, setup
+//   tomix-fuzz-corpus <dir>    writes <dir>/itex, tiff, config, batch, link, setup
 #include "Body.h"
 #include "Phantom.h"
 #include "SetupFile.h"
@@ -63,6 +63,44 @@ bool itexSeeds(const QString &dir)
     ok &= put(dir, "projection.img",
               Phantom::itexImage(o.width, o.height, 2, ph.toCounts(ph.projection(1, 7112.5), rng)));
     ok &= put(dir, "tiff.img", QByteArray("II*\0\x08\0\0\0", 8));
+    return ok;
+}
+
+// Every layout the TIFF reader accepts, and some it refuses.
+bool tiffSeeds(const QString &dir)
+{
+    QDir().mkpath(dir);
+    struct Seed { const char *name; int w, h; Phantom::TiffLayout layout; };
+    auto L = [](int bits, bool isFloat, int compression, int predictor, bool big, int tile,
+                int rps, int spp, int pages) {
+        Phantom::TiffLayout l;
+        l.bits = bits; l.isFloat = isFloat; l.compression = compression;
+        l.predictor = predictor; l.bigEndian = big; l.tile = tile;
+        l.rowsPerStrip = rps; l.samplesPerPixel = spp; l.pages = pages;
+        return l;
+    };
+    const Seed seeds[] = {
+        {"u8.tif", 9, 5, L(8, false, 1, 1, false, 0, 0, 1, 1)},
+        {"u16-strips-lzw.tif", 13, 7, L(16, false, 5, 2, false, 0, 3, 1, 1)},
+        {"u16-be-tiles.tif", 20, 18, L(16, false, 1, 1, true, 16, 0, 1, 1)},
+        {"u32-deflate.tif", 6, 11, L(32, false, 8, 1, false, 0, 4, 1, 1)},
+        {"f32-packbits-be.tif", 7, 4, L(32, true, 32773, 1, true, 0, 2, 1, 1)},
+        {"f32-tiles-deflate.tif", 17, 17, L(32, true, 8, 1, false, 16, 0, 1, 1)},
+        {"pages.tif", 4, 3, L(16, false, 1, 1, false, 0, 0, 1, 3)},
+        {"rgb.tif", 3, 3, L(8, false, 1, 1, false, 0, 0, 3, 1)},
+        {"f64.tif", 3, 2, L(64, true, 1, 1, false, 0, 0, 1, 1)},
+    };
+    bool ok = true;
+    for (const Seed &s : seeds) {
+        std::vector<double> px(size_t(s.w) * size_t(s.h));
+        for (size_t i = 0; i < px.size(); ++i)
+            px[i] = double((i * 37) % 251);
+        QString error;
+        if (!Phantom::writeTiff(dir + QLatin1Char('/') + s.name, s.w, s.h, px, s.layout, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            ok = false;
+        }
+    }
     return ok;
 }
 
@@ -154,7 +192,8 @@ int main(int argc, char **argv)
     const QString root = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const bool ok = itexSeeds(root + "/itex") && configSeeds(root + "/config")
+    const bool ok = itexSeeds(root + "/itex") && tiffSeeds(root + "/tiff")
+                    && configSeeds(root + "/config")
                     && batchSeeds(root + "/batch") && linkSeeds(root + "/link")
                     && setupSeeds(root + "/setup");
     return ok ? 0 : 1;

@@ -241,6 +241,9 @@ bool ImgDataITEX::load()
     // The size must be the one readProps checked.
     if (!lineBuf || width != cols || height != rows)
         return false;
+    // Still read: the missing pixels read as 0.
+    if (file.size() - dataOffset < pixelBytes)
+        qWarning().noquote() << "ITEX file shorter than its image size : " + fileName;
     if (keepInMemory) {
         imgBuf = allocPixels(size_t(pixelBytes));
         if (!imgBuf)

@@ -20,7 +20,8 @@
 //    of them) are present, the missing pixels reading as 0, while a short file
 //    announcing a huge image never leads to a wild allocation: the memory a
 //    reader takes is bounded by twice the file size plus 16 MiB.
-// Pixels past the end of a truncated file, and a last pixel cut in the
+// A truncated file is named on the warning channel ("ITEX file shorter
+// than its image size"). Pixels past the end of a truncated file, and a last pixel cut in the
 // middle, read as 0 by rows and columns alike. Rows and columns outside
 // the image read as 0 as well.
 #include "ImgData.h"

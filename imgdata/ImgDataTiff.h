@@ -1,13 +1,36 @@
 #pragma once
-// TIFF files are recognised but not decoded: a TIFF file opens as a ready
-// image of 0 x 0 pixels.
+// Reader of TIFF files (".tif", ".tiff") through libtiff.
+//
+// Read: the first page of a greyscale image (one sample per pixel, min-is-black
+// or min-is-white, values taken as stored) with 8-, 16- or 32-bit unsigned
+// integer samples or 32-bit floating-point samples; in strips or in tiles;
+// uncompressed, LZW, Deflate or PackBits (with or without a predictor); either
+// byte order. Pages after the first are ignored with a debug line.
+//
+// Refused, with a warning line that names the file and the reason: colour or
+// multi-sample images, 64-bit samples, other sample formats, other
+// compressions, and any file libtiff cannot decode (a damaged strip or tile
+// included). Nothing of a refused file is kept.
+//
+// The file is untrusted: it is read into memory whole and decoded from there,
+// and an image whose pixels would take more than 16 MiB plus 4096 times the
+// file size (more than any of the accepted compressions can expand) or more
+// than 2^31 - 1 pixels is refused before anything is allocated for it.
+//
+// The pixels are always held in memory, whatever keepInMemory says; readRow
+// and readColumn change nothing but the caller's array, so several threads may
+// read one image at once. Rows and columns outside the image read as 0.
 #include "ImgData.h"
+
+#include <QByteArray>
+
+#include <cstdint>
 
 class ImgDataTiff : public ImgData
 {
 public:
     ImgDataTiff() = default;
-    ~ImgDataTiff() override = default;
+    ~ImgDataTiff() override;
 
     void init() override;
     bool readProps(const QString &fname, int *w, int *h) override;
@@ -15,5 +38,34 @@ public:
     double *readRow(int y, double *out) const override;
     double *readColumn(int x, double *out) const override;
 
-    int state = 0;  // decoder state; nothing is decoded yet
+    enum class Sample { U8, U16, U32, F32 };
+
+    // Allowance for decoded pixels beyond expansion x file size.
+    static constexpr qint64 sizeSlack = qint64(16) << 20;
+    static constexpr qint64 maxExpansion = 4096;
+
+    int state = 0;      // 0: nothing read, 1: properties read, 2: pixels decoded
+
+private:
+    void close();
+    bool refuse(const QString &reason);
+    double value(const uchar *p) const;
+    bool decodeStrips();
+    bool decodeTiles();
+
+    // The file while it is decoded.
+    QByteArray bytes;
+    qint64 pos = 0;
+    void *tif = nullptr;        // TIFF *
+    QString libError;           // first error libtiff reported
+
+    // Size and sample layout validated by readProps; reads use these.
+    int cols = 0;
+    int rows = 0;
+    int sampleBytes = 0;
+    Sample sample = Sample::U16;
+    qint64 rowBytes = 0;
+    uchar *pixels = nullptr;    // rows x rowBytes, host byte order
+
+    friend struct TiffMemoryIo;
 };

@@ -49,6 +49,7 @@ void SelectAImgFile::loadImage(const QString &fname)
     ImgData *d = ImgData::newImgData(ImgData::fileType(fname));
     if (!d) {
         qWarning().noquote() << "Can't read image file : " + fname;
+        ui->FilePath->setToolTip(QString());
         setStat(false);
         return;
     }
@@ -57,6 +58,7 @@ void SelectAImgFile::loadImage(const QString &fname)
     d->open();
     if (!d->ready) {
         qWarning().noquote() << "Can't read image file : " + fname;
+        ui->FilePath->setToolTip(QString());
         setStat(false);
         delete d;      // a previously held image stays
         return;
@@ -67,11 +69,40 @@ void SelectAImgFile::loadImage(const QString &fname)
         delete img;
         img = nullptr;
     }
-    setStat(true);
     img = d;
+    checkSize();
     img->toImage(&view->image, view->CBar);
     view->newImage();
     view->show();
+}
+
+void SelectAImgFile::setSeriesSize(int w, int h)
+{
+    seriesWidth = w;
+    seriesHeight = h;
+    if (!loadFailed)
+        checkSize();
+}
+
+bool SelectAImgFile::sizeFits() const
+{
+    return img && (seriesWidth == 0 || (img->width == seriesWidth && img->height == seriesHeight));
+}
+
+void SelectAImgFile::checkSize()
+{
+    if (!img)
+        return;
+    if (sizeFits()) {
+        ui->FilePath->setToolTip(QString());
+        setStat(true);
+        return;
+    }
+    const QString sizes = QStringLiteral(": (%1, %2) != (%3, %4)")
+                              .arg(seriesWidth).arg(seriesHeight).arg(img->width).arg(img->height);
+    qWarning().noquote() << "Mismatch image size" + sizes + " : " + img->fileName;
+    ui->FilePath->setToolTip(tr("Mismatch image size") + sizes);
+    setStat(false);
 }
 
 void SelectAImgFile::noticedNewPos(double x, double y)
@@ -85,5 +116,6 @@ void SelectAImgFile::clear()
 {
     delete img;
     img = nullptr;
+    ui->FilePath->setToolTip(QString());
     setExpTime(defaultExpTime);
 }

@@ -17,6 +17,12 @@ public:
     double expTime() const;
     // The last chosen file could not be read (the previous image is kept).
     bool lastLoadFailed() const { return loadFailed; }
+    // Size of the projection series (0 x 0: none). An image of another size
+    // turns the path red with "Mismatch image size" and both sizes; the
+    // sinogram then leaves it out. Checked now and on every later load.
+    void setSeriesSize(int w, int h);
+    // The image is held and fits the series (or there is no series).
+    bool sizeFits() const;
 
     Ui::SelectAImgFile *imgUi;
     ImgData *img = nullptr;     // owned; the image collection points at this slot
@@ -33,4 +39,8 @@ private slots:
 private:
     void loadImage(const QString &fname);
     bool loadFailed = false;
+    void checkSize();
+
+    int seriesWidth = 0;
+    int seriesHeight = 0;
 };

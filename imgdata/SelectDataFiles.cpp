@@ -2,6 +2,8 @@
 #include "ui_SelectDataFiles.h"
 
 #include "ConfigTable.h"
+#include "NaturalOrder.h"
+#include "StateStyle.h"
 
 #include <QButtonGroup>
 #include <QDebug>
@@ -39,6 +41,18 @@ void SelectDataFiles::appendFile(const QString &path)
 {
     ui->Selected->addItem(path);
     ui->Count->setText(QString::number(ui->Selected->count()));
+}
+
+void SelectDataFiles::showLoadResult(int loaded, int total, const QStringList &rejected)
+{
+    if (rejected.isEmpty()) {
+        ui->Count->setStyleSheet(QString());
+        ui->Count->setToolTip(QString());
+        return;
+    }
+    ui->Count->setStyleSheet(StateStyle::failed);
+    ui->Count->setToolTip(tr("Loaded %1 of %2 files, rejected:").arg(loaded).arg(total)
+                          + QLatin1Char('\n') + rejected.join(QLatin1Char('\n')));
 }
 
 int SelectDataFiles::multiTimes() const
@@ -82,7 +96,8 @@ bool SelectDataFiles::chooseInDir(const QString &dir, const QStringList &pattern
     const QDir d(dir);
     const bool readable = d.exists() && d.isReadable();
     QStringList paths;
-    const QStringList names = d.entryList(patterns, QDir::NoFilter, QDir::Name | QDir::IgnoreCase);
+    QStringList names = d.entryList(patterns, QDir::NoFilter, QDir::Unsorted);
+    NaturalOrder::sort(names);     // p2 before p10: the projections' order is their angles'
     for (const QString &n : names)
         paths << d.absoluteFilePath(n);
     filesChosen(paths);
@@ -150,6 +165,8 @@ void SelectDataFiles::clearFiles()
 {
     ui->Selected->clear();
     ui->Count->setText(QStringLiteral("0"));
+    ui->Count->setStyleSheet(QString());
+    ui->Count->setToolTip(QString());
     emit filesCleared();
 }
 

@@ -17,6 +17,9 @@ public:
     ~SelectDataFiles() override;
 
     void appendFile(const QString &path);
+    // After a series has loaded: `Count` shows the failed style, and names
+    // the rejected files in its tool tip, when any file was rejected.
+    void showLoadResult(int loaded, int total, const QStringList &rejected);
     int multiTimes() const;
     void setSimpleMode(bool on);
     void setTitle(const QString &title);

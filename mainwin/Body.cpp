@@ -300,13 +300,17 @@ void Body::dataFilesSelected(QStringList files, bool clear)
         return;
     }
     if (clear) {
-        imgDatas->clearImgs();
+        // A new series may come from another detector setting: its first
+        // image sets the size anew.
+        imgDatas->clear();
         ui->seekCtrl->setMaximum(0);
         raw->scaled = false;
     }
+    if (clear || !loading) {
+        loadTried = 0;
+        loadRejected.clear();
+    }
     pendingFiles = files;
-    if (!loading)
-        loadRejected = 0;
     loading = true;
     // A selection made while a series is still loading replaces what was
     // pending; the chain already under way loads it, so there is never more
@@ -334,13 +338,11 @@ void Body::loadNextDataFile()
         return;
     }
     const QString path = pendingFiles.takeFirst();
-    if (imgDatas->add(path)) {
+    ++loadTried;
+    if (imgDatas->add(path))
         ui->CTFiles->appendFile(path);
-    } else {
-        // the reader has named the file and why
-        ++loadRejected;
-        ++failureCount;
-    }
+    else
+        loadRejected << path;
     askNextFile();
 }
 
@@ -352,14 +354,28 @@ void Body::finishedLoadDataFiles()
         return;
     }
     loading = false;
+    const QString loaded = QStringLiteral("Loaded %1 of %2 files").arg(loadTried - loadRejected.size()).arg(loadTried);
+    if (loadRejected.isEmpty())
+        qDebug().noquote() << loaded;
+    else
+        qWarning().noquote() << loaded + ", rejected : " + loadRejected.join(QStringLiteral(", "));
+    ui->CTFiles->showLoadResult(loadTried - loadRejected.size(), loadTried, loadRejected);
+    const int seriesW = imgDatas->count() > 0 ? imgDatas->width : 0;
+    const int seriesH = imgDatas->count() > 0 ? imgDatas->height : 0;
+    ui->I0ImgSel->setSeriesSize(seriesW, seriesH);
+    ui->BGImgSel->setSeriesSize(seriesW, seriesH);
     ProcCtrl *pc = ui->procCtrl;
-    const bool keep = ui->CTFiles->keepConditions();
     const int W = imgDatas->width;
     const int H = imgDatas->height;
     const bool v = pc->rotAxIsV;
     // Nothing loaded (no file matched, or every file was refused): there is
     // no image size to derive slice, range, CoR and regions from.
     const bool sized = imgDatas->count() > 0 && W > 0 && H > 0;
+    // Conditions of a series of another size do not fit the new one.
+    const bool resized = sized && lastSeriesSize.isValid() && lastSeriesSize != QSize(W, H);
+    const bool keep = ui->CTFiles->keepConditions() && !resized;
+    if (sized)
+        lastSeriesSize = QSize(W, H);
     if (sized && (resetSliceToOnLoad || !keep)) {
         pc->setSliceTo((v ? H : W) - 1);
         resetSliceToOnLoad = false;
@@ -390,8 +406,13 @@ void Body::finishedLoadDataFiles()
         runBatchCommand(waitingCmd);
     } else if (batchLoadHeld) {
         batchLoadHeld = false;
+        if (!loadRejected.isEmpty())
+            batchInt->ok = false;       // the command that loaded the series failed
         emit callBatchCheckEnd();
+        return;
     }
+    // Rejections of a load no batch command started count on their own.
+    failureCount += int(loadRejected.size());
 }
 
 void Body::newPosOnRawImg(double x, double y)

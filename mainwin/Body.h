@@ -66,7 +66,7 @@ public:
     // folders that could not be made. Each was named by a warning.
     int failures() const { return failureCount; }
     // Image files of the series being (or last) loaded that were rejected.
-    int rejectedOnLoad() const { return loadRejected; }
+    int rejectedOnLoad() const { return int(loadRejected.size()); }
     int orxStage() const { return orxStageNo; }
     bool orxContinuous() const { return orxCont; }
     const QList<double> &i0EnergyList() const { return i0Energies; }
@@ -201,6 +201,9 @@ private:
     bool loadPaused = false;
     bool loadQueued = false;    // a request for the next file is on its way
     bool loading = false;
+    int loadTried = 0;              // files of the series tried so far
+    QStringList loadRejected;       // and those the collection refused
+    QSize lastSeriesSize;           // of the last series loaded (invalid: none yet)
     QList<double> i0Energies;
     bool showAllCt2Images = false;
     CalcConds conds;
@@ -220,7 +223,6 @@ private:
     // ... or with its next command for a load already under way.
     bool batchCmdWaiting = false;
     BatchCmd waitingCmd;
-    int loadRejected = 0;
     int failureCount = 0;
     BodyCommands *commands;
 

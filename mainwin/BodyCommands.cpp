@@ -158,17 +158,18 @@ void BodyCommands::buildTable()
 
     // ---- I0 and BG images
     // an image that cannot be read turns the selector red and keeps the
-    // previous one; the command fails
+    // previous one; an image of another size than the series is held but
+    // red, and the sinogram leaves it out; either way the command fails
     add("i0_load", [this, ui](A a) {
         ui()->I0ImgSel->fileSelected0(textArg(a));
-        if (ui()->I0ImgSel->lastLoadFailed())
+        if (ui()->I0ImgSel->lastLoadFailed() || !ui()->I0ImgSel->sizeFits())
             outcome = Outcome::Failed;
     });
     add("i0_clear", [ui](A) { ui()->I0ImgSel->clear0(); });
     add("i0_exp_time", [ui](A a) { ui()->I0ImgSel->setExpTime(realArg(a)); });
     add("bg_load", [this, ui](A a) {
         ui()->BGImgSel->fileSelected0(textArg(a));
-        if (ui()->BGImgSel->lastLoadFailed())
+        if (ui()->BGImgSel->lastLoadFailed() || !ui()->BGImgSel->sizeFits())
             outcome = Outcome::Failed;
     });
     add("bg_clear", [ui](A) { ui()->BGImgSel->clear0(); });

@@ -3,6 +3,7 @@
 
 #include "CtFileSet.h"
 #include "EnergyName.h"
+#include "NaturalOrder.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -118,7 +119,8 @@ void SelectDataDir::setSubDirs(const QString &dir)
     // An empty name would mean the working directory; no directory, no sets.
     if (dir.isEmpty())
         return;
-    subDirNames = QDir(dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    subDirNames = QDir(dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
+    NaturalOrder::sort(subDirNames);
     for (int i = 0; i < subDirNames.size(); ++i)
         ui->SubDirs->addItem(QStringLiteral("%1 : %2").arg(i + 1).arg(subDirNames.at(i)));
 }
@@ -128,8 +130,8 @@ void SelectDataDir::setFileSets(const QString &dir)
     clearSets();
     if (dir.isEmpty())
         return;
-    const QFileInfoList files =
-        QDir(dir).entryInfoList(QStringList{pattern()}, QDir::Files, QDir::Name);
+    QFileInfoList files = QDir(dir).entryInfoList(QStringList{pattern()}, QDir::Files, QDir::Unsorted);
+    NaturalOrder::sort(files);
     for (const QFileInfo &f : files) {
         if (sets.isEmpty() || !sets.last()->add(f))
             sets.append(new CtFileSet(f, this));

@@ -587,6 +587,10 @@
         <source>Show Img</source>
         <translation>画像表示</translation>
     </message>
+    <message>
+        <source>Mismatch image size</source>
+        <translation>画像サイズの不一致</translation>
+    </message>
 </context>
 <context>
     <name>SelectDataDir</name>
@@ -684,6 +688,10 @@
     <message>
         <source>Any Files (* *.*)</source>
         <translation>全ファイル (* *.*)</translation>
+    </message>
+    <message>
+        <source>Loaded %1 of %2 files, rejected:</source>
+        <translation>%2 ファイル中 %1 ファイルを読み込み、次を除外:</translation>
     </message>
 </context>
 <context>

@@ -5,8 +5,11 @@
 #include <QSaveFile>
 #include <QtEndian>
 
+#include <tiffio.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 constexpr double pi = 3.14159265358979323846;
@@ -231,10 +234,21 @@ bool Phantom::writeSeries(const QString &dirName, QString *error) const
     if (!dir.mkpath(QStringLiteral("ref")))
         return fail(QStringLiteral("Can not make directory ") + dir.filePath(QStringLiteral("ref")));
     const int bpp = opt.bits == 32 ? 4 : 2;
+    const QString ext = opt.tiff ? QStringLiteral("tif") : QStringLiteral("img");
     quint64 imageNo = 0;
-    auto save = [&](const QString &path, const std::vector<double> &expected) {
+    auto save = [&](QString path, const std::vector<double> &expected) {
         // Each image has its own generator, so any image can be made alone.
         std::mt19937_64 rng(opt.seed * 0x9E3779B97F4A7C15ull + imageNo++);
+        if (opt.tiff) {
+            const std::vector<quint32> counts = toCounts(expected, rng);
+            TiffLayout layout;
+            layout.bits = opt.bits;
+            layout.compression = 8;
+            layout.rowsPerStrip = 16;
+            path.chop(3);
+            return writeTiff(path + ext, opt.width, opt.height,
+                             std::vector<double>(counts.begin(), counts.end()), layout);
+        }
         QSaveFile f(path);
         if (!f.open(QIODevice::WriteOnly))
             return false;
@@ -248,12 +262,12 @@ bool Phantom::writeSeries(const QString &dirName, QString *error) const
         const QString eText = energyText(e);
         const QString i0Name = QStringLiteral("ref/i0-%1eV-00000.img").arg(eText);
         if (!save(dir.filePath(i0Name), i0Image(e)))
-            return fail(QStringLiteral("Can not write ") + dir.filePath(i0Name));
+            return fail(QStringLiteral("Can not write ") + dir.filePath(i0Name.chopped(3) + ext));
         for (int i = 0; i < opt.projections; ++i) {
             const QString name = QStringLiteral("sample-%1eV-%2.img")
                                      .arg(eText).arg(i, 5, 10, QLatin1Char('0'));
             if (!save(dir.filePath(name), projection(i, e)))
-                return fail(QStringLiteral("Can not write ") + dir.filePath(name));
+                return fail(QStringLiteral("Can not write ") + dir.filePath(name.chopped(3) + ext));
         }
     }
 
@@ -266,7 +280,7 @@ bool Phantom::writeSeries(const QString &dirName, QString *error) const
             "tomix-phantom\n"
             "width %1\nheight %2\nprojections %3 (angle_i = i * 180 / %3 degrees)\n"
             "axis %4\ncor %5 (%6)\n"
-            "energies %7 eV\nbits %8\ni0 %9\nbg %10\nnoise %11\nbeam-profile %12\n")
+            "energies %7 eV\nbits %8\ni0 %9\nbg %10\nnoise %11\nbeam-profile %12\nformat %13\n")
             .arg(opt.width).arg(opt.height).arg(opt.projections)
             .arg(opt.axisVertical ? "vertical" : "horizontal")
             .arg(cor(), 0, 'g', 12)
@@ -274,8 +288,94 @@ bool Phantom::writeSeries(const QString &dirName, QString *error) const
             .arg(energies.join(QLatin1Char(' '))).arg(opt.bits)
             .arg(opt.i0).arg(opt.bg)
             .arg(opt.noise ? QStringLiteral("seed %1").arg(opt.seed) : QStringLiteral("off"))
-            .arg(opt.beamProfile ? "on" : "off");
+            .arg(opt.beamProfile ? "on" : "off")
+            .arg(opt.tiff ? "tiff" : "itex");
         info.write(text.toUtf8());
     }
     return true;
+}
+
+bool Phantom::writeTiff(const QString &path, int width, int height,
+                        const std::vector<double> &pixels, const TiffLayout &layout,
+                        QString *error)
+{
+    auto fail = [&](const QString &msg) {
+        if (error)
+            *error = msg + QStringLiteral(" ") + path;
+        return false;
+    };
+    if (width < 1 || height < 1 || pixels.size() < size_t(width) * size_t(height))
+        return fail(QStringLiteral("No pixels for"));
+    TIFF *t = TIFFOpen(QFile::encodeName(path).constData(), layout.bigEndian ? "wb" : "wl");
+    if (!t)
+        return fail(QStringLiteral("Can not write"));
+    const int spp = std::max(1, layout.samplesPerPixel);
+    const int sampleBytes = layout.bits / 8;
+    bool ok = true;
+    for (int page = 0; ok && page < std::max(1, layout.pages); ++page) {
+        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(width));
+        TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(height));
+        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(spp));
+        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(layout.bits));
+        TIFFSetField(t, TIFFTAG_SAMPLEFORMAT,
+                     uint16_t(layout.isFloat ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT));
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC,
+                     uint16_t(spp > 1 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK));
+        TIFFSetField(t, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
+        TIFFSetField(t, TIFFTAG_COMPRESSION, uint16_t(layout.compression));
+        if (layout.predictor > 1)
+            TIFFSetField(t, TIFFTAG_PREDICTOR, uint16_t(layout.predictor));
+        if (layout.pages > 1) {
+            TIFFSetField(t, TIFFTAG_SUBFILETYPE, uint32_t(FILETYPE_PAGE));
+            TIFFSetField(t, TIFFTAG_PAGENUMBER, uint16_t(page), uint16_t(layout.pages));
+        }
+        // One pixel in the sample type, every sample the same value.
+        auto put = [&](uchar *dst, double v) {
+            for (int s = 0; s < spp; ++s, dst += sampleBytes) {
+                if (layout.isFloat && layout.bits == 64) {
+                    const double d = v;
+                    std::memcpy(dst, &d, 8);
+                } else if (layout.isFloat) {
+                    const float f = float(v);
+                    std::memcpy(dst, &f, 4);
+                } else if (layout.bits == 8) {
+                    *dst = uchar(std::clamp(std::round(v), 0.0, 255.0));
+                } else if (layout.bits == 16) {
+                    const uint16_t u = uint16_t(std::clamp(std::round(v), 0.0, 65535.0));
+                    std::memcpy(dst, &u, 2);
+                } else {
+                    const uint32_t u = uint32_t(std::clamp(std::round(v), 0.0, 4294967295.0));
+                    std::memcpy(dst, &u, 4);
+                }
+            }
+        };
+        const size_t pixelBytes = size_t(spp) * size_t(sampleBytes);
+        if (layout.tile > 0) {
+            TIFFSetField(t, TIFFTAG_TILEWIDTH, uint32_t(layout.tile));
+            TIFFSetField(t, TIFFTAG_TILELENGTH, uint32_t(layout.tile));
+            std::vector<uchar> tile(size_t(layout.tile) * layout.tile * pixelBytes);
+            for (int y0 = 0; ok && y0 < height; y0 += layout.tile) {
+                for (int x0 = 0; ok && x0 < width; x0 += layout.tile) {
+                    std::fill(tile.begin(), tile.end(), uchar(0));
+                    for (int y = y0; y < std::min(height, y0 + layout.tile); ++y)
+                        for (int x = x0; x < std::min(width, x0 + layout.tile); ++x)
+                            put(tile.data() + (size_t(y - y0) * layout.tile + (x - x0)) * pixelBytes,
+                                pixels[size_t(y) * width + x]);
+                    ok = TIFFWriteTile(t, tile.data(), uint32_t(x0), uint32_t(y0), 0, 0) >= 0;
+                }
+            }
+        } else {
+            const int rps = layout.rowsPerStrip > 0 ? layout.rowsPerStrip : height;
+            TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, uint32_t(rps));
+            std::vector<uchar> line(size_t(width) * pixelBytes);
+            for (int y = 0; ok && y < height; ++y) {
+                for (int x = 0; x < width; ++x)
+                    put(line.data() + size_t(x) * pixelBytes, pixels[size_t(y) * width + x]);
+                ok = TIFFWriteScanline(t, line.data(), uint32_t(y), 0) >= 0;
+            }
+        }
+        ok = ok && TIFFWriteDirectory(t);
+    }
+    TIFFClose(t);
+    return ok || fail(QStringLiteral("Can not write"));
 }

@@ -46,7 +46,9 @@
 //      DIR/ref/i0-<E>eV-00000.img     I0 image of that energy
 //      DIR/ref/bg.img                 BG image (one for all energies)
 //      DIR/phantom.txt                the parameters, for people
-// I0 and BG lie in a sub-directory so that "*.img" in DIR lists only the
+// With `tiff` set the images are TIFF files (".tif" instead of ".img":
+// greyscale, unsigned 16- or 32-bit samples, little-endian, Deflate in strips
+// of 16 rows). I0 and BG lie in a sub-directory so that "*.img" in DIR lists only the
 // projections, one set per energy.
 #include <QByteArray>
 #include <QList>
@@ -85,6 +87,20 @@ public:
         double i0 = 30000;                   // I0 counts (flat)
         double bg = 100;                     // BG counts
         bool beamProfile = false;            // non-flat I0 that differs per energy
+        bool tiff = false;                   // TIFF files instead of ITEX
+    };
+
+    // How writeTiff lays a greyscale image out.
+    struct TiffLayout {
+        int bits = 16;                       // 8, 16 or 32 (64 only as a float, for refusals)
+        bool isFloat = false;                // IEEE floating-point samples (32 bits)
+        int compression = 1;                 // TIFF code: 1 none, 5 LZW, 8 Deflate, 32773 PackBits
+        int predictor = 1;                   // 1 none, 2 horizontal differencing
+        bool bigEndian = false;              // "MM" instead of "II"
+        int tile = 0;                        // > 0: square tiles of this size (a multiple of 16)
+        int rowsPerStrip = 0;                // strips of this many rows (0: one strip)
+        int samplesPerPixel = 1;             // > 1 writes RGB (the same value in every sample)
+        int pages = 1;                       // further pages repeat the image
     };
 
     static constexpr double refEnergy = 7000.0;
@@ -138,4 +154,10 @@ public:
     // A complete file of unsigned 16- or 32-bit little-endian pixels (row-major).
     static QByteArray itexImage(int width, int height, int bytesPerPixel,
                                 const std::vector<quint32> &pixels);
+    // A TIFF file of width x height pixels (row-major, row 0 first), each
+    // value converted to the layout's sample type. False with a message when
+    // the file cannot be written.
+    static bool writeTiff(const QString &path, int width, int height,
+                          const std::vector<double> &pixels, const TiffLayout &layout,
+                          QString *error = nullptr);
 };

@@ -1,5 +1,5 @@
 // tomix-phantom: writes parallel-beam projection series of an analytic
-// phantom as ITEX files, with I0 and BG images (see Phantom.h for the layout).
+// phantom as ITEX (or, with --tiff, TIFF) files, with I0 and BG images (see Phantom.h for the layout).
 #include "Phantom.h"
 
 #include <QCommandLineParser>
@@ -19,7 +19,8 @@ int main(int argc, char *argv[])
         "  DIR/sample-<E>eV-<iiiii>.img  projection i at i*180/n degrees\n"
         "  DIR/ref/i0-<E>eV-00000.img    I0 image of energy E\n"
         "  DIR/ref/bg.img                BG image\n"
-        "The rotation centre lies at (dim - 1) / 2 + cor-offset on the detector line."));
+        "The rotation centre lies at (dim - 1) / 2 + cor-offset on the detector line.\n"
+        "With --tiff the same files are TIFF images (.tif instead of .img)."));
     cl.addHelpOption();
     const QCommandLineOption out({"o", "out"}, "Output directory (made if missing).", "DIR", "phantom");
     const QCommandLineOption width("width", "Image width in pixels.", "N", "256");
@@ -35,7 +36,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption i0("i0", "I0 counts.", "COUNTS", "30000");
     const QCommandLineOption bg("bg", "BG counts.", "COUNTS", "100");
     const QCommandLineOption profile("beam-profile", "Non-flat I0 that differs per energy.");
-    cl.addOptions({out, width, height, proj, cor, axis, energies, noise, bits, i0, bg, profile});
+    const QCommandLineOption tiff("tiff", "Write TIFF files (greyscale, Deflate) instead of ITEX.");
+    cl.addOptions({out, width, height, proj, cor, axis, energies, noise, bits, i0, bg, profile, tiff});
     cl.process(app);
 
     QTextStream err(stderr);
@@ -89,6 +91,7 @@ int main(int argc, char *argv[])
     if (!toDouble(i0, &opt.i0) || !toDouble(bg, &opt.bg) || opt.bg < 0 || opt.i0 <= opt.bg)
         return bad("need 0 <= --bg < --i0");
     opt.beamProfile = cl.isSet(profile);
+    opt.tiff = cl.isSet(tiff);
     const double half = (opt.axisVertical ? opt.width : opt.height) / 2.0;
     if (std::abs(opt.corOffset) > half - 3)
         return bad("--cor-offset leaves no room on the detector");

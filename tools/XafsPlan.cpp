@@ -24,6 +24,7 @@
 #include "BodyCommands.h"
 #include "CtFileSet.h"
 #include "ImgData.h"
+#include "NaturalOrder.h"
 #include "ProcCtrl.h"
 #include "SelectAFile.h"
 #include "SelectDataDir.h"
@@ -67,8 +68,9 @@ QString firstFileOf(SelectDataDir *sdd, int i)
     const QString name = sdd->currentName();
     static const QRegularExpression blanks(QStringLiteral("\\s+"));
     const QDir d(sdd->dataDir() + QDir::separator() + name);
-    const QStringList names = d.entryList(sdd->pattern().split(blanks, Qt::SkipEmptyParts), QDir::NoFilter,
-                                          QDir::Name | QDir::IgnoreCase);
+    QStringList names = d.entryList(sdd->pattern().split(blanks, Qt::SkipEmptyParts), QDir::NoFilter,
+                                    QDir::Unsorted);
+    NaturalOrder::sort(names);
     for (const QString &n : names)
         if (QFileInfo(d.absoluteFilePath(n)).isFile())
             return d.absoluteFilePath(n);

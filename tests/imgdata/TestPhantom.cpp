@@ -1,6 +1,7 @@
 // The analytic phantom: its projections are the exact line integrals of its
 // attenuation map, in the geometry the reconstruction uses.
 #include "ImgDataITEX.h"
+#include "ImgDataTiff.h"
 #include "Phantom.h"
 
 #include <QDir>
@@ -213,6 +214,25 @@ private slots:
         // Non-flat I0 that differs per energy.
         QVERIFY(img.readRow(0, img.rowBuf)[0] != img.readRow(4, img.rowBuf)[0]);
         QVERIFY(img.readRow(4, img.rowBuf)[5] != other.readRow(4, other.rowBuf)[5]);
+
+        // The same series as TIFF files: same names with ".tif", same pixels.
+        o.tiff = true;
+        const QString tdir = tmp.filePath("series-tiff");
+        QVERIFY(Phantom::standard(o).writeSeries(tdir, &error));
+        QCOMPARE(QDir(tdir).entryList({"*.tif"}, QDir::Files, QDir::Name).size(), 6);
+        for (const QString &name : {QString("ref/bg"), QString("ref/i0-7112.5eV-00000"),
+                                    QString("sample-7100eV-00002")}) {
+            ImgDataITEX a;
+            a.fileName = dir + "/" + name + ".img";
+            ImgDataTiff b;
+            b.fileName = tdir + "/" + name + ".tif";
+            QVERIFY(a.open());
+            QVERIFY(b.open());
+            QCOMPARE(b.width, 12);
+            for (int y = 0; y < 8; ++y)
+                QCOMPARE(std::vector<double>(b.readRow(y, b.rowBuf), b.rowBuf + 12),
+                         std::vector<double>(a.readRow(y, a.rowBuf), a.rowBuf + 12));
+        }
     }
 };
 

@@ -512,6 +512,42 @@ private slots:
         QVERIFY(!b.isCalculating() && !b.batchStarted);
     }
 
+    // A series load with a rejected file counts as a failed command.
+    void loadWithRejectedFileFails()
+    {
+        const QString dir = tmp.filePath("partly bad");
+        QDir().mkpath(dir);
+        QFile good(dir + "/a1.img"), bad(dir + "/a2.img");
+        QVERIFY(good.open(QIODevice::WriteOnly) && bad.open(QIODevice::WriteOnly));
+        good.write(Phantom::itexImage(4, 3, 2, std::vector<quint32>(12, 5)));
+        bad.write("IM broken");
+        good.close();
+        bad.close();
+        QFile wide(tmp.filePath("wide-i0.img"));
+        QVERIFY(wide.open(QIODevice::WriteOnly));
+        wide.write(Phantom::itexImage(5, 3, 2, std::vector<quint32>(15, 9)));
+        wide.close();
+        Body b;
+        Trace t;
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Loaded 1 of 2 files, rejected : " + dir + "/a2.img"));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Mismatch image size: (4, 3) != (5, 3) : " + wide.fileName()));
+        run(b, tmp.filePath("run-bad.bat"),
+            "images_load \"" + dir + "\" a1.img\n"
+            ":ifng add_inf_raw_i0_eng_ptn good-failed\n"
+            "images_load \"" + dir + "\" *.img\n"
+            ":ifng add_inf_i0_i0_eng_ptn all-failed\n"
+            "i0_load " + wide.fileName() + "\n"          // of another size than the series
+            ":ifng add_inf_raw_i0_val 3\n",
+            t, 20000);
+        QCOMPARE(b.images()->count(), 1);
+        QCOMPARE(b.form()->I0ofRawImage_->engPattern(), QString("####_####"));
+        QCOMPARE(b.form()->I0ofI0Image_->engPattern(), QString("all-failed"));
+        QCOMPARE(b.form()->I0ofRawImage_->i0Val(), 3.0);
+        // each failure counted once: as the command's, not once more on its own
+        QCOMPARE(b.batch()->commandsFailed(), 2);
+        QCOMPARE(b.failures(), 0);
+    }
+
     void nextSetAndConditions()
     {
         Body b;

@@ -17,11 +17,15 @@
 #include "ProcCtrl.h"
 #include "RawDisp.h"
 #include "SelectAFile.h"
+#include "SelectAImgFile.h"
+#include "ui_SelectDataFiles.h"
 #include "Sinogram.h"
 #include "DispA.h"
 #include "SelectDataFiles.h"
 
 #include <QCheckBox>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -134,6 +138,92 @@ private slots:
         QCOMPARE(b.images()->img(0)->fileName, dataDir + "/sample-7125eV-00000.img");
         QCOMPARE(b.images()->img(NP - 1)->fileName,
                  dataDir + QString::asprintf("/sample-7125eV-%05d.img", NP - 1));
+    }
+
+    // Unpadded names load in counting order; a rejected file is named and
+    // marks the count; a "New" series may have another size, an "Add" may
+    // not; I0 and BG of the wrong size turn red, at their load and at the
+    // series' end.
+    void seriesOrderSizesAndReferences()
+    {
+        const QString small = tmp.filePath("small"), big = tmp.filePath("big");
+        QDir().mkpath(small);
+        QDir().mkpath(big);
+        auto itex = [](const QString &path, int w, int h, quint32 v) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(Phantom::itexImage(w, h, 2, std::vector<quint32>(size_t(w) * h, v)));
+        };
+        for (int i : {10, 2, 1})
+            itex(small + QString("/P%1.img").arg(i), 8, 6, quint32(i));
+        QFile junk(small + "/p5.img");
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("IM not an image");
+        junk.close();
+        for (int i : {1, 2})
+            QVERIFY(Phantom::writeTiff(big + QString("/q%1.tif").arg(i), 10, 7,
+                                       std::vector<double>(70, 100.0 * i), Phantom::TiffLayout()));
+        itex(tmp.filePath("i0.img"), 8, 6, 1000);
+        itex(tmp.filePath("bg.img"), 10, 7, 10);
+
+        Body b;
+        SelectDataFiles *files = b.form()->CTFiles;
+        auto *count = files->findChild<QLabel *>("Count");
+        auto *i0Path = b.form()->I0ImgSel->findChild<QLineEdit *>("FilePath");
+        auto *bgPath = b.form()->BGImgSel->findChild<QLineEdit *>("FilePath");
+        const QString red = "background-color: rgb(255, 192, 192);";
+        const QString green = "background-color: rgb(211, 255, 241);";
+        auto loadDir = [&](const QString &dir, const QString &pattern) {
+            QSignalSpy done(&b, &Body::finishedLoadingCTFiles);
+            files->chooseDir(dir, {pattern});
+            QVERIFY(done.wait(20000));
+        };
+
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("File is not ready to access " + small + "/p5.img"));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Loaded 3 of 4 files, rejected : " + small + "/p5.img"));
+        loadDir(small, "*.img");
+        QCOMPARE(files->count(), 3);
+        QCOMPARE(files->file(0), small + "/P1.img");
+        QCOMPARE(files->file(1), small + "/P2.img");
+        QCOMPARE(files->file(2), small + "/P10.img");
+        QCOMPARE(b.images()->img(2)->valueAt(0, 0), 10.0);
+        QCOMPARE(count->styleSheet(), red);
+        QVERIFY(count->toolTip().contains(small + "/p5.img"));
+
+        b.form()->I0ImgSel->fileSelected0(tmp.filePath("i0.img"));
+        QCOMPARE(i0Path->styleSheet(), green);
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Mismatch image size: (8, 6) != (10, 7) : "
+                                                      + tmp.filePath("bg.img")));
+        b.form()->BGImgSel->fileSelected0(tmp.filePath("bg.img"));
+        QCOMPARE(bgPath->styleSheet(), red);
+        QCOMPARE(bgPath->toolTip(), QString("Mismatch image size: (8, 6) != (10, 7)"));
+
+        // A new, bigger series from TIFF files: the size follows it, and now
+        // the I0 image is the one that does not fit.
+        QTest::ignoreMessage(QtDebugMsg, "Loaded 2 of 2 files");
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Mismatch image size: (10, 7) != (8, 6) : "
+                                                      + tmp.filePath("i0.img")));
+        loadDir(big, "*.tif");
+        QCOMPARE(b.images()->count(), 2);
+        QCOMPARE(b.images()->width, 10);
+        QCOMPARE(b.images()->height, 7);
+        QCOMPARE(b.images()->img(1)->valueAt(9, 6), 200.0);
+        // "keep Conds." keeps nothing that no longer fits: the range follows the new size
+        QVERIFY(files->keepConditions());
+        QCOMPARE(b.form()->procCtrl->getSliceTo(), b.form()->procCtrl->rotAxIsV ? 6 : 9);
+        QCOMPARE(count->styleSheet(), QString());
+        QCOMPARE(i0Path->styleSheet(), red);
+        QCOMPARE(bgPath->styleSheet(), green);
+
+        // "Add" keeps the size: a small image is refused.
+        files->form()->AddFiles->setChecked(true);
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Mismatch image size: (10, 7) != (8, 6) : " + small + "/P1.img"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Loaded 0 of 1 files, rejected : "));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Mismatch image size: (10, 7) != (8, 6) : "
+                                                      + tmp.filePath("i0.img")));
+        loadDir(small, "P1.img");
+        QCOMPARE(b.images()->count(), 2);
+        QCOMPARE(count->styleSheet(), red);
     }
 
     void clicksSetSliceAndCor()

@@ -166,22 +166,29 @@ private slots:
         const QString dir = makeDir("mixed");
         for (const char *n : {"A-7112_5eV-00000.img", "A-7112_5eV-00001.img", "B-7112_5eV-00000.img",
                               "B-7_1125keV-00000.img", "B-7_1125keV-00001.img", "plain.img",
-                              "AB-7112_5eV-00000.img", "notes.txt"})
+                              "AB-7112_5eV-00000.img", "notes.txt",
+                              "c-900eV-1.img", "c-900eV-10.img", "c-900eV-2.img", "c-1000eV-1.img"})
             touch(dir + "/" + n);
         QDir(dir).mkdir("sub.img");                          // directories never count
 
         SelectDataDir s;
         QSignalSpy sets(&s, &SelectDataDir::newSets);
         s.setDataDir(dir);
-        QCOMPARE(sets.last().at(0).toInt(), 5);
+        // Natural order: numbers count (7 before 7112, 900 before 1000, 2
+        // before 10).
+        QCOMPARE(sets.last().at(0).toInt(), 7);
         QCOMPARE(items(s), QStringList({"1 : A (7112.5[eV], 2)",
                                         "2 : AB (7112.5[eV], 1)",
-                                        "3 : B (7112.5[eV], 1)",
-                                        "4 :   (7.1125[keV], 2)",
-                                        "5 : plain.img (0[plain.img], 1)"}));
+                                        "3 : B (7.1125[keV], 2)",
+                                        "4 :   (7112.5[eV], 1)",
+                                        "5 : c (900[eV], 3)",
+                                        "6 :   (1000[eV], 1)",
+                                        "7 : plain.img (0[plain.img], 1)"}));
+        QCOMPARE(names(s.fileSets().at(4)->files()),
+                 QStringList({"c-900eV-1.img", "c-900eV-2.img", "c-900eV-10.img"}));
         const QList<CtFileSet *> &fs = s.fileSets();
         QCOMPARE(fs.at(2)->energy(), fs.at(3)->energy());   // 7112.5 eV either way
-        s.setFirstSet(3);
+        s.setFirstSet(2);
         QCOMPARE(s.currentName(), QString("7_1125keV"));
         QCOMPARE(s.currentEnergy(), 7112.5);
 
@@ -214,16 +221,17 @@ private slots:
         QVERIFY(!s.isASRStandard());
         QCOMPARE(sets.count(), 2);
         QCOMPARE(sets.last().at(0).toInt(), 4);
-        QCOMPARE(items(s), QStringList({"1 : 7100_5eV", "2 : 7150eV", "3 : 7_1125keV", "4 : noenergy"}));
-        QCOMPARE(s.currentEnergy(), 7100.5);
+        // natural order: 7 (keV) before 7100 and 7150
+        QCOMPARE(items(s), QStringList({"1 : 7_1125keV", "2 : 7100_5eV", "3 : 7150eV", "4 : noenergy"}));
+        QCOMPARE(s.currentEnergy(), 7112.5);
 
         s.setPattern("  *.img\t *.tif ");
-        s.setFirstSet(2);
+        s.setFirstSet(1);
         QCOMPARE(dirs.count(), 1);
-        QCOMPARE(dirs.at(0).at(0).toString(), dir + QDir::separator() + "7_1125keV");
+        QCOMPARE(dirs.at(0).at(0).toString(), dir + QDir::separator() + "7100_5eV");
         QCOMPARE(dirs.at(0).at(1).toStringList(), QStringList({"*.img", "*.tif"}));
-        QCOMPARE(s.currentName(), QString("7_1125keV"));
-        QCOMPARE(s.currentEnergy(), 7112.5);
+        QCOMPARE(s.currentName(), QString("7100_5eV"));
+        QCOMPARE(s.currentEnergy(), 7100.5);
         QCOMPARE(files.count(), 0);
         QCOMPARE(none.count(), 0);
 
