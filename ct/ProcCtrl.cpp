@@ -224,7 +224,7 @@ void ProcCtrl::fillConds(CalcConds *conds, bool doCt1, bool doCt2) const
     if (std::isfinite(offset) && std::isfinite(CtCore::projAngle(offset, 0, 1))) {
         conds->angleOffset = offset;
     } else {
-        qDebug().noquote() << "Angle offset refused : " + ui->AngleOffset->text();
+        qWarning().noquote() << "Angle offset refused : " + ui->AngleOffset->text();
         conds->angleOffset = 0;
     }
     conds->rangeMode = isAutoExec();

@@ -101,11 +101,11 @@ bool Sinogram::genSinogram0(HSgm *h, bool rotAxIsV, double cor, int slice)
                     });
 }
 
-void Sinogram::genSinogram()
+bool Sinogram::genSinogram()
 {
     if (!pCtrl)
-        return;
-    genSinogram0(&hSgm, pCtrl->rotAxIsV, pCtrl->cor, pCtrl->sliceNo);
+        return false;
+    return genSinogram0(&hSgm, pCtrl->rotAxIsV, pCtrl->cor, pCtrl->sliceNo);
 }
 
 void Sinogram::genSgmImage()

@@ -18,6 +18,11 @@ public:
     // The last chosen file could not be read (the previous image is kept).
     bool lastLoadFailed() const { return loadFailed; }
 
+    // While held (a reconstruction reads the image), a new image or a clear
+    // is only remembered, the latest request winning; releasing carries it out.
+    void setHeld(bool held);
+    bool isHeld() const { return held; }
+
     Ui::SelectAImgFile *imgUi;
     ImgData *img = nullptr;     // owned; the image collection points at this slot
     ImgDispWPV *view;           // a window of its own
@@ -33,4 +38,10 @@ private slots:
 private:
     void loadImage(const QString &fname);
     bool loadFailed = false;
+    void clearImage();
+
+    enum class Pending { None, Load, Clear };
+    bool held = false;
+    Pending pending = Pending::None;
+    QString pendingFile;
 };
