@@ -47,7 +47,7 @@ private:
     // What the sequence waits for: only the loads it asked for and the runs
     // it started count, not a user's run that was going on already.
     enum class Await { Nothing, Load, Calc };
-    Await awaiting = Await::Nothing;    // own thread only
+    std::atomic<Await> awaiting{Await::Nothing};
     std::atomic<qint64> startMs{notStarted};     // clock at the start of the sequence
     std::atomic<qint64> lastStageMs{0};
 };
