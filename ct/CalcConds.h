@@ -18,6 +18,7 @@ public:
     int sliceStep = 0;          // signed, points from sliceFrom towards sliceTo
     int threads = 1;            // workers used by a run
     int nextSlice = 0;          // next slice to hand out (run control)
+    bool rangeDone = false;     // the step from the last slice would pass the int limits
     double upperLimit = 0, lowerLimit = 0, dataOffset = 0;  // saved-data limits
 
     // Centre of rotation for slice s: the straight line through the two

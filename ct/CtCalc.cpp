@@ -6,6 +6,7 @@
 #include "ColorBar.h"
 #include "CtProgress.h"
 #include "HSgm.h"
+#include "ProcCtrl.h"
 #include "ImgDispWPV.h"
 #include "Sinogram.h"
 
@@ -105,29 +106,39 @@ void CtCalc::calcCt()
         startCt();
 }
 
-void CtCalc::startCt()
+bool CtCalc::startCt()
 {
-    if (!sinogram || running)
-        return;
+    // Nothing started: one line says why, and the caller learns it too.
+    const auto refuse = [this](const QString &why) {
+        refusal = why;
+        qWarning().noquote() << why;
+        return false;
+    };
+    refusal.clear();
+    if (!sinogram)
+        return refuse(QStringLiteral("No sinogram panel to reconstruct from"));
+    if (isBusy())
+        return refuse(QStringLiteral("A reconstruction is already in progress"));
     startTime = QDateTime::currentDateTime();
     ui->StartT->setText(startTime.toString(timeFormat));
 
-    sinogram->genSinogram();
+    // a refused CoR leaves the previous slice's rows in the record: not ours
+    const bool built = sinogram->genSinogram();
     hSgm = &sinogram->hSgm;
-    if (!hSgm->hasData() || qint64(hSgm->width) * hSgm->height <= 0)
-        return;
+    if (!built || !hSgm->hasData() || qint64(hSgm->width) * hSgm->height <= 0) {
+        const ProcCtrl *pc = sinogram->procCtrl();
+        return refuse(QString("No sinogram to reconstruct : slice %1, CoR %2")
+                          .arg(pc ? pc->sliceNo : 0)
+                          .arg(pc ? pc->cor : 0.0));
+    }
     ui->ShowSliceNo->setText(QString::number(hSgm->slice));
     const int n = hSgm->height;
     const int N = CtCore::fftLengthFor(hSgm->width);
     // one or two samples leave nothing to transform
-    if (N < 2) {
-        qDebug().noquote() << "Sinogram too narrow to reconstruct : " + QString::number(hSgm->width);
-        return;
-    }
-    if (!core.prepare(N, n)) {
-        qDebug().noquote() << QString("Can not prepare the reconstruction of %1 x %2").arg(N).arg(n);
-        return;
-    }
+    if (N < 2)
+        return refuse("Sinogram too narrow to reconstruct : " + QString::number(hSgm->width));
+    if (!core.prepare(N, n))
+        return refuse(QString("Can not prepare the reconstruction of %1 x %2").arg(N).arg(n));
     nProj = n;
     if (!regionSet)
         setCR(0, 0, N, N);
@@ -141,6 +152,7 @@ void CtCalc::startCt()
     progressThread->start();
     running = true;
     if (ui->CalcAtOnce->isChecked()) {
+        atOncePending = true;
         emit startCalcAll();
         running = false;
     } else {
@@ -149,6 +161,7 @@ void CtCalc::startCt()
         QMetaObject::invokeMethod(progress, "setTotal", Qt::QueuedConnection, Q_ARG(int, n));
         emit startCalcOneByOne();
     }
+    return true;
 }
 
 void CtCalc::stopCt()
@@ -159,6 +172,7 @@ void CtCalc::stopCt()
 void CtCalc::endCt()
 {
     running = false;
+    atOncePending = false;      // a posted calcAll of a stopped run does nothing
     progressThread->quit();
     progressThread->wait();
     // a step of the stopped chain still waiting for the pacer must not run
@@ -172,6 +186,8 @@ void CtCalc::endCt()
 
 void CtCalc::calcAll()
 {
+    if (!atOncePending)
+        return;     // stopped before it came to run: its end has been reported
     if (sinogramFits()) {
         const int n = core.nProj;
         for (int i = 0; i < n; ++i)

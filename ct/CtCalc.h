@@ -33,6 +33,10 @@ public:
 
     void setSinogram(Sinogram *s) { sinogram = s; }
     bool isRunning() const { return running; }
+    // Running, or an at-once calculation posted and not yet carried out.
+    bool isBusy() const { return running || atOncePending; }
+    // Why the last startCt started nothing (empty when it started).
+    QString refusal;
 
     // Buffers, plans and result: res is N x N, row z, column x (core.resAt).
     CtCore core;
@@ -67,7 +71,8 @@ signals:
 
 public slots:
     void calcCt();
-    void startCt();
+    // True when a calculation was started; otherwise `refusal` says why not.
+    bool startCt();
     void stopCt();
     void endCt();
     void calcAll();
@@ -91,4 +96,5 @@ private:
     double angleOffset() const;
 
     int nextProj = 0;   // the projection the one-by-one chain is due to deliver
+    bool atOncePending = false;     // startCalcAll emitted, calcAll not yet run
 };

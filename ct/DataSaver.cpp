@@ -45,6 +45,10 @@ QString DataSaver::fileName(const QString &name, const QString &tag, const QStri
 
 QString DataSaver::subFolder(const QString &path, const QString &sub)
 {
+    // no path is the working directory, where makeFolders makes the folder,
+    // not the root
+    if (path.isEmpty())
+        return sub;
     return QString("%1%2%3").arg(path, QString(QDir::separator()), sub);
 }
 

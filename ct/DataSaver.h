@@ -43,7 +43,8 @@ public:
     // when name is empty.
     static QString fileName(const QString &name, const QString &tag, const QString &index,
                             const QString &ext);
-    // "%1%2%3": path, the native directory separator, the sub-folder name.
+    // "%1%2%3": path, the native directory separator, the sub-folder name;
+    // the sub-folder name alone (in the working directory) when path is empty.
     static QString subFolder(const QString &path, const QString &sub);
 
     // The folders one record is written into, in writing order.

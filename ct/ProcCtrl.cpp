@@ -1,9 +1,13 @@
 #include "ProcCtrl.h"
 #include "NumberField.h"
 #include "CalcConds.h"
+#include "CtCore.h"
 
 #include "ui_ProcCtrl.h"
 
+#include <QDebug>
+
+#include <cmath>
 #include <cstdlib>
 
 ProcCtrl::ProcCtrl(QWidget *parent) : QFrame(parent), ui(new Ui::ProcCtrl)
@@ -216,7 +220,15 @@ void ProcCtrl::fillConds(CalcConds *conds, bool doCt1, bool doCt2) const
     conds->recSlice1 = recSlice1;
     conds->recCor2 = recCor2;
     conds->recSlice2 = recSlice2;
-    conds->angleOffset = getAngleOffset();
+    // an offset whose angle cannot be computed would send every sample of
+    // the back-projection to nowhere: refused, the run uses 0
+    const double offset = getAngleOffset();
+    if (std::isfinite(offset) && std::isfinite(CtCore::projAngle(offset, 0, 1))) {
+        conds->angleOffset = offset;
+    } else {
+        qWarning().noquote() << "Angle offset refused : " + ui->AngleOffset->text();
+        conds->angleOffset = 0;
+    }
     conds->rangeMode = isAutoExec();
     conds->sliceFrom = getSliceFrom();
     conds->sliceTo = getSliceTo();

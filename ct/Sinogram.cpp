@@ -108,14 +108,15 @@ bool Sinogram::genSinogram0(HSgm *h, bool rotAxIsV, double cor, int slice)
                     });
 }
 
-void Sinogram::genSinogram()
+bool Sinogram::genSinogram()
 {
     if (!pCtrl)
-        return;
-    genSinogram0(&hSgm, pCtrl->rotAxIsV, pCtrl->cor, pCtrl->sliceNo);
+        return false;
+    const bool built = genSinogram0(&hSgm, pCtrl->rotAxIsV, pCtrl->cor, pCtrl->sliceNo);
     // with auto update on, the picture always shows the record just built
     if (autoUpdate())
         genSgmImage();
+    return built;
 }
 
 void Sinogram::genSgmImage()

@@ -45,8 +45,9 @@ public slots:
     // nothing and leaves the record as it was; a slice outside the image lines
     // or a CoR within a pixel of the edge leaves it empty.
     bool genSinogram0(HSgm *hSgm, bool rotAxIsV, double cor, int slice);
-    // genSinogram0 into the panel's record with ProcCtrl's axis, CoR and slice.
-    void genSinogram();
+    // genSinogram0 into the panel's record with ProcCtrl's axis, CoR and slice;
+    // true when rows were built.
+    bool genSinogram();
     // The sinogram image: n rows as they are, then the same n rows mirrored.
     void genSgmImage();
     // The Fourier-sinogram image when "Gen Fou. Sinogram" is checked.

@@ -32,6 +32,9 @@ public:
     static void start(CalcConds &conds);
     // Whether s lies between sliceFrom and sliceTo, inclusive, either order.
     static bool inRange(const CalcConds &conds, int s);
+    // Whether conds.nextSlice is still to be handed out: in the range, and
+    // not the last slice before the int limits already handed out.
+    static bool nextInRange(const CalcConds &conds);
 
     // One dispatch step over `workers` workers: isBusy(i) tells whether
     // worker i is busy, send(i, slice) hands slice to worker i. Uses the first
@@ -42,7 +45,7 @@ public:
     // Progress in percent after handing out up to `next` with `busy` slices
     // still in work: the per-mille value truncated, divided by 10, within
     // 0..100. Counts in steps of |step| (1 for a step below 2 in size).
-    static double progress(int from, int to, int step, int next, int busy);
+    static double progress(int from, int to, int step, long long next, int busy);
     // "%1 %" with one decimal, e.g. "37.5 %".
     static QString progressText(double percent);
 };

@@ -43,8 +43,28 @@ void SelectAImgFile::setExpTime(double time)
     imgUi->ExpTimeLE->setText(QString::number(time, 'g', 6));
 }
 
+void SelectAImgFile::setHeld(bool h)
+{
+    held = h;
+    if (held)
+        return;
+    const Pending p = pending;
+    pending = Pending::None;
+    if (p == Pending::Load)
+        loadImage(pendingFile);
+    else if (p == Pending::Clear)
+        clearImage();
+}
+
 void SelectAImgFile::loadImage(const QString &fname)
 {
+    if (held) {
+        qDebug().noquote() << "Image loads when the reconstruction run has ended : " + fname;
+        pending = Pending::Load;
+        pendingFile = fname;
+        loadFailed = false;     // not tried yet
+        return;
+    }
     loadFailed = true;
     ImgData *d = ImgData::newImgData(ImgData::fileType(fname));
     if (!d) {
@@ -113,6 +133,16 @@ void SelectAImgFile::noticedNewPos(double x, double y)
 }
 
 void SelectAImgFile::clear()
+{
+    if (held) {
+        qDebug().noquote() << "Image is cleared when the reconstruction run has ended";
+        pending = Pending::Clear;
+        return;
+    }
+    clearImage();
+}
+
+void SelectAImgFile::clearImage()
 {
     delete img;
     img = nullptr;

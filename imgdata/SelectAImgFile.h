@@ -24,6 +24,11 @@ public:
     // The image is held and fits the series (or there is no series).
     bool sizeFits() const;
 
+    // While held (a reconstruction reads the image), a new image or a clear
+    // is only remembered, the latest request winning; releasing carries it out.
+    void setHeld(bool held);
+    bool isHeld() const { return held; }
+
     Ui::SelectAImgFile *imgUi;
     ImgData *img = nullptr;     // owned; the image collection points at this slot
     ImgDispWPV *view;           // a window of its own
@@ -40,7 +45,12 @@ private:
     void loadImage(const QString &fname);
     bool loadFailed = false;
     void checkSize();
+    void clearImage();
 
     int seriesWidth = 0;
     int seriesHeight = 0;
+    enum class Pending { None, Load, Clear };
+    bool held = false;
+    Pending pending = Pending::None;
+    QString pendingFile;
 };

@@ -89,9 +89,9 @@ bool SelectDataFiles::chooseDir(const QString &dir, const QStringList &patterns)
     return chooseInDir(dir, patterns);
 }
 
-bool SelectDataFiles::chooseInDir(const QString &dir, const QStringList &patterns)
+bool SelectDataFiles::chooseInDir(const QString &dir, const QStringList &patterns, bool replace)
 {
-    if (ui->LoadNewFiles->isChecked())
+    if (replace || ui->LoadNewFiles->isChecked())
         clearFiles();
     const QDir d(dir);
     const bool readable = d.exists() && d.isReadable();
@@ -100,7 +100,7 @@ bool SelectDataFiles::chooseInDir(const QString &dir, const QStringList &pattern
     NaturalOrder::sort(names);     // p2 before p10: the projections' order is their angles'
     for (const QString &n : names)
         paths << d.absoluteFilePath(n);
-    filesChosen(paths);
+    chooseFiles(paths, replace);
     if (!readable) {
         qWarning().noquote() << "Can't read directory : " + dir;
         return false;
@@ -112,17 +112,22 @@ bool SelectDataFiles::chooseInDir(const QString &dir, const QStringList &pattern
     return true;
 }
 
-void SelectDataFiles::chooseFileInfos(const QList<QFileInfo> &infos)
+void SelectDataFiles::chooseFileInfos(const QList<QFileInfo> &infos, bool replace)
 {
     QStringList paths;
     for (const QFileInfo &i : infos)
         paths << i.filePath();
-    filesChosen(paths);
+    chooseFiles(paths, replace);
 }
 
 void SelectDataFiles::filesChosen(const QStringList &files)
 {
-    const bool newFile = ui->LoadNewFiles->isChecked();
+    chooseFiles(files, false);
+}
+
+void SelectDataFiles::chooseFiles(const QStringList &files, bool replace)
+{
+    const bool newFile = replace || ui->LoadNewFiles->isChecked();
     if (newFile)
         clearFiles();
     if (!ui->LoadMultiTimes->isChecked() || files.isEmpty()) {

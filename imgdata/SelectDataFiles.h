@@ -28,8 +28,10 @@ public:
     // Both choose the entries of dir that match a pattern; false (after a
     // warning naming it) when dir cannot be read or nothing matches.
     bool chooseDir(const QString &dir, const QStringList &patterns);
-    bool chooseInDir(const QString &dir, const QStringList &patterns);
-    void chooseFileInfos(const QList<QFileInfo> &infos);
+    // With `replace` the chosen files replace the series whatever the
+    // "New"/"Add" choice (each data set of a sequence stands alone).
+    bool chooseInDir(const QString &dir, const QStringList &patterns, bool replace = false);
+    void chooseFileInfos(const QList<QFileInfo> &infos, bool replace = false);
 
     // Access for the owner and the command dispatcher.
     Ui::SelectDataFiles *form() const { return ui; }
@@ -55,6 +57,7 @@ public slots:
 
 private:
     void filesChosen(const QStringList &files);
+    void chooseFiles(const QStringList &files, bool replace);
 
     Ui::SelectDataFiles *ui;
     QFileDialog *fileDialog;

@@ -291,8 +291,9 @@ bool Body::hasImages() const
 
 void Body::dataFilesSelected(QStringList files, bool clear)
 {
-    if (calculating) {
-        // The workers read the collection: the new series loads when the run ends.
+    if (calculating || ending || workersBusy()) {
+        // The workers read the collection: the new series loads when the run
+        // and every slice it handed out are over.
         qDebug().noquote() << "Loading waits until the reconstruction run ends";
         deferredFiles = files;
         deferredClear = clear;
@@ -329,7 +330,7 @@ void Body::askNextFile()
 void Body::loadNextDataFile()
 {
     loadQueued = false;
-    if (calculating) {
+    if (calculating || ending || workersBusy()) {
         loadPaused = true;      // goes on when the run ends
         return;
     }
@@ -543,14 +544,40 @@ void Body::toggleCalcCt()
         startCalcCt();
 }
 
+bool Body::workersBusy() const
+{
+    for (const CtCalc2 *w : ctc2s)
+        if (w->isBusy())
+            return true;
+    return false;
+}
+
 void Body::startCalcCt()
 {
+    if (calculating || ending || workersBusy()) {
+        // The workers still read the conditions and the images of the
+        // previous run: this one starts once that is over.
+        if (!startPending)
+            qDebug().noquote() << "The reconstruction starts when the run in progress has ended";
+        startPending = true;
+        pendingByBatch = pendingByBatch || batchStarted;
+        batchStarted = false;
+        return;
+    }
     calculating = true;
+    runFailed = false;
     startTime = QDateTime::currentDateTime();
     ui->CalcStartT->setText(clockText(startTime));
     ui->CalcEndT->setText(QStringLiteral("--"));
     ui->CalcCT->setStyleSheet(StateStyle::activeRun);
+    // the workers read the I0 and BG images: they change only after the run
+    ui->I0ImgSel->setHeld(true);
+    ui->BGImgSel->setHeld(true);
     ctImages->clear();
+    if (!hasImages()) {
+        endRefusedRun(QStringLiteral("No projection images loaded: nothing to reconstruct"));
+        return;
+    }
     for (auto [on, sel] : {std::pair(ui->AutoSaveImage->isChecked(), ui->SelectImageSaveDir),
                            std::pair(ui->AutoSaveData->isChecked(), ui->SelectDataSaveDir)}) {
         if (on && !QDir().mkpath(sel->path())) {
@@ -576,18 +603,54 @@ void Body::startCalcCt()
     }
 }
 
+void Body::endRefusedRun(const QString &why)
+{
+    qWarning().noquote() << why;
+    runFailed = true;
+    stopCalcCt();
+}
+
 void Body::stopCalcCt()
 {
+    if (!calculating)
+        return;             // every run ends once
     calculating = false;
+    // "Calc" during a projection-by-projection run ends it after the
+    // projection in progress; its own end is this one
+    if (ctCalc1->isBusy())
+        ctCalc1->stopCt();
     endTime = QDateTime::currentDateTime();
     ui->CalcEndT->setText(clockText(endTime));
     ui->CalcSpentT->setText(QString::number(startTime.msecsTo(endTime) / 1000.0, 'g', 6));
     ui->CalcCT->setStyleSheet(StateStyle::idleRun);
+    ending = true;
     if (batchStarted) {
         batchStarted = false;
+        if (runFailed)
+            batchInt->ok = false;       // ":ifng" sees a run that started nothing
         emit batchCalcFinished();
+    } else if (runFailed) {
+        ++failureCount;
     }
     emit calcFinished();
+    finishRunIfIdle();
+}
+
+void Body::finishRunIfIdle()
+{
+    if (calculating || !ending || workersBusy())
+        return;
+    ending = false;
+    // what was asked for while the workers read the images happens now
+    ui->I0ImgSel->setHeld(false);
+    ui->BGImgSel->setHeld(false);
+    if (startPending) {
+        startPending = false;
+        batchStarted = pendingByBatch;
+        pendingByBatch = false;
+        startCalcCt();
+        return;
+    }
     // One loading chain at a time: a selection made during the run replaces
     // what was still pending.
     if (loadDeferred) {
@@ -628,8 +691,12 @@ void Body::setupSaveConds()
 
 void Body::execSingleCtCalc()
 {
-    if (conds.doCt1)
-        ctCalc1->startCt();
+    if (conds.doCt1 && !ctCalc1->startCt()) {
+        // CtCalc has said why; the run ends as every run does
+        runFailed = true;
+        stopCalcCt();
+        return;
+    }
     if (conds.doCt2 && !ctc2s.isEmpty()) {
         ctc2s.first()->reserve();
         emit startCt(ctc2s.first(), conds.rotAxIsV, conds.cor, conds.slice, ui->ShowCalcRes->isChecked());
@@ -638,14 +705,19 @@ void Body::execSingleCtCalc()
 
 void Body::execMultiCtCalc()
 {
-    if (!calculating)
+    if (!calculating) {
+        finishRunIfIdle();      // a worker of a stopped run has finished
         return;
+    }
     if (!conds.rangeMode) {
         stopCalcCt();
         return;
     }
-    if (!conds.doCt2)
+    if (!conds.doCt2) {
+        // a range is for the workers; the single-slice calculator takes none
+        endRefusedRun(QStringLiteral("A slice range is reconstructed by CT2 only: nothing to do"));
         return;
+    }
     const bool showRes = ui->ShowCalcRes->isChecked();
     const SliceDispatcher::Outcome out = SliceDispatcher::dispatch(
         conds, int(ctc2s.size()), [this](int i) { return ctc2s.at(i)->isBusy(); },
@@ -661,7 +733,7 @@ void Body::execMultiCtCalc()
 
 void Body::ctCalcFinished()
 {
-    stopCalcCt();
+    stopCalcCt();       // nothing when the run has ended already
 }
 
 void Body::changedCtSel(QAbstractButton *)
@@ -822,7 +894,7 @@ void Body::selectedDir(QString dir, QStringList patterns)
     const QString name = ui->SelDDir->currentName();
     ui->SelectImageSaveDir->setAddTag(name);
     ui->SelectDataSaveDir->setAddTag(name);
-    if (!ui->CTFiles->chooseInDir(dir, patterns))
+    if (!ui->CTFiles->chooseInDir(dir, patterns, true))   // a set never adds to another
         ++failureCount;
 }
 
@@ -832,7 +904,7 @@ void Body::selectedFileInfoList(QFileInfoList fileInfoList)
     const QString name = ui->SelDDir->currentName();
     ui->SelectImageSaveDir->setAddTag(name);
     ui->SelectDataSaveDir->setAddTag(name);
-    ui->CTFiles->chooseFileInfos(fileInfoList);
+    ui->CTFiles->chooseFileInfos(fileInfoList, true);
 }
 
 void Body::newSets(int count)

@@ -59,6 +59,8 @@ public:
     const QList<CtCalc2Ui *> &workerPanels() const { return ctc2Uis; }
     CalcConds &calcConds() { return conds; }
     bool isCalculating() const { return calculating; }
+    // A stopped run whose workers still finish the slices they hold.
+    bool isEnding() const { return ending; }
     bool isLoading() const { return loading; }
     // Failures outside the batch's own commands since construction: lines of
     // the configuration or a setup file that failed, setup files that could
@@ -188,6 +190,11 @@ private:
     void runBatchCommand(const BatchCmd &cmd);
     // A line of the configuration or a setup file: the batch is not told.
     void runOwnCommand(const BatchCmd &cmd);
+    bool workersBusy() const;
+    // A run that starts nothing ends at once, and a batch hears it failed.
+    void endRefusedRun(const QString &why);
+    // The run and every slice it handed out are over: what waited is done.
+    void finishRunIfIdle();
 
     Ui::Body *ui;
     QFileDialog *setupDialog;
@@ -210,6 +217,10 @@ private:
 
     // run state
     bool calculating = false;
+    bool ending = false;        // stopped; workers still hold slices
+    bool startPending = false;  // a start asked for while the run was ending
+    bool pendingByBatch = false;    // ... by the batch (calc_exec)
+    bool runFailed = false;     // the run started nothing
     QDateTime startTime, endTime;
 
     // viewer workflow

@@ -181,7 +181,11 @@ void BodyCommands::buildTable()
         pc()->setSliceNo(intArg(a));
         b->resetSliceOnLoad = false;
     });
-    add("ct_auto_exec", [pc](A a) { pc()->setAutoExec(flagArg(a)); });
+    // as a click: "Auto Exec" goes with CT2
+    add("ct_auto_exec", [b, pc](A a) {
+        pc()->setAutoExec(flagArg(a));
+        b->changedAutoExec();
+    });
     add("ct_slice_from", [pc](A a) { pc()->setSliceFrom(intArg(a)); });
     add("ct_slice_to", [b, pc](A a) {
         pc()->setSliceTo(intArg(a));
@@ -208,8 +212,15 @@ void BodyCommands::buildTable()
 
     // ---- calculation and display. CT1 and CT2 form one exclusive pair: one
     // of them off means the other on.
-    add("calc_ct1", [ui](A a) { (flagArg(a) ? ui()->SelectCt1 : ui()->SelectCt2)->setChecked(true); });
-    add("calc_ct2", [ui](A a) { (flagArg(a) ? ui()->SelectCt2 : ui()->SelectCt1)->setChecked(true); });
+    // As a click, CT1 unchecks "Auto Exec": a range is for CT2 only.
+    add("calc_ct1", [b, ui](A a) {
+        (flagArg(a) ? ui()->SelectCt1 : ui()->SelectCt2)->setChecked(true);
+        b->changedCtSel(ui()->SelectCt1);
+    });
+    add("calc_ct2", [b, ui](A a) {
+        (flagArg(a) ? ui()->SelectCt2 : ui()->SelectCt1)->setChecked(true);
+        b->changedCtSel(ui()->SelectCt2);
+    });
     add("calc_show_res", [ui, check](A a) { check(ui()->ShowCalcRes, flagArg(a)); });
     add("fix_color_scale", [ui, check](A a) { check(ui()->FixColorScale, flagArg(a)); });
     // as a user's edit of the field: a fixed scale takes the new bound at once
@@ -268,7 +279,8 @@ void BodyCommands::buildTable()
     add("calc_exec", [this, b](A) {
         // Like the "Calc" button: nothing to reconstruct, nothing starts.
         if (!b->hasImages()) {
-            qDebug("calc_exec: no projection images loaded");
+            qWarning("calc_exec: no projection images loaded");
+            outcome = Outcome::Failed;
             return;
         }
         // Only a run the batch started holds and releases the batch: one from

@@ -49,7 +49,12 @@ QString SelectDataDir::pattern() const
 
 void SelectDataDir::setPattern(const QString &pattern)
 {
+    if (pattern == ui->Pattern->text())
+        return;
     ui->Pattern->setText(pattern);
+    // the list of a directory chosen before follows the new pattern
+    if (!dataDir().isEmpty())
+        rebuild(dataDir());
 }
 
 bool SelectDataDir::isASRStandard() const

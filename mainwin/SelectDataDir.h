@@ -34,6 +34,7 @@ public:
     void setDataDir(const QString &dir);
 
     QString pattern() const;
+    // A new pattern rebuilds the list of the chosen directory (newSets).
     void setPattern(const QString &pattern);
     bool isASRStandard() const;
 

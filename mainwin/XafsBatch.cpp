@@ -43,21 +43,24 @@ void XafsBatch::start()
     lastStageMs.store(0);
     emit starting();
     emitStage(tr("Data Loading"));
+    awaiting = Await::Load;
     emit setFirstImageSet();
 }
 
 void XafsBatch::loadedDataSet()
 {
-    if (!running.load())
+    if (!running.load() || awaiting != Await::Load)
         return;
+    awaiting = Await::Calc;
     emitStage(tr("Calculating"));
     emit execCalculation();
 }
 
 void XafsBatch::calcFinished()
 {
-    if (!running.load())
+    if (!running.load() || awaiting != Await::Calc)
         return;
+    awaiting = Await::Load;
     emitStage(tr("Finished Calc."));
     emit setNextImageSet();
 }
@@ -71,6 +74,7 @@ void XafsBatch::noMoreSets()
 void XafsBatch::finish()
 {
     running.store(false);
+    awaiting = Await::Nothing;
     emitStage(tr("Finished"));
     emit finished();
 }

@@ -44,6 +44,10 @@ private:
 
     static constexpr qint64 notStarted = -1;
     std::atomic<bool> running{false};
+    // What the sequence waits for: only the loads it asked for and the runs
+    // it started count, not a user's run that was going on already.
+    enum class Await { Nothing, Load, Calc };
+    std::atomic<Await> awaiting{Await::Nothing};
     std::atomic<qint64> startMs{notStarted};     // clock at the start of the sequence
     std::atomic<qint64> lastStageMs{0};
 };

@@ -81,6 +81,27 @@ private slots:
         }
     }
 
+    // No save path: the sub-folders and the files both go to the working
+    // directory, never to folders at the root.
+    void emptyPathWithSubFolders()
+    {
+        QTemporaryDir tmp;
+        const QString was = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(tmp.path()));
+        DataSaver saver;
+        saver.subFolders = saver.ofEnergy = saver.ofSlice = true;
+        auto *d = new SavingData("", "s", "E1", 7);
+        d->data = "#TOMX-CTImg\n";
+        saver.saveDataWDiscard(d);
+        saver.saveImgWDiscard(new SavingImg("", "s", "E1", 7, smallImage()));
+        QDir::setCurrent(was);
+        for (const char *sub : {"E1", "00007"}) {
+            QCOMPARE(readAll(tmp.filePath(QString(sub) + "/s-E1-00007.dat")), QByteArray("#TOMX-CTImg\n"));
+            QVERIFY(QFile::exists(tmp.filePath(QString(sub) + "/s-E1-00007.png")));
+        }
+        QCOMPARE(saver.failures(), 0);
+    }
+
     // An existing file is replaced, not appended to.
     void replacesFile()
     {

@@ -149,6 +149,37 @@ private slots:
         QVERIFY(SliceDispatcher::inRange(f, 4));
         QVERIFY(!SliceDispatcher::inRange(f, 5));
     }
+
+    // A range at the int limits ends after its last slice, in either
+    // direction, instead of handing that slice out again.
+    void rangeAtIntLimits()
+    {
+        for (const int sign : {1, -1}) {
+            const int edge = sign > 0 ? INT32_MAX : INT32_MIN;
+            CalcConds c = range(edge - 4 * sign, edge, 3 * sign, 1);
+            // one worker, busy with its slice until the next step (the slices
+            // near the lower limit are negative: no Pool here)
+            std::vector<int> got;
+            bool busy = false;
+            auto step = [&] {
+                return SliceDispatcher::dispatch(
+                    c, 1, [&](int) { return busy; },
+                    [&](int, int slice) {
+                        got.push_back(slice);
+                        busy = true;
+                    });
+            };
+            for (int round = 0; round < 6; ++round) {
+                if (step().ended)
+                    break;
+                busy = false;
+            }
+            QCOMPARE(got, (std::vector<int>{edge - 4 * sign, edge - sign}));
+            const SliceDispatcher::Outcome last = step();
+            QVERIFY(last.ended);
+            QCOMPARE(last.percent, 100.0);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSliceDispatcher)

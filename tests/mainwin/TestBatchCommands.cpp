@@ -15,6 +15,7 @@
 #include "CtDisp.h"
 #include "CtFileSet.h"
 #include "I0ofImage.h"
+#include "ImgData.h"
 #include "ImgDatas.h"
 #include "Phantom.h"
 #include "ProcCtrl.h"
@@ -29,6 +30,7 @@
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QFile>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -546,6 +548,108 @@ private slots:
         // each failure counted once: as the command's, not once more on its own
         QCOMPARE(b.batch()->commandsFailed(), 2);
         QCOMPARE(b.failures(), 0);
+    }
+
+    // Runs that start nothing end at once, as every run ends, and ":ifng"
+    // sees them; CT1 and "Auto Exec" are set as a click would set them.
+    void runsThatStartNothingEnd()
+    {
+        Body b;
+        Ui::Body *ui = b.form();
+        ProcCtrl *pc = ui->procCtrl;
+        QSignalSpy ends(&b, &Body::calcFinished);
+        Trace t;
+        run(b, tmp.filePath("nothing.bat"),
+            "ct_rot_ax_is_v 1\n"
+            "images_load " + dataDir + " sample-7100eV-*.img\n"
+            "calc_ct1 1\n"
+            "ct_proc_slice 100\n"          // outside the 12 image lines
+            "calc_exec\n"
+            ":ifng ct_slice_from 1\n"
+            "ct_proc_slice 3\n"
+            "ct_cor 0.5\n"                 // a CoR the sinogram refuses
+            "calc_exec\n"
+            ":ifng ct_slice_to 7\n"
+            "ct_cor 24\n"
+            "ct_auto_exec 1\n"
+            "calc_ct1 1\n"                 // unchecks Auto Exec: one slice on CT1
+            "calc_exec\n"
+            ":ifok ct_slice_step 2\n",
+            t, 30000);
+        QCOMPARE(t.names.count("calc_exec"), 3);
+        QCOMPARE(ends.count(), 3);
+        QCOMPARE(pc->getSliceFrom(), 1);
+        QCOMPARE(pc->getSliceTo(), 7);
+        QCOMPARE(pc->getSliceStep(), 2);
+        QVERIFY(!pc->isAutoExec());
+        QVERIFY(!b.isCalculating() && !b.batchStarted);
+        QCOMPARE(ui->CalcCT->styleSheet(), QString("background-color: rgb(213, 245, 255);"));
+
+        // "ct_auto_exec 1" picks CT2 even when the box was checked already
+        pc->setAutoExec(true);
+        ui->SelectCt1->setChecked(true);
+        cmd(b, "ct_auto_exec 1");
+        QVERIFY(ui->SelectCt2->isChecked());
+        // range mode with CT1 that arises anyway ends at once
+        ui->SelectCt1->setChecked(true);
+        QVERIFY(pc->isAutoExec());
+        QTest::ignoreMessage(QtWarningMsg, "A slice range is reconstructed by CT2 only: nothing to do");
+        ui->CalcCT->click();
+        QVERIFY(!b.isCalculating());
+        QCOMPARE(ends.count(), 4);
+    }
+
+    // "Seq. Calc." pressed during a manual run waits for it, then reconstructs
+    // every set, each on its own series, going past a set that fails to load.
+    void sequenceCountsOnlyItsRuns()
+    {
+        Body b;
+        Ui::Body *ui = b.form();
+        const QString dir = tmp.filePath("three sets");
+        QVERIFY(QDir().mkpath(dir));
+        for (const QString &f : QDir(dataDir).entryList({"sample-*.img"}, QDir::Files))
+            QVERIFY(QFile::copy(dataDir + "/" + f, dir + "/" + f));
+        for (int i = 0; i < 3; ++i) {       // a set of files that are no images
+            QFile junk(dir + QString::asprintf("/sample-7110eV-%05d.img", i));
+            QVERIFY(junk.open(QIODevice::WriteOnly));
+            junk.write("not an image");
+        }
+        for (const QString &line : QStringList{
+                 "ct_rot_ax_is_v 1", "ct_slice_from 0", "ct_slice_to " + QString::number(H - 1),
+                 "ct_threads 1", "images_add_on_load 1",
+                 "seq_exec_select_i0 \"" + i0Dir + "/ref\" i0-*.img", "add_inf_ASR_standard 1",
+                 "seq_exec_dir \"" + dir + "\"", "calc_ct2 1", "ct_auto_exec 1"})
+            cmd(b, line);
+        QCOMPARE(ui->SeqCalcTo->value(), 3);
+        QSignalSpy loaded(&b, &Body::finishedLoadingCTFiles);
+        cmd(b, "images_load " + dataDir + " sample-7125eV-*.img");
+        QVERIFY(loaded.wait(20000));
+
+        // what the collection held at the end of every run
+        QStringList firsts;
+        QList<int> counts;
+        connect(&b, &Body::calcFinished, &b, [&] {
+            counts << b.images()->count();
+            firsts << (b.images()->count() ? QFileInfo(b.images()->img(0)->fileName).fileName() : "");
+        });
+        QSignalSpy ct1(b.ctCalc(), &CtCalc::calcFinished);
+        bool done = false;
+        connect(b.xafsBatch(), &XafsBatch::finished, &b, [&] { done = true; });
+
+        // a manual range run, held in work by its worker's thread
+        QSemaphore gate;
+        QMetaObject::invokeMethod(b.workers().at(0), [&] { gate.acquire(); }, Qt::QueuedConnection);
+        ui->CalcCT->click();
+        QVERIFY(b.isCalculating());
+        ui->SelectCt1->click();             // the sequence runs on CT1
+        ui->SeqCalc->click();
+        QTest::qWait(200);
+        gate.release();
+        QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
+        QCOMPARE(counts, QList<int>({NP, NP, 0, NP}));
+        QCOMPARE(firsts, QStringList({"sample-7125eV-00000.img", "sample-7100eV-00000.img", "",
+                                      "sample-7125eV-00000.img"}));
+        QCOMPARE(ct1.count(), 2);
     }
 
     void nextSetAndConditions()

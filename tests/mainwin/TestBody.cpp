@@ -16,6 +16,7 @@
 #include "Phantom.h"
 #include "ProcCtrl.h"
 #include "RawDisp.h"
+#include "BackProjectKernel.h"
 #include "SelectAFile.h"
 #include "SelectAImgFile.h"
 #include "ui_SelectDataFiles.h"
@@ -32,11 +33,26 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cmath>
+
+// Holds a worker's thread until released (at the latest when it goes out of
+// scope), so that the slice queued to it stays in work.
+struct WorkerGate {
+    QSemaphore open;
+    explicit WorkerGate(CtCalc2 *w)
+    {
+        QMetaObject::invokeMethod(w, [this] { open.acquire(); }, Qt::QueuedConnection);
+    }
+    void release() { open.release(); }
+    ~WorkerGate() { open.release(); }
+};
 
 class TestBody : public QObject
 {
@@ -405,6 +421,115 @@ private slots:
         QCOMPARE(atEnd, dataDir + "/sample-7100eV-00000.img");
         QVERIFY(done.count() == 1 || done.wait(20000));
         QCOMPARE(b.images()->img(0)->fileName, dataDir + "/sample-7125eV-00000.img");
+    }
+
+    // "Calc" during a projection-by-projection CT1 run ends the chain after
+    // the projection in progress; the window reports the end once.
+    void stopEndsCt1Chain()
+    {
+        Body b;
+        b.form()->procCtrl->setRotAxIsV(true);
+        load(b, "sample-7100eV-*.img");
+        b.ctCalc()->findChild<QCheckBox *>("CalcAtOnce")->setChecked(false);
+        QSignalSpy ends(&b, &Body::calcFinished);
+        QSignalSpy ones(b.ctCalc(), &CtCalc::finishedCalcOne);
+        connect(b.ctCalc(), &CtCalc::finishedCalcOne, &b, [&] {
+            if (ones.count() == 3)
+                b.form()->CalcCT->click();
+        });
+        b.form()->CalcCT->click();
+        QTRY_COMPARE_WITH_TIMEOUT(ends.count(), 1, 20000);
+        QTest::qWait(300);
+        QCOMPARE(ones.count(), 3);
+        QCOMPARE(ends.count(), 1);
+        QVERIFY(!b.isCalculating() && !b.ctCalc()->isRunning());
+        QCOMPARE(b.form()->CalcCT->styleSheet(), QString("background-color: rgb(213, 245, 255);"));
+    }
+
+    // A stopped range run is over only when its workers are idle; a series,
+    // an I0 and a BG asked for before then arrive afterwards.
+    void nothingChangesUnderAWorker()
+    {
+        Body b;
+        Ui::Body *ui = b.form();
+        ProcCtrl *pc = ui->procCtrl;
+        pc->setRotAxIsV(true);
+        load(b, "sample-7100eV-*.img");
+        ui->I0ImgSel->fileSelected0(dataDir + "/ref/i0-7100eV-00000.img");
+        ImgData *i0 = ui->I0ImgSel->img;
+        QVERIFY(i0);
+        ui->SelectCt2->click();
+        pc->setAutoExec(true);
+        pc->setSliceFrom(0);
+        pc->setSliceTo(H - 1);
+        pc->setThreads(1);
+        WorkerGate gate(b.workers().at(0));
+        QSignalSpy ends(&b, &Body::calcFinished);
+        ui->CalcCT->click();
+        QVERIFY(b.isCalculating());
+        ui->CalcCT->click();                        // stop while slice 0 is in work
+        QVERIFY(!b.isCalculating());
+        QCOMPARE(ends.count(), 1);
+        QVERIFY(b.isEnding());
+
+        QSignalSpy loaded(&b, &Body::finishedLoadingCTFiles);
+        ui->CTFiles->chooseDir(dataDir, {"sample-7125eV-*.img"});
+        ui->I0ImgSel->clear0();
+        ui->BGImgSel->fileSelected0(dataDir + "/ref/bg.img");
+        ui->CalcCT->click();                        // a new run waits too
+        QTest::qWait(200);
+        QCOMPARE(b.images()->count(), NP);
+        QCOMPARE(b.images()->img(0)->fileName, dataDir + "/sample-7100eV-00000.img");
+        QCOMPARE(ui->I0ImgSel->img, i0);
+        QVERIFY(!ui->BGImgSel->img);
+        QVERIFY(!b.isCalculating());
+
+        gate.release();
+        // the waiting run comes first and the series loads after it
+        QTRY_COMPARE_WITH_TIMEOUT(ends.count(), 2, 30000);
+        QVERIFY(!ui->I0ImgSel->img);
+        QVERIFY(ui->BGImgSel->img);
+        QVERIFY(loaded.count() == 1 || loaded.wait(20000));
+        QCOMPARE(b.images()->img(0)->fileName, dataDir + "/sample-7125eV-00000.img");
+        QVERIFY(!b.isEnding() && !b.isCalculating());
+        QCOMPARE(ends.count(), 2);
+    }
+
+    // An angle offset whose angle is no number is refused when a run starts,
+    // under every back-projection kernel, typed or commanded.
+    void angleOffsetRefused()
+    {
+        Body b;
+        Ui::Body *ui = b.form();
+        ui->procCtrl->setRotAxIsV(true);
+        load(b, "sample-7100eV-*.img");
+        auto *field = ui->procCtrl->findChild<QLineEdit *>("AngleOffset");
+        QVERIFY(field);
+        for (auto v : {BackProjectKernel::Portable, BackProjectKernel::Avx2, BackProjectKernel::Avx512}) {
+            if (!BackProjectKernel::force(v))
+                continue;
+            for (const QString &text : {QString("1e308"), QString("inf"), QString("nan")}) {
+                for (QRadioButton *calc : {ui->SelectCt1, ui->SelectCt2}) {
+                    if (text == "1e308") {
+                        b.batchExCmd(BatchCmd::parse("ct_angle_offset 1e308"));
+                    } else {
+                        field->clear();
+                        QTest::keyClicks(field, text);
+                    }
+                    calc->click();
+                    QTest::ignoreMessage(QtWarningMsg, qPrintable("Angle offset refused : " + field->text()));
+                    QSignalSpy ends(&b, &Body::calcFinished);
+                    ui->CalcCT->click();
+                    QVERIFY(ends.count() == 1 || ends.wait(20000));
+                    QCOMPARE(b.calcConds().angleOffset, 0.0);
+                }
+                const std::vector<double> &res = b.ctCalc()->res();
+                QVERIFY(!res.empty());
+                for (double r : res)
+                    QVERIFY(std::isfinite(r));
+            }
+        }
+        BackProjectKernel::force(BackProjectKernel::Auto);
     }
 
     void viewerWorkflow()

@@ -241,6 +241,23 @@ private slots:
         b.loadSetup(file);
         QVERIFY(b.form()->SelDDir->isASRStandard());
 
+        // the pattern comes after the directory: the list follows the pattern,
+        // and dark frames beside the sets are no data set
+        const QString darkDir = tmp.filePath("with dark");
+        QVERIFY(QDir().mkpath(darkDir));
+        for (const char *e : {"7100", "7125"})
+            QVERIFY(QFile::copy(dataDir + QString("/sample-%1eV-00000.img").arg(e),
+                                darkDir + QString("/sample-%1eV-00000.img").arg(e)));
+        QVERIFY(QFile::copy(dataDir + "/ref/bg.img", darkDir + "/dark-0eV-00000.img"));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(("seq_exec_dir             \"" + darkDir + "\"\n"
+                 "seq_exec_file_pattern    sample-*.img\n").toUtf8());
+        f.close();
+        b.loadSetup(file);
+        QCOMPARE(b.form()->SelDDir->count(), 2);
+        QCOMPARE(b.form()->SelDDir->currentName(), QString("7100eV"));
+        QCOMPARE(b.form()->SeqCalcTo->value(), 2);
+
         const QString missing = tmp.filePath("no/such/dir/x.cfg");
         QTest::ignoreMessage(QtWarningMsg, qPrintable("can't open save setup file : " + missing));
         b.loadSetup(missing);
