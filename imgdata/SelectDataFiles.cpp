@@ -96,7 +96,8 @@ bool SelectDataFiles::chooseInDir(const QString &dir, const QStringList &pattern
     const QDir d(dir);
     const bool readable = d.exists() && d.isReadable();
     QStringList paths;
-    QStringList names = d.entryList(patterns, QDir::NoFilter, QDir::Unsorted);
+    // files only: "." and "..", sub-directories and devices are no images
+    QStringList names = d.entryList(patterns, QDir::Files | QDir::Hidden, QDir::Unsorted);
     NaturalOrder::sort(names);     // p2 before p10: the projections' order is their angles'
     for (const QString &n : names)
         paths << d.absoluteFilePath(n);

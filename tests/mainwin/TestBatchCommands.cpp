@@ -529,11 +529,17 @@ private slots:
         QVERIFY(wide.open(QIODevice::WriteOnly));
         wide.write(Phantom::itexImage(5, 3, 2, std::vector<quint32>(15, 9)));
         wide.close();
+        // without patterns a directory gives its files, not ".", ".." or sub-directories
+        const QString plain = tmp.filePath("plain dir");
+        QVERIFY(QDir().mkpath(plain + "/sub"));
+        QVERIFY(QFile::copy(good.fileName(), plain + "/p1.img"));
         Body b;
         Trace t;
         QTest::ignoreMessage(QtWarningMsg, qPrintable("Loaded 1 of 2 files, rejected : " + dir + "/a2.img"));
         QTest::ignoreMessage(QtWarningMsg, qPrintable("Mismatch image size: (4, 3) != (5, 3) : " + wide.fileName()));
         run(b, tmp.filePath("run-bad.bat"),
+            "images_load \"" + plain + "\"\n"
+            ":ifng add_inf_raw_i0_eng_ptn plain-failed\n"
             "images_load \"" + dir + "\" a1.img\n"
             ":ifng add_inf_raw_i0_eng_ptn good-failed\n"
             "images_load \"" + dir + "\" *.img\n"
