@@ -78,12 +78,28 @@ void Sinogram::setImgDatas(ImgDatas *imgDatas)
 
 bool Sinogram::genSinogram0(HSgm *h, bool rotAxIsV, double cor, int slice)
 {
+    return build(h, rotAxIsV, cor, slice, nullptr);
+}
+
+bool Sinogram::genSinogram0(HSgm *h, bool rotAxIsV, double cor, int slice,
+                            const std::vector<int> &images)
+{
+    if (!datas)
+        return false;
+    for (int i : images)
+        if (i < 0 || i >= datas->count())
+            return false;
+    return build(h, rotAxIsV, cor, slice, &images);
+}
+
+bool Sinogram::build(HSgm *h, bool rotAxIsV, double cor, int slice, const std::vector<int> *images)
+{
     if (!h || !datas)
         return false;
     const ImgDatas *d = datas;
     const int dim = rotAxIsV ? d->width : d->height;
     const int nLines = rotAxIsV ? d->height : d->width;
-    const int n = d->count();
+    const int n = images ? int(images->size()) : d->count();
     // with no projections loaded there is nothing to compare I0 and BG with
     const ImgData *i0 = n > 0 ? refImage(d->i0(), d) : nullptr;
     const ImgData *bg = n > 0 ? refImage(d->bg(), d) : nullptr;
@@ -99,8 +115,8 @@ bool Sinogram::genSinogram0(HSgm *h, bool rotAxIsV, double cor, int slice)
         };
     };
     return h->build(rotAxIsV, cor, slice, dim, nLines, n, readRef(i0), readRef(bg),
-                    [d, rotAxIsV, slice](int i, double *line) {
-                        const ImgData *img = d->img(i);
+                    [d, rotAxIsV, slice, images](int i, double *line) {
+                        const ImgData *img = d->img(images ? (*images)[std::size_t(i)] : i);
                         if (rotAxIsV)
                             img->readRow(slice, line);
                         else

@@ -11,6 +11,8 @@
 
 #include <QFrame>
 
+#include <vector>
+
 class ImgDatas;
 class ProcCtrl;
 
@@ -64,11 +66,16 @@ public slots:
     void setGenFouS(bool f);
 
 public:
+    // genSinogram0 from only the listed projections, in that order (row i
+    // from projection images[i]); indices outside the series build nothing.
+    bool genSinogram0(HSgm *hSgm, bool rotAxIsV, double cor, int slice,
+                      const std::vector<int> &images);
     // The "Auto Update Sinogram" box of the process-control panel.
     bool autoUpdate() const;
 
 private:
     void regenerate();
+    bool build(HSgm *hSgm, bool rotAxIsV, double cor, int slice, const std::vector<int> *images);
 
     ProcCtrl *pCtrl = nullptr;
     ImgDatas *datas = nullptr;

@@ -1,0 +1,480 @@
+#include "CorFinder.h"
+#include "FftwLock.h"
+#include "HSgm.h"
+
+#include <fftw3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using cplx = std::complex<double>;
+constexpr double pi = 3.14159265358979323846;
+
+// One complex transform of length n with its own buffers; the plan is made
+// and destroyed under the planner lock.
+class Fft
+{
+public:
+    Fft(int n, int sign) : n(n)
+    {
+        in = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * std::size_t(n)));
+        out = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * std::size_t(n)));
+        if (in && out) {
+            FftwLock lock;
+            plan = fftw_plan_dft_1d(n, in, out, sign, FFTW_ESTIMATE);
+        }
+    }
+    ~Fft()
+    {
+        if (plan) {
+            FftwLock lock;
+            fftw_destroy_plan(plan);
+        }
+        fftw_free(in);
+        fftw_free(out);
+    }
+    Fft(const Fft &) = delete;
+    Fft &operator=(const Fft &) = delete;
+
+    bool ok() const { return plan != nullptr; }
+    void run() { fftw_execute(plan); }
+    cplx output(int k) const { return {out[k][0], out[k][1]}; }
+    void setInput(int k, cplx v)
+    {
+        in[k][0] = v.real();
+        in[k][1] = v.imag();
+    }
+    // The spectrum of a real row of `w` samples (reversed when asked), zero
+    // padded to n.
+    void spectrumOf(const double *row, int w, bool reversed, std::vector<cplx> &spec)
+    {
+        for (int k = 0; k < n; ++k) {
+            in[k][0] = k < w ? row[reversed ? w - 1 - k : k] : 0.0;
+            in[k][1] = 0.0;
+        }
+        run();
+        spec.resize(std::size_t(n));
+        for (int k = 0; k < n; ++k)
+            spec[std::size_t(k)] = output(k);
+    }
+
+    const int n;
+
+private:
+    fftw_complex *in = nullptr, *out = nullptr;
+    fftw_plan plan = nullptr;
+};
+
+int nextPow2(int v)
+{
+    int p = 1;
+    while (p < v)
+        p *= 2;
+    return p;
+}
+
+// Maximum (or minimum, with a negated f) of f on [a, b] by golden sections.
+template <class F>
+double goldenMax(F f, double a, double b, double tol)
+{
+    const double g = (std::sqrt(5.0) - 1) / 2;
+    double x1 = b - g * (b - a), x2 = a + g * (b - a);
+    double f1 = f(x1), f2 = f(x2);
+    while (b - a > tol) {
+        if (f1 < f2) {
+            a = x1;
+            x1 = x2;
+            f1 = f2;
+            x2 = a + g * (b - a);
+            f2 = f(x2);
+        } else {
+            b = x2;
+            x2 = x1;
+            f2 = f1;
+            x1 = b - g * (b - a);
+            f1 = f(x1);
+        }
+    }
+    return (a + b) / 2;
+}
+
+CorFinder::Result failure(const QString &why)
+{
+    CorFinder::Result r;
+    r.error = why;
+    return r;
+}
+
+// ------------------------------------------------------------ correlation
+
+// Shift s (in samples) that best maps row a onto row b, b(y) ~ a(y - s),
+// with its normalised correlation; the search covers |s| <= maxLag.
+struct Shift {
+    double s = 0;
+    double score = 0;
+    bool atEdge = false;
+};
+
+Shift registerRows(const std::vector<cplx> &A, const std::vector<cplx> &B, double energy,
+                   int maxLag, Fft &inverse)
+{
+    const int P = inverse.n;
+    std::vector<cplx> X(static_cast<std::size_t>(P));
+    for (int k = 0; k < P; ++k) {
+        X[std::size_t(k)] = B[std::size_t(k)] * std::conj(A[std::size_t(k)]);
+        inverse.setInput(k, X[std::size_t(k)]);
+    }
+    inverse.run();
+    int best = 0;
+    double bestV = -1e300;
+    for (int s = -maxLag; s <= maxLag; ++s) {
+        const double v = inverse.output(s >= 0 ? s : P + s).real();
+        if (v > bestV) {
+            bestV = v;
+            best = s;
+        }
+    }
+    // the correlation between samples, band-limited as the rows are; the
+    // spectrum of two real rows is Hermitian, so the positive half will do
+    auto corr = [&X, P](double s) {
+        const cplx step = std::polar(1.0, 2 * pi * s / P);
+        cplx z = step;
+        double sum = X[0].real();
+        for (int k = 1; k < P / 2; ++k) {
+            sum += 2 * (X[std::size_t(k)] * z).real();
+            z *= step;
+        }
+        return sum + (X[std::size_t(P / 2)] * z).real();
+    };
+    Shift r;
+    r.s = goldenMax(corr, best - 1.0, best + 1.0, 2e-3);
+    r.score = energy > 0 ? bestV / P / energy : 0;
+    r.atEdge = std::abs(best) >= maxLag;
+    return r;
+}
+
+CorFinder::Result findByCorrelation(const HSgm &h, double c0)
+{
+    const int w = h.width, n = h.height;
+    const int K = std::min(4, n / 2);
+    if (K < 1)
+        return failure(QStringLiteral("too few projections"));
+    const int P = nextPow2(2 * w);
+    Fft forward(P, FFTW_FORWARD), inverse(P, FFTW_BACKWARD);
+    if (!forward.ok() || !inverse.ok())
+        return failure(QStringLiteral("no FFT plan"));
+
+    // rows 0..K-1 as they are, rows n-1..n-K mirrored about the sampling centre
+    std::vector<std::vector<cplx>> first(static_cast<std::size_t>(K)), last(static_cast<std::size_t>(K + 1));
+    std::vector<double> eFirst(static_cast<std::size_t>(K)), eLast(static_cast<std::size_t>(K + 1));
+    auto energyOf = [w](const double *row) {
+        double e = 0;
+        for (int j = 0; j < w; ++j)
+            e += row[j] * row[j];
+        return e;
+    };
+    for (int i = 0; i < K; ++i) {
+        forward.spectrumOf(h.sgmRow(i), w, false, first[std::size_t(i)]);
+        eFirst[std::size_t(i)] = energyOf(h.sgmRow(i));
+    }
+    for (int j = 1; j <= K; ++j) {
+        forward.spectrumOf(h.sgmRow(n - j), w, true, last[std::size_t(j)]);
+        eLast[std::size_t(j)] = energyOf(h.sgmRow(n - j));
+    }
+
+    // Row i (angle i pi/n) against mirrored row n - j (angle -j pi/n about
+    // the CoR): their shift is -2 (CoR - c0) plus a part growing with
+    // k = i + j. A line through the mean shift of each k, taken at k = 0.
+    const int maxLag = int(0.8 * w);
+    std::vector<double> ks, ds;
+    double worst = 1;
+    for (int k = 1; k <= K; ++k) {
+        double sum = 0;
+        int count = 0;
+        for (int i = 0; i < k; ++i) {
+            const int j = k - i;
+            const Shift s = registerRows(first[std::size_t(i)], last[std::size_t(j)],
+                                         std::sqrt(eFirst[std::size_t(i)] * eLast[std::size_t(j)]),
+                                         maxLag, inverse);
+            if (s.atEdge)
+                return failure(QStringLiteral("no match within the line"));
+            worst = std::min(worst, s.score);
+            sum += -s.s / 2;
+            ++count;
+        }
+        ks.push_back(k);
+        ds.push_back(sum / count);
+    }
+    if (worst < 0.5)
+        return failure(QStringLiteral("the first and the mirrored last projections do not match"));
+    double delta = ds.front();
+    if (ks.size() >= 2) {
+        double mk = 0, md = 0;
+        for (std::size_t i = 0; i < ks.size(); ++i) {
+            mk += ks[i];
+            md += ds[i];
+        }
+        mk /= double(ks.size());
+        md /= double(ks.size());
+        double sxy = 0, sxx = 0;
+        for (std::size_t i = 0; i < ks.size(); ++i) {
+            sxy += (ks[i] - mk) * (ds[i] - md);
+            sxx += (ks[i] - mk) * (ks[i] - mk);
+        }
+        delta = md - (sxx > 0 ? sxy / sxx : 0) * mk;
+    }
+    CorFinder::Result r;
+    r.ok = true;
+    r.cor = c0 + delta;
+    return r;
+}
+
+// ---------------------------------------------------------------- fourier
+
+// The row spectra of a sinogram binned to nb angles, for the metric.
+class Wedge
+{
+public:
+    Wedge(const HSgm &h, int nb) : nb(nb), w(h.width), P(nextPow2(2 * h.width))
+    {
+        const int n = h.height;
+        // area-weighted bins over all n rows: bin b covers rows [b n/nb, (b+1) n/nb)
+        std::vector<double> binned(std::size_t(nb) * std::size_t(w), 0.0);
+        for (int b = 0; b < nb; ++b) {
+            const double lo = double(b) * n / nb, hi = double(b + 1) * n / nb;
+            double *dst = binned.data() + std::size_t(b) * std::size_t(w);
+            for (int i = int(std::floor(lo)); i < n && i < hi; ++i) {
+                const double wt = std::min(hi, i + 1.0) - std::max(lo, double(i));
+                if (wt <= 0)
+                    continue;
+                const double *src = h.sgmRow(i);
+                for (int j = 0; j < w; ++j)
+                    dst[j] += wt * src[j];
+            }
+        }
+        // frequencies with room outside the wedge: pi w k / P < nb
+        K = std::min(P / 2 - 1, int(double(nb) * P / (pi * w)));
+        Fft forward(P, FFTW_FORWARD);
+        column = std::make_unique<Fft>(2 * nb, FFTW_FORWARD);
+        valid = forward.ok() && column->ok() && K >= 1;
+        if (!valid)
+            return;
+        A.assign(std::size_t(nb) * std::size_t(K), cplx());
+        B = A;
+        std::vector<cplx> spec;
+        for (int b = 0; b < nb; ++b) {
+            const double *row = binned.data() + std::size_t(b) * std::size_t(w);
+            forward.spectrumOf(row, w, false, spec);
+            for (int k = 1; k <= K; ++k)
+                A[std::size_t(k - 1) * nb + b] = spec[std::size_t(k)];
+            forward.spectrumOf(row, w, true, spec);
+            for (int k = 1; k <= K; ++k)
+                B[std::size_t(k - 1) * nb + b] = spec[std::size_t(k)];
+        }
+    }
+
+    // Magnitude outside the wedge with the mirrored half about c0 + delta.
+    double metric(double delta)
+    {
+        double sum = 0;
+        const int M = 2 * nb;
+        for (int k = 1; k <= K; ++k) {
+            const double ph = -2 * pi * k * 2 * delta / P;
+            const cplx rot(std::cos(ph), std::sin(ph));
+            const cplx *a = A.data() + std::size_t(k - 1) * nb;
+            const cplx *b = B.data() + std::size_t(k - 1) * nb;
+            for (int i = 0; i < nb; ++i) {
+                column->setInput(i, a[i]);
+                column->setInput(nb + i, b[i] * rot);
+            }
+            column->run();
+            const double t = pi * w * k / P;    // wedge edge in harmonics
+            for (int m = 0; m < M; ++m) {
+                const int f = m <= M / 2 ? m : M - m;
+                if (f > t)
+                    sum += std::norm(column->output(m));
+            }
+        }
+        return sum;
+    }
+
+    // Period in delta of the highest frequency used.
+    double period() const { return double(P) / (2.0 * K); }
+
+    bool valid = false;
+
+private:
+    int nb, w, P, K = 0;
+    std::vector<cplx> A, B;     // [k-1][bin]
+    std::unique_ptr<Fft> column;
+};
+
+CorFinder::Result findByFourier(const HSgm &h, double c0)
+{
+    const int w = h.width, n = h.height;
+    const double reach = 0.35 * w;
+
+    // 1. every candidate, on few binned angles
+    Wedge coarse(h, std::min(n, 48));
+    if (!coarse.valid)
+        return failure(QStringLiteral("no FFT plan"));
+    double step = std::clamp(coarse.period() / 4, 0.25, std::max(0.25, w / 32.0));
+    const int steps = int(reach / step);
+    std::vector<double> values;
+    int best = -steps;
+    for (int i = -steps; i <= steps; ++i) {
+        values.push_back(coarse.metric(i * step));
+        if (values.back() < values[std::size_t(best + steps)])
+            best = i;
+    }
+    std::vector<double> sorted = values;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const double median = sorted[sorted.size() / 2];
+    const double minimum = values[std::size_t(best + steps)];
+    if (!(median > 0) || minimum > 0.8 * median)
+        return failure(QStringLiteral("no clear minimum"));
+    if (std::abs(best) >= steps)
+        return failure(QStringLiteral("the CoR lies outside the search range"));
+    double delta = best * step;
+
+    // 2. two pixels either side of it, on more angles
+    Wedge middle(h, std::min(n, 96));
+    if (!middle.valid)
+        return failure(QStringLiteral("no FFT plan"));
+    {
+        const double s2 = std::clamp(middle.period() / 4, 0.1, step);
+        const int k2 = int(std::ceil(2 * step / s2));
+        double bestV = 1e300, at = delta;
+        for (int i = -k2; i <= k2; ++i) {
+            const double v = middle.metric(delta + i * s2);
+            if (v < bestV) {
+                bestV = v;
+                at = delta + i * s2;
+            }
+        }
+        delta = at;
+        step = s2;
+    }
+
+    // 3. on up to 256 angles, where the forbidden energy is a parabola in
+    // the candidate near its minimum: five points, their least-squares
+    // parabola, its vertex (once more about the best point if it lies
+    // outside them)
+    Wedge fine(h, std::min(n, 256));
+    if (!fine.valid)
+        return failure(QStringLiteral("no FFT plan"));
+    const double hStep = std::min(step, fine.period() / 8);
+    for (int round = 0; round < 3; ++round) {
+        double y[5];
+        int bestI = 0;
+        for (int i = 0; i < 5; ++i) {
+            y[i] = fine.metric(delta + (i - 2) * hStep);
+            if (y[i] < y[bestI])
+                bestI = i;
+        }
+        // fit y = a + b x + c x^2 at x = -2..2: b = sum(x y) / 10, c from the
+        // centred second moment
+        double sy = 0, sxy = 0, sxxy = 0;
+        for (int i = 0; i < 5; ++i) {
+            const double x = i - 2;
+            sy += y[i];
+            sxy += x * y[i];
+            sxxy += x * x * y[i];
+        }
+        const double b = sxy / 10.0;
+        const double c = (sxxy - 2.0 * sy) / 14.0;
+        const double vertex = c > 0 ? -b / (2 * c) : 1e9;
+        if (std::abs(vertex) <= 2.0) {
+            delta += vertex * hStep;
+            break;
+        }
+        delta += (bestI - 2) * hStep;
+    }
+    CorFinder::Result r;
+    r.ok = true;
+    r.cor = c0 + delta;
+    return r;
+}
+
+} // namespace
+
+QString CorFinder::methodName(Method m)
+{
+    return m == Method::Correlation ? QStringLiteral("correlation") : QStringLiteral("fourier");
+}
+
+bool CorFinder::methodFromName(const QString &name, Method *m)
+{
+    Method found;
+    if (name.isEmpty())
+        found = defaultMethod;
+    else if (name.compare(QLatin1String("correlation"), Qt::CaseInsensitive) == 0)
+        found = Method::Correlation;
+    else if (name.compare(QLatin1String("fourier"), Qt::CaseInsensitive) == 0)
+        found = Method::Fourier;
+    else
+        return false;
+    if (m)
+        *m = found;
+    return true;
+}
+
+std::vector<int> CorFinder::imagesUsed(Method m, int n)
+{
+    std::vector<int> used;
+    if (m == Method::Fourier) {
+        // every s-th, evenly over the half turn (s divides n), at least 256
+        int s = std::max(1, n / 256);
+        while (n % s != 0)
+            --s;
+        for (int i = 0; i < n; i += s)
+            used.push_back(i);
+        return used;
+    }
+    const int K = std::min(4, n / 2);
+    for (int i = 0; i < n; ++i)
+        if (i < K || i >= n - K)
+            used.push_back(i);
+    return used;
+}
+
+double CorFinder::samplingCor(int dim)
+{
+    return std::floor((dim - 1) / 2.0);
+}
+
+double CorFinder::rounded(double cor)
+{
+    return std::round(cor * 100.0) / 100.0;
+}
+
+CorFinder::Result CorFinder::find(const HSgm &h, int dim, Method m)
+{
+    if (!h.hasData() || h.width < 8)
+        return failure(QStringLiteral("no sinogram"));
+    if (h.height < 3)
+        return failure(QStringLiteral("too few projections"));
+    double lo = h.sgm.front(), hi = lo;
+    for (double v : h.sgm) {
+        if (!std::isfinite(v))
+            return failure(QStringLiteral("data not finite"));
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+    if (!(hi - lo > 1e-9))
+        return failure(QStringLiteral("flat data"));
+    const double c0 = samplingCor(dim);
+    Result r = m == Method::Correlation ? findByCorrelation(h, c0) : findByFourier(h, c0);
+    if (!r.ok)
+        return r;
+    r.cor = rounded(r.cor);
+    // a CoR whose sinogram keeps at least one sample on each side
+    if (!(r.cor >= 1 && r.cor <= dim - 2))
+        return failure(QStringLiteral("CoR %1 outside the image").arg(r.cor));
+    return r;
+}

@@ -1,0 +1,139 @@
+// The CoR finder on phantom series: both methods, axis off centre by up to a
+// fifth of the width either way, 90 to 1800 projections, with and without
+// counting noise, both axis orientations; flat data and a CoR beyond the
+// image fail and say why.
+#include "CorFinder.h"
+#include "HSgm.h"
+#include "Phantom.h"
+
+#include <QTest>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+// The sinogram of the middle slice of a phantom series, built about the
+// finder's sampling CoR from the series' counts (noisy when asked).
+HSgm phantomSinogram(const Phantom &p, int *dim)
+{
+    const int W = p.opt.width, H = p.opt.height;
+    const bool v = p.opt.axisVertical;
+    const int slice = p.slices() / 2;
+    *dim = p.dim();
+    const double E = p.opt.energies.first();
+    std::mt19937_64 rng(p.opt.seed + 1);
+    auto lineOf = [&](const std::vector<double> &img, double *line) {
+        const std::vector<quint32> c = p.toCounts(img, rng);
+        for (int k = 0; k < *dim; ++k)
+            line[k] = v ? c[std::size_t(slice) * W + k] : c[std::size_t(k) * W + slice];
+    };
+    HSgm h;
+    h.build(v, CorFinder::samplingCor(*dim), slice, *dim, v ? H : W, p.opt.projections,
+            [&](double *line) { lineOf(p.i0Image(E), line); return true; },
+            [&](double *line) { lineOf(p.bgImage(), line); return true; },
+            [&](int i, double *line) { lineOf(p.projection(i, E), line); });
+    return h;
+}
+
+Phantom::Options options(int dim, int n, double offset, bool vertical, bool noise,
+                         double i0 = 30000)
+{
+    Phantom::Options o;
+    o.width = vertical ? dim : 3;
+    o.height = vertical ? 3 : dim;
+    o.axisVertical = vertical;
+    o.projections = n;
+    o.corOffset = offset;
+    o.noise = noise;
+    o.i0 = i0;
+    o.seed = quint64(n * 7 + dim);
+    return o;
+}
+
+} // namespace
+
+class TestCorFinder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void findsTheAxis_data()
+    {
+        QTest::addColumn<int>("dim");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<bool>("vertical");
+        QTest::addColumn<bool>("noise");
+        QTest::addColumn<double>("i0");   // counts of the beam: the fewer, the noisier
+        QTest::newRow("256 V 90 -20% noisy") << 256 << 90 << -51.2 << true << true << 30000.0;
+        QTest::newRow("256 V 180 +13.3% noisy") << 256 << 180 << 34.3 << true << true << 30000.0;
+        QTest::newRow("256 H 360 +20% noisy") << 256 << 360 << 51.2 << false << true << 30000.0;
+        QTest::newRow("200 H 720 -7.4% noisy") << 200 << 720 << -14.77 << false << true << 30000.0;
+        QTest::newRow("256 V 1800 +4.2% noisy") << 256 << 1800 << 10.64 << true << true << 30000.0;
+        QTest::newRow("255 H 90 +17.8% exact") << 255 << 90 << 45.5 << false << false << 30000.0;
+        QTest::newRow("128 V 1800 -19.6% exact") << 128 << 1800 << -25.05 << true << false << 30000.0;
+        QTest::newRow("256 H 180 -11% very noisy") << 256 << 180 << -28.3 << false << true << 1500.0;
+        QTest::newRow("256 V 360 centred noisy") << 256 << 360 << 0.0 << true << true << 30000.0;
+    }
+
+    void findsTheAxis()
+    {
+        QFETCH(int, dim);
+        QFETCH(int, n);
+        QFETCH(double, offset);
+        QFETCH(bool, vertical);
+        QFETCH(bool, noise);
+        QFETCH(double, i0);
+        const Phantom p = Phantom::standard(options(dim, n, offset, vertical, noise, i0));
+        int d = 0;
+        const HSgm h = phantomSinogram(p, &d);
+        QVERIFY(h.hasData());
+        for (CorFinder::Method m : {CorFinder::Method::Correlation, CorFinder::Method::Fourier}) {
+            const CorFinder::Result r = CorFinder::find(h, d, m);
+            const QString what = CorFinder::methodName(m) + QStringLiteral(": true %1, found %2 (%3)")
+                                     .arg(p.cor()).arg(r.cor).arg(r.error);
+            qDebug().noquote() << what;
+            QVERIFY2(r.ok, qPrintable(what));
+            QVERIFY2(std::abs(r.cor - p.cor()) <= 0.25, qPrintable(what));
+            // written and read back exactly
+            QCOMPARE(QString::number(r.cor, 'g', 6).toDouble(), r.cor);
+            QCOMPARE(CorFinder::rounded(r.cor), r.cor);
+        }
+    }
+
+    void failsAndSaysWhy()
+    {
+        // no sample: the counts are the beam itself
+        Phantom flat(options(128, 180, 0, true, false));
+        int d = 0;
+        const HSgm hFlat = phantomSinogram(flat, &d);
+        // the axis beyond the far edge of the image: a rod seen for only
+        // part of the turn
+        Phantom edge(options(128, 180, 80, true, true));
+        Phantom::Ellipsoid rod;
+        rod.cu = -100;
+        rod.ru = rod.rv = 12;
+        rod.mu0 = 0.03;
+        edge.parts.push_back(rod);
+        const HSgm hEdge = phantomSinogram(edge, &d);
+        for (CorFinder::Method m : {CorFinder::Method::Correlation, CorFinder::Method::Fourier}) {
+            const CorFinder::Result a = CorFinder::find(hFlat, d, m);
+            QVERIFY(!a.ok);
+            QCOMPARE(a.error, QString("flat data"));
+            QCOMPARE(a.cor, 0.0);
+            const CorFinder::Result b = CorFinder::find(hEdge, d, m);
+            QVERIFY2(!b.ok, qPrintable(CorFinder::methodName(m) + QString::number(b.cor)));
+            QVERIFY(!b.error.isEmpty());
+            QCOMPARE(b.cor, 0.0);
+            QVERIFY(!CorFinder::find(HSgm(), d, m).ok);
+        }
+        CorFinder::Method m = CorFinder::Method::Correlation;
+        QVERIFY(CorFinder::methodFromName("", &m) && m == CorFinder::defaultMethod);
+        QVERIFY(CorFinder::methodFromName("Correlation", &m) && m == CorFinder::Method::Correlation);
+        QVERIFY(!CorFinder::methodFromName("phase", &m));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCorFinder)
+#include "TestCorFinder.moc"
