@@ -5,6 +5,7 @@
 #include "ui_SelectDataFiles.h"
 
 #include "Batch.h"
+#include "CorActions.h"
 #include "CtCalc2Ui.h"
 #include "I0ofImage.h"
 #include "ImgDatas.h"
@@ -313,4 +314,16 @@ void BodyCommands::buildTable()
             outcome = Outcome::Failed;
     });
     add("seq_exec_keep_range_on_new_set", [ui, check](A a) { check(ui()->keepOnNewSet, flagArg(a)); });
+
+    // ---- centre of rotation found from the data; a failure fails the command
+    add("ct_find_cor", [this, b, pc](A a) {
+        if (!CorActions(b->sgm, pc()).findAndSet(textArg(a)))
+            outcome = Outcome::Failed;
+        else
+            b->resetCorOnLoad = false;
+    });
+    add("ct_find_recorded_cor", [this, b, pc](A a) {
+        if (!CorActions(b->sgm, pc()).findAndRecord(intArg(a), intArg(a, 1)))
+            outcome = Outcome::Failed;
+    });
 }

@@ -1,0 +1,57 @@
+#include "CorActions.h"
+
+#include "HSgm.h"
+#include "ImgDatas.h"
+#include "ProcCtrl.h"
+#include "Sinogram.h"
+
+#include <QDebug>
+
+CorActions::CorActions(Sinogram *sinogram, ProcCtrl *procCtrl) : sgm(sinogram), pc(procCtrl) {}
+
+CorFinder::Result CorActions::find(int slice, CorFinder::Method m) const
+{
+    CorFinder::Result r;
+    const ImgDatas *d = sgm ? sgm->imgDatas() : nullptr;
+    if (!d || !pc || d->count() < 1) {
+        r.error = QStringLiteral("no projection images loaded");
+    } else {
+        const bool v = pc->rotAxIsV;
+        const int dim = v ? d->width : d->height;
+        HSgm h;
+        sgm->genSinogram0(&h, v, CorFinder::samplingCor(dim), slice,
+                          CorFinder::imagesUsed(m, d->count()));
+        r = CorFinder::find(h, dim, m);
+    }
+    const QString where = QStringLiteral("(slice %1, %2)").arg(slice).arg(CorFinder::methodName(m));
+    if (r.ok)
+        qInfo().noquote() << QStringLiteral("CoR found : %1 ").arg(QString::number(r.cor, 'g', 6)) + where;
+    else
+        qWarning().noquote() << QStringLiteral("CoR not found : %1 ").arg(r.error) + where;
+    return r;
+}
+
+bool CorActions::findAndSet(const QString &methodName) const
+{
+    CorFinder::Method m;
+    if (!CorFinder::methodFromName(methodName, &m)) {
+        qWarning().noquote() << "CoR not found : no such method : " + methodName;
+        return false;
+    }
+    const CorFinder::Result r = find(pc->sliceNo, m);
+    if (r.ok)
+        pc->setCor(r.cor);
+    return r.ok;
+}
+
+bool CorActions::findAndRecord(int k, int slice) const
+{
+    if (k != 1 && k != 2) {
+        qWarning().noquote() << QStringLiteral("CoR not found : no recorded pair %1").arg(k);
+        return false;
+    }
+    const CorFinder::Result r = find(slice, CorFinder::defaultMethod);
+    if (r.ok)
+        pc->setRecordedCoR(k, slice, r.cor);
+    return r.ok;
+}
