@@ -7,6 +7,7 @@
 #include "SavingImg.h"
 #include "Sinogram.h"
 
+#include <QDebug>
 #include <QMetaMethod>
 #include <QThread>
 
@@ -41,6 +42,7 @@ void CtCalc2::setUi(CtCalc2Ui *panel)
     panel->calc = this;
     connect(this, &CtCalc2::sliceStarted, panel, &CtCalc2Ui::noticedStart);
     connect(this, &CtCalc2::sliceEnded, panel, &CtCalc2Ui::noticedEnd);
+    connect(this, &CtCalc2::sliceCor, panel, &CtCalc2Ui::showCor);
     connect(this, &CtCalc2::regionDefaulted, panel, &CtCalc2Ui::setCR);
     connect(this, &CtCalc2::cBarRange, panel, &CtCalc2Ui::setCBarRange);
     connect(this, &CtCalc2::resImage, panel, &CtCalc2Ui::showResImage);
@@ -105,7 +107,10 @@ void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool 
     }
     genAndDispImage = genAndDisp;
     sliceNo = slice;
+    corUsed = cor;
     beginingCt();
+    emit sliceCor(cor);
+    qInfo().noquote() << QStringLiteral("Slice %1 at CoR %2").arg(slice).arg(QString::number(cor, 'g', 6));
 
     // built afresh or empty: a CoR the generator refuses must not leave the
     // previous slice's rows in place

@@ -67,6 +67,7 @@ public:
     QString dataPath, dataName, dataTag;
     Job job;                        // the conditions of the current slice
     int sliceNo = 0;                // slice in work / last worked on
+    double corUsed = 0;             // the CoR that slice is reconstructed at
     QDateTime startTime, endTime;
 
     // GUI thread, once: pairs the worker with its panel and connects them.
@@ -91,6 +92,7 @@ signals:
 
     // To the panel.
     void sliceStarted(int slice, QDateTime when);
+    void sliceCor(double cor);
     void sliceEnded(QDateTime when);
     void regionDefaulted(double rx0, double rz0, double rx1, double rz1);
     void cBarRange(double min, double max);

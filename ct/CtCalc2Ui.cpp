@@ -7,7 +7,9 @@
 #include "Handoff.h"
 #include "ImgDispWPV.h"
 
+#include <QBoxLayout>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -35,6 +37,22 @@ CtCalc2Ui::CtCalc2Ui(QWidget *parent) : QFrame(parent), ui(new Ui::CtCalc)
     connect(ui->DispCt, &ImgDispWCBar::newBar, this, &CtCalc2Ui::barChanged);
     setCR(0, 0, 2047, 2047);
     regionSet = false;
+
+    // the CoR of the slice shown, right of its number
+    corField = new QLineEdit(this);
+    corField->setObjectName(QStringLiteral("ShowCor"));
+    corField->setReadOnly(true);
+    corField->setMaximumWidth(70);
+    corField->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    corField->setStyleSheet(ui->ShowSliceNo->styleSheet());
+    for (QBoxLayout *box : findChildren<QBoxLayout *>()) {
+        const int at = box->indexOf(ui->ShowSliceNo);
+        if (at >= 0) {
+            box->insertWidget(at + 1, new QLabel(tr("CoR"), this));
+            box->insertWidget(at + 2, corField);
+            break;
+        }
+    }
 }
 
 CtCalc2Ui::~CtCalc2Ui()
@@ -120,6 +138,11 @@ void CtCalc2Ui::showSpentT()
 void CtCalc2Ui::showSliceNo(int no)
 {
     ui->ShowSliceNo->setText(QString::number(no));
+}
+
+void CtCalc2Ui::showCor(double cor)
+{
+    corField->setText(num(cor));
 }
 
 void CtCalc2Ui::newImage()

@@ -10,6 +10,8 @@
 #include <QImage>
 #include <QRectF>
 
+class QLineEdit;
+
 namespace Ui { class CtCalc; }
 
 class CtCalc2Ui : public QFrame
@@ -23,6 +25,8 @@ public:
     CtCalc2 *calc = nullptr;
     QDateTime startTime, endTime;
     bool regionSet = false;
+    // "CoR" beside the slice number: the CoR of the slice shown.
+    QLineEdit *corField = nullptr;
 
     // The calculation region, the colour-bar state and regionSet, for a
     // dispatch (the data limits are filled in by the worker's reserve()).
@@ -43,6 +47,8 @@ public slots:
     void showEndTime();
     void showSpentT();
     void showSliceNo(int no);
+    // The CoR the slice shown was reconstructed at.
+    void showCor(double cor);
     void newImage();
     void saveImage(QString fname);
     void setFixColorScale(bool f);

@@ -666,8 +666,8 @@ void Body::finishRunIfIdle()
 void Body::setupFFT()
 {
     const int d = conds.rotAxIsV ? imgDatas->width : imgDatas->height;
-    const double c = CalcConds::interpolateCor(conds.cor, conds.recCor1, conds.recSlice1, conds.recCor2,
-                                               conds.recSlice2, conds.nextSlice);
+    // the first slice of the run; a slice at another CoR prepares its worker anew
+    const double c = conds.corForSlice(conds.rangeMode ? conds.sliceFrom : conds.slice);
     const SgmRange range(conds.rotAxIsV, d, c);
     const int N = range.valid() ? (range.width & ~1) : 0;
     const int n = imgDatas->count();
@@ -699,7 +699,8 @@ void Body::execSingleCtCalc()
     }
     if (conds.doCt2 && !ctc2s.isEmpty()) {
         ctc2s.first()->reserve();
-        emit startCt(ctc2s.first(), conds.rotAxIsV, conds.cor, conds.slice, ui->ShowCalcRes->isChecked());
+        emit startCt(ctc2s.first(), conds.rotAxIsV, conds.corForSlice(conds.slice), conds.slice,
+                     ui->ShowCalcRes->isChecked());
     }
 }
 
@@ -724,7 +725,8 @@ void Body::execMultiCtCalc()
         [this, showRes](int i, int slice) {
             CtCalc2 *w = ctc2s.at(i);
             w->reserve();
-            emit startCt(w, conds.rotAxIsV, conds.cor, slice, showRes);
+            // each slice at its own CoR when the axis is followed along the slices
+            emit startCt(w, conds.rotAxIsV, conds.corForSlice(slice), slice, showRes);
         });
     ui->ProgPerCent->setText(SliceDispatcher::progressText(out.percent));
     if (out.ended)

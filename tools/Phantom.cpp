@@ -152,13 +152,12 @@ std::vector<double> Phantom::projection(int index, double energy) const
 {
     std::vector<double> img = i0Image(energy);
     const double theta = angle(index);
-    const double c = cor();
     const int w = opt.width, h = opt.height;
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const int slice = opt.axisVertical ? y : x;
             const int p = opt.axisVertical ? x : y;
-            const double l = lineIntegral(theta, p - c, axial(slice), energy);
+            const double l = lineIntegral(theta, p - corAt(slice), axial(slice), energy);
             double &v = img[size_t(y) * w + x];
             v = opt.bg + (v - opt.bg) * std::exp(-l);
         }

@@ -13,7 +13,8 @@
 // length `dim` (the image width for a vertical axis, its height for a
 // horizontal one); detector pixel p has its centre at coordinate p.
 // The rotation centre (CoR) sits on the detector at
-//      cor = (dim - 1) / 2 + corOffset                        [pixels].
+//      cor = (dim - 1) / 2 + corOffset                        [pixels],
+// or, for a tilted axis, at cor + corTilt * a in slice s.
 // In a slice, object points have coordinates (u, v) in pixels relative to the
 // rotation axis: u runs along the columns x of a reconstructed slice image,
 // v along its rows z (downwards). Projection i (i = 0 .. n - 1) is taken at
@@ -79,6 +80,7 @@ public:
         int height = 256;
         int projections = 180;
         double corOffset = 0;
+        double corTilt = 0;                  // CoR change per slice: a tilted axis
         bool axisVertical = true;
         QList<double> energies {7112.5};
         bool noise = false;
@@ -119,6 +121,9 @@ public:
     int dim() const { return opt.axisVertical ? opt.width : opt.height; }
     int slices() const { return opt.axisVertical ? opt.height : opt.width; }
     double cor() const { return (dim() - 1) / 2.0 + opt.corOffset; }
+    // The CoR of a slice: cor() + corTilt * axial(slice); the sample is
+    // sheared with its axis, so that every slice is a sound slice about it.
+    double corAt(int slice) const { return cor() + opt.corTilt * axial(slice); }
     double axial(int slice) const { return slice - (slices() - 1) / 2.0; }
     double angle(int index) const;           // theta_i in radians
 
