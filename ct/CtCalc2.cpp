@@ -63,9 +63,16 @@ void CtCalc2::prepare(int N, int n)
     nProj = core.nProj;
 }
 
-void CtCalc2::reserve()
+QString CtCalc2::trialTag(const QString &tag, double cor)
+{
+    const QString c = QStringLiteral("cor") + QString::number(cor, 'g', 6);
+    return tag.isEmpty() ? c : tag + QStringLiteral("-") + c;
+}
+
+void CtCalc2::reserve(bool trial)
 {
     Job j = ui ? ui->snapshot() : Job();
+    j.trial = trial;
     if (conds) {
         j.angleOffset = conds->angleOffset;
         j.lowerLimit = conds->lowerLimit;
@@ -129,13 +136,15 @@ void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool 
             nProj = core.nProj;
             if (done) {
                 imageMade = false;
-                if (genAndDispImage)
+                if (genAndDispImage || job.trial)
                     genResImage();
                 if (imgSaveOn)
                     saveImage();
                 if (dataSaveOn)
                     saveData();
-                if (imageMade)
+                if (job.trial)
+                    emit trialImage(corUsed, sliceNo, dispImage);
+                else if (imageMade)
                     emit ctImage(sliceNo, dispImage);
             }
         }
@@ -189,7 +198,9 @@ void CtCalc2::saveImage()
         genResImage();
     if (!imageMade)
         return;
-    auto *rec = new SavingImg(imgPath, imgName, imgTag, sliceNo, dispImage);
+    auto *rec = new SavingImg(imgPath, imgName, job.trial ? trialTag(imgTag, corUsed) : imgTag,
+                              sliceNo, dispImage);
+    rec->flat = job.trial;
     if (isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveImgWDiscard))) {
         Handoff::release(rec);
         emit saveImgWDiscard(rec);  // the receiver deletes it
@@ -200,7 +211,9 @@ void CtCalc2::saveImage()
 
 void CtCalc2::saveData()
 {
-    auto *rec = new SavingData(dataPath, dataName, dataTag, sliceNo);
+    auto *rec = new SavingData(dataPath, dataName, job.trial ? trialTag(dataTag, corUsed) : dataTag,
+                               sliceNo);
+    rec->flat = job.trial;
     rec->data = DataFileText::make(core, job.region, job.lowerLimit, job.upperLimit,
                                    job.dataOffset);
     if (isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveDataWDiscard))) {

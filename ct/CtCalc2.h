@@ -45,6 +45,7 @@ public:
         GreyMap grey;               // colour-bar range and markers
         double angleOffset = 0;     // degrees
         double lowerLimit = 0, upperLimit = 0, dataOffset = 0;
+        bool trial = false;         // a CoR trial: image always made, saved flat under trialTag
     };
 
     explicit CtCalc2(CalcConds *conds = nullptr, QObject *parent = nullptr);
@@ -78,8 +79,12 @@ public:
     // to the worker's thread.
     Q_INVOKABLE void prepare(int N, int n);
 
-    // GUI thread, right before emitting startCt for this worker (see above).
-    void reserve();
+    // GUI thread, right before emitting startCt for this worker (see above);
+    // a CoR trial when `trial`.
+    void reserve(bool trial = false);
+    // The tag of a CoR trial's files: tag + "-cor" + the CoR in the shortest
+    // 6-digit form, or "cor" + CoR for an empty tag ("F-cor70.35", "cor70.35").
+    static QString trialTag(const QString &tag, double cor);
     // Busy with a slice or holding one that has not started yet.
     bool isBusy() const { return busy.load() || claims.load() > 0; }
 
@@ -89,6 +94,8 @@ signals:
     void saveDataWDiscard(SavingData *data);
     void saveImgWDiscard(SavingImg *img);
     void ctImage(int slice, QImage imge);
+    // A CoR trial's image with the CoR it was made at.
+    void trialImage(double cor, int slice, QImage image);
 
     // To the panel.
     void sliceStarted(int slice, QDateTime when);

@@ -130,9 +130,12 @@ void DataSaver::saveData(SavingData *data)
     if (!data)
         return;
     Handoff::acquire(data);
-    makeFolders(data->path, data->tag, data->index);
+    if (!data->flat)
+        makeFolders(data->path, data->tag, data->index);
     const QString name = data->fileName();
-    for (const QString &folder : foldersFor(data->path, data->tag, data->index))
+    const QStringList folders = data->flat ? QStringList{data->path}
+                                           : foldersFor(data->path, data->tag, data->index);
+    for (const QString &folder : folders)
         writeData(QDir(folder).absoluteFilePath(name), data->data);
 }
 
@@ -147,9 +150,12 @@ void DataSaver::saveImg(SavingImg *img)
     if (!img)
         return;
     Handoff::acquire(img);
-    makeFolders(img->path, img->tag, img->index);
+    if (!img->flat)
+        makeFolders(img->path, img->tag, img->index);
     const QString name = img->fileName();
-    for (const QString &folder : foldersFor(img->path, img->tag, img->index))
+    const QStringList folders = img->flat ? QStringList{img->path}
+                                          : foldersFor(img->path, img->tag, img->index);
+    for (const QString &folder : folders)
         writeImage(QDir(folder).absoluteFilePath(name), img->image);
 }
 

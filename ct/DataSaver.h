@@ -10,6 +10,8 @@
 //  on          on        on        path/tag/file and path/index/file
 //  on          off       any       path/index/file
 //
+// A record marked flat (a CoR trial) goes into path itself.
+//
 // Every file is written under a temporary name in its folder and renamed
 // into place when complete. A folder that cannot be made or a file that
 // cannot be written is reported by a warning naming it; the next record is

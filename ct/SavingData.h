@@ -16,6 +16,7 @@ public:
     QString name;       // file-name stem (may be empty)
     QString tag;        // second name part; also the energy sub-folder
     QString index;      // slice number, five digits, zero-padded
+    bool flat = false;  // into the path itself, whatever the sub-folder switches say
     QByteArray data;    // the complete file text
 
     // "sample-E8990-00037.dat", or "E8990-00037.dat" without a name.

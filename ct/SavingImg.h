@@ -17,6 +17,7 @@ public:
     QString name;       // file-name stem (may be empty)
     QString tag;        // second name part; also the energy sub-folder
     QString index;      // slice number, five digits, zero-padded
+    bool flat = false;  // into the path itself, whatever the sub-folder switches say
     QImage image;       // 8-bit grey picture of colour-bar levels
 
     // "sample-E8990-00037.png", or "E8990-00037.png" without a name.

@@ -9,6 +9,7 @@
 #include "CtCalc.h"
 #include "CtCalc2.h"
 #include "CtCalc2Ui.h"
+#include "CorTrialStrip.h"
 #include "CtDisp.h"
 #include "DataSaver.h"
 #include "EnergyName.h"
@@ -134,6 +135,13 @@ Body::Body(QWidget *parent)
     ui->I0ImgBase->setContent(ui->I0ImgSel->view, tr("I0 Image"));
     ui->BGImgBase->setContent(ui->BGImgSel->view, tr("BG Image"));
     ui->CtImgsBase->setContent(ctImages, tr("CT images"));
+    trialStrip = new CorTrialStrip;
+    ui->ImgsTab->addTab(trialStrip, tr("CoR Trials"));
+    trialStrip->setCurrentCor(ui->procCtrl->cor);
+    connect(trialStrip, &CorTrialStrip::corChosen, ui->procCtrl, &ProcCtrl::setCor);
+    connect(trialStrip, &CorTrialStrip::askTrials, this, &Body::startCorTrials);
+    connect(ui->procCtrl, &ProcCtrl::corUpdated, this,
+            [this] { trialStrip->setCurrentCor(ui->procCtrl->cor); });
 
     // 9. multi-slice workers and the saver
     const int n = qMax(1, QThread::idealThreadCount());
@@ -168,6 +176,7 @@ Body::Body(QWidget *parent)
         connect(worker, &CtCalc2::saveDataWDiscard, saver, &DataSaver::saveDataWDiscard);
         connect(worker, &CtCalc2::saveImgWDiscard, saver, &DataSaver::saveImgWDiscard);
         connect(worker, &CtCalc2::ctImage, this, &Body::ctImage);
+        connect(worker, &CtCalc2::trialImage, trialStrip, &CorTrialStrip::addTrial);
         connect(panel, &CtCalc2Ui::cRUpdated, this, &Body::cRUpdated);
         connect(panel, &CtCalc2Ui::dRUpdated, this, &Body::dRUpdated);
         ctc2s << worker;
@@ -552,6 +561,26 @@ bool Body::workersBusy() const
     return false;
 }
 
+bool Body::startCorTrials(double from, double to, double step)
+{
+    const QList<double> list = CorTrialRun::cors(from, to, step);
+    QString why;
+    if (calculating)
+        why = QStringLiteral("a run is going on");
+    else if (!hasImages() || ctc2s.isEmpty())
+        why = QStringLiteral("no projection images loaded");
+    else if (list.isEmpty())
+        why = QStringLiteral("no CoRs from %1 to %2 by %3 (at most %4)")
+                  .arg(from).arg(to).arg(step).arg(CorTrialRun::maxTrials);
+    if (!why.isEmpty()) {
+        qWarning().noquote() << "CoR trials not started : " + why;
+        return false;
+    }
+    trialRun.start(list);
+    startCalcCt();
+    return true;
+}
+
 void Body::startCalcCt()
 {
     if (calculating || ending || workersBusy()) {
@@ -591,11 +620,18 @@ void Body::startCalcCt()
     conds.upperLimit = ui->DataUpperLimit->text().toDouble();
     conds.lowerLimit = ui->DataLowerLimit->text().toDouble();
     conds.dataOffset = ui->DataOffset->text().toDouble();
+    if (trialRun.active) {      // trials always run on the workers
+        conds.doCt1 = false;
+        conds.doCt2 = true;
+    }
     if (conds.doCt2)
         ui->ProgPerCent->setText(QStringLiteral("0 %"));
     setupFFT();
     setupSaveConds();
-    if (conds.rangeMode) {
+    if (trialRun.active) {
+        trialStrip->clear();
+        dispatchTrials();
+    } else if (conds.rangeMode) {
         SliceDispatcher::start(conds);
         execMultiCtCalc();
     } else {
@@ -615,6 +651,7 @@ void Body::stopCalcCt()
     if (!calculating)
         return;             // every run ends once
     calculating = false;
+    trialRun.active = false;
     // "Calc" during a projection-by-projection run ends it after the
     // projection in progress; its own end is this one
     if (ctCalc1->isBusy())
@@ -710,6 +747,10 @@ void Body::execMultiCtCalc()
         finishRunIfIdle();      // a worker of a stopped run has finished
         return;
     }
+    if (trialRun.active) {
+        dispatchTrials();
+        return;
+    }
     if (!conds.rangeMode) {
         stopCalcCt();
         return;
@@ -729,6 +770,23 @@ void Body::execMultiCtCalc()
             emit startCt(w, conds.rotAxIsV, conds.corForSlice(slice), slice, showRes);
         });
     ui->ProgPerCent->setText(SliceDispatcher::progressText(out.percent));
+    if (out.ended)
+        stopCalcCt();
+}
+
+void Body::dispatchTrials()
+{
+    const bool showRes = ui->ShowCalcRes->isChecked();
+    const CorTrialRun::Outcome out = trialRun.dispatch(
+        conds.threads, int(ctc2s.size()), [this](int i) { return ctc2s.at(i)->isBusy(); },
+        [this, showRes](int i, double cor) {
+            CtCalc2 *w = ctc2s.at(i);
+            w->reserve(true);
+            emit startCt(w, conds.rotAxIsV, cor, conds.slice, showRes);
+        });
+    const int n = int(trialRun.list.size());
+    ui->ProgPerCent->setText(SliceDispatcher::progressText(
+        n > 0 ? std::floor(1000.0 * (trialRun.next - out.busy) / n) / 10 : 100.0));
     if (out.ended)
         stopCalcCt();
 }

@@ -4,6 +4,7 @@
 // drives the external 2-D XAFS viewer.
 #include "BatchCmd.h"
 #include "CalcConds.h"
+#include "CorTrialRun.h"
 #include "MouseC.h"
 
 #include <QDateTime>
@@ -24,6 +25,7 @@ class BodyCommands;
 class CtCalc;
 class CtCalc2;
 class CtCalc2Ui;
+class CorTrialStrip;
 class CtDisp;
 class DataSaver;
 class ImgDatas;
@@ -50,6 +52,7 @@ public:
     Sinogram *sinogram() const { return sgm; }
     CtCalc *ctCalc() const { return ctCalc1; }
     CtDisp *ctDisp() const { return ctImages; }
+    CorTrialStrip *corTrials() const { return trialStrip; }
     RawDisp *rawDisp() const { return raw; }
     OrvexLink *orvexLink() const { return orx; }
     DataSaver *dataSaver() const { return saver; }
@@ -123,6 +126,10 @@ private slots:
     void showDispRaw();
     void showSinogram();
 public slots:
+    // Reconstructs the current slice at the CoRs from..to by step on the
+    // workers, shown in "CoR Trials". False, after a warning, when no run
+    // can start (a run going on, no images, no valid list).
+    bool startCorTrials(double from, double to, double step);
     void toggleCalcCt();
     void startCalcCt();
     void stopCalcCt();
@@ -168,6 +175,7 @@ private slots:
     void orxStageCtrl();
     void orxStartCont2dA();
     void ctImage(int no, QImage img);
+    void dispatchTrials();
 public slots:
     void batchLoad(QString fname);
     void batchExec();
@@ -244,6 +252,8 @@ private:
     CtCalc *ctCalc1;
     ImgDatas *imgDatas;
     CtDisp *ctImages;
+    CorTrialStrip *trialStrip = nullptr;
+    CorTrialRun trialRun;
     OrvexLink *orx;
     DataSaver *saver = nullptr;
     QThread *saverThread = nullptr;

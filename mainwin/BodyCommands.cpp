@@ -322,6 +322,16 @@ void BodyCommands::buildTable()
         else
             b->resetCorOnLoad = false;
     });
+    // CoR trials of the current slice; a batch that started them goes on
+    // when they are done
+    add("ct_try_cor", [this, b](A a) {
+        if (!b->startCorTrials(realArg(a, 0), realArg(a, 1), realArg(a, 2))) {
+            outcome = Outcome::Failed;
+        } else if (forBatch) {
+            b->batchStarted = true;
+            outcome = Outcome::HeldByRun;
+        }
+    });
     add("ct_find_recorded_cor", [this, b, pc](A a) {
         if (!CorActions(b->sgm, pc()).findAndRecord(intArg(a), intArg(a, 1)))
             outcome = Outcome::Failed;

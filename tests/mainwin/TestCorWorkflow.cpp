@@ -1,11 +1,14 @@
 // The centre of rotation on the real main window: found by the batch
 // commands (logged, set or recorded; failures fail the command and change
-// nothing), followed along a tilted axis by every slice of a worker run.
+// nothing), followed along a tilted axis by every slice of a worker run,
+// tried side by side on a strip whose labels and files carry the CoR each
+// trial was made at.
 #include "Body.h"
 #include "ui_Body.h"
 
 #include "Batch.h"
 #include "CtCalc2.h"
+#include "CorTrialStrip.h"
 #include "CtCalc2Ui.h"
 #include "DataSaver.h"
 #include "ImgDatas.h"
@@ -16,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QToolButton>
 #include <QMutex>
 #include <QTemporaryDir>
 #include <QTest>
@@ -191,6 +195,72 @@ private slots:
         cmd(b, "ct_cor 31");
         runAndWait(b);
         QVERIFY(readAll(outA + "/t-E-00009.dat") != readAll(outB + "/t-E-00009.dat"));
+    }
+    void trialStrip()
+    {
+        Phantom::Options o;
+        o.width = 64;
+        o.height = 6;
+        o.projections = 60;
+        const Phantom p = Phantom::standard(o);
+        const QString dir = tmp.filePath("trial");
+        QVERIFY(p.writeSeries(dir));
+
+        Body b;
+        load(b, dir);
+        const QString out = tmp.filePath("trialOut");
+        for (const QString &line : {QString("calc_ct2 1"), QString("ct_proc_slice 3"),
+                                    QString("auto_save_in_sub_folders 1"),
+                                    QString("auto_save_in_sub_folders_of_energy 1"),
+                                    QString("auto_save_data 1"), QString("auto_save_data_name tr"),
+                                    QString("auto_save_data_tag F"), "auto_save_data_path " + out,
+                                    QString("auto_save_image 1"), QString("auto_save_image_name tr"),
+                                    QString("auto_save_image_tag F"), "auto_save_image_path " + out})
+            cmd(b, line);
+        cmd(b, "ct_try_cor 30.1 31.6 0.3");
+        QVERIFY(b.batch()->ok);
+        QVERIFY(b.isCalculating());
+        QTRY_VERIFY_WITH_TIMEOUT(!b.isCalculating(), 60000);
+        QMetaObject::invokeMethod(b.dataSaver(), [] {}, Qt::BlockingQueuedConnection);
+        QCoreApplication::processEvents();
+
+        const QStringList cors{"30.1", "30.4", "30.7", "31", "31.3", "31.6"};
+        CorTrialStrip *strip = b.corTrials();
+        QStringList want;
+        for (const QString &c : cors)
+            want << "CoR " + c;
+        QCOMPARE(strip->labels(), want);
+        // in the save path itself, the tag extended by the CoR
+        for (const QString &c : cors) {
+            QVERIFY2(QFile::exists(out + "/tr-F-cor" + c + "-00003.dat"), qPrintable(c));
+            QVERIFY(QFile::exists(out + "/tr-F-cor" + c + "-00003.png"));
+        }
+        QVERIFY(!QDir(out + "/F-cor30.7").exists());
+
+        // a trial is the slice a run at its CoR makes
+        cmd(b, "ct_cor 30.7");
+        runAndWait(b);
+        QCOMPARE(readAll(out + "/tr-F-cor30.7-00003.dat"), readAll(out + "/F/tr-F-00003.dat"));
+
+        // a click makes the trial's CoR the CoR
+        for (QToolButton *t : strip->findChildren<QToolButton *>())
+            if (t->text() == "CoR 30.4")
+                t->click();
+        QCOMPARE(b.form()->procCtrl->cor, 30.4);
+        QCOMPARE(strip->corOf(1), 30.4);
+
+        // an empty tag becomes "cor" and the CoR
+        cmd(b, "auto_save_data_tag \"\"");
+        cmd(b, "ct_try_cor 31 31 1");
+        QTRY_VERIFY_WITH_TIMEOUT(!b.isCalculating(), 60000);
+        QMetaObject::invokeMethod(b.dataSaver(), [] {}, Qt::BlockingQueuedConnection);
+        QVERIFY(QFile::exists(out + "/tr-cor31-00003.dat"));
+        QCOMPARE(strip->labels(), QStringList{"CoR 31"});
+
+        // nothing to try: the command fails
+        cmd(b, "ct_try_cor 31 30 1");
+        QVERIFY(!b.batch()->ok);
+        QVERIFY(!b.isCalculating());
     }
 };
 
