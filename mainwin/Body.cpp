@@ -136,7 +136,6 @@ Body::Body(QWidget *parent)
     ui->BGImgBase->setContent(ui->BGImgSel->view, tr("BG Image"));
     ui->CtImgsBase->setContent(ctImages, tr("CT images"));
     trialStrip = new CorTrialStrip;
-    ui->ImgsTab->addTab(trialStrip, tr("CoR Trials"));
     trialStrip->setCurrentCor(ui->procCtrl->cor);
     connect(trialStrip, &CorTrialStrip::corChosen, ui->procCtrl, &ProcCtrl::setCor);
     connect(trialStrip, &CorTrialStrip::askTrials, this, &Body::startCorTrials);
@@ -182,6 +181,9 @@ Body::Body(QWidget *parent)
         ctc2s << worker;
         ctc2Uis << panel;
     }
+
+    // after the worker tabs, which "show_ct2 n" finds at 5 + n
+    ui->ImgsTab->addTab(trialStrip, tr("CoR Trials"));
 
     // 10. thread count, I0/BG slots
     ui->procCtrl->setMaxThreads(n);
