@@ -222,14 +222,13 @@ private slots:
         QVERIFY(b.isCalculating());
         QTRY_VERIFY_WITH_TIMEOUT(!b.isCalculating(), 60000);
         QMetaObject::invokeMethod(b.dataSaver(), [] {}, Qt::BlockingQueuedConnection);
-        QCoreApplication::processEvents();
 
         const QStringList cors{"30.1", "30.4", "30.7", "31", "31.3", "31.6"};
         CorTrialStrip *strip = b.corTrials();
         QStringList want;
         for (const QString &c : cors)
             want << "CoR " + c;
-        QCOMPARE(strip->labels(), want);
+        QTRY_COMPARE(strip->labels(), want);
         // in the save path itself, the tag extended by the CoR
         for (const QString &c : cors) {
             QVERIFY2(QFile::exists(out + "/tr-F-cor" + c + "-00003.dat"), qPrintable(c));
@@ -255,7 +254,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!b.isCalculating(), 60000);
         QMetaObject::invokeMethod(b.dataSaver(), [] {}, Qt::BlockingQueuedConnection);
         QVERIFY(QFile::exists(out + "/tr-cor31-00003.dat"));
-        QCOMPARE(strip->labels(), QStringList{"CoR 31"});
+        QTRY_COMPARE(strip->labels(), QStringList{"CoR 31"});
 
         // nothing to try: the command fails
         cmd(b, "ct_try_cor 31 30 1");
