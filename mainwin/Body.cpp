@@ -9,6 +9,7 @@
 #include "CtCalc.h"
 #include "CtCalc2.h"
 #include "CtCalc2Ui.h"
+#include "CorActions.h"
 #include "CorTrialStrip.h"
 #include "CtDisp.h"
 #include "DataSaver.h"
@@ -27,6 +28,7 @@
 #include "XafsBatch.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
@@ -234,6 +236,10 @@ Body::Body(QWidget *parent)
     connect(ui->FixColorScale, &QCheckBox::toggled, this, &Body::fixColorScaleChanged);
     connect(ui->ColorMin, &QLineEdit::editingFinished, this, &Body::fixColorScaleChanged);
     connect(ui->ColorMax, &QLineEdit::editingFinished, this, &Body::fixColorScaleChanged);
+    autoCor = new QCheckBox(tr("Auto CoR"), ui->AdditionalInfo);
+    autoCor->setObjectName(QStringLiteral("SeqAutoCor"));
+    autoCor->setToolTip(tr("Every data set finds its CoR on the current slice before it is reconstructed"));
+    ui->AdditionalInfoGrid->addWidget(autoCor, 3, 10);
     connect(sdd, &SelectDataDir::selected, this, &Body::selectedDir);
     connect(sdd, &SelectDataDir::selectedFileInfoList, this, &Body::selectedFileInfoList);
 
@@ -409,6 +415,18 @@ void Body::finishedLoadDataFiles()
         applyRegions(0, 0, e, e, false, nullptr);
         applyRegions(0, 0, e, e, true, nullptr);
         resetRegionsOnLoad = false;
+    }
+    // A data set of a sequence finds its own CoR: samples drift between energies.
+    if (setLoading) {
+        setLoading = false;
+        if (sized && autoCor->isChecked()) {
+            const CorFinder::Result r = CorActions(sgm, pc).find(pc->sliceNo, CorFinder::defaultMethod);
+            if (r.ok)
+                pc->setCor(r.cor);
+            else
+                qWarning().noquote() << QStringLiteral("Data set %1 keeps the previous CoR %2")
+                                            .arg(ui->SelDDir->currentName(), QString::number(pc->cor, 'g', 6));
+        }
     }
     emit finishedLoadingCTFiles();
     // The batch goes on: with the command that waited for this load, or with
@@ -956,8 +974,11 @@ void Body::selectedDir(QString dir, QStringList patterns)
     const QString name = ui->SelDDir->currentName();
     ui->SelectImageSaveDir->setAddTag(name);
     ui->SelectDataSaveDir->setAddTag(name);
-    if (!ui->CTFiles->chooseInDir(dir, patterns, true))   // a set never adds to another
+    setLoading = true;
+    if (!ui->CTFiles->chooseInDir(dir, patterns, true)) {   // a set never adds to another
+        setLoading = false;
         ++failureCount;
+    }
 }
 
 void Body::selectedFileInfoList(QFileInfoList fileInfoList)
@@ -966,6 +987,7 @@ void Body::selectedFileInfoList(QFileInfoList fileInfoList)
     const QString name = ui->SelDDir->currentName();
     ui->SelectImageSaveDir->setAddTag(name);
     ui->SelectDataSaveDir->setAddTag(name);
+    setLoading = true;
     ui->CTFiles->chooseFileInfos(fileInfoList, true);
 }
 

@@ -17,6 +17,7 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class QCheckBox;
 class QFileDialog;
 class QPainter;
 class QThread;
@@ -53,6 +54,9 @@ public:
     CtCalc *ctCalc() const { return ctCalc1; }
     CtDisp *ctDisp() const { return ctImages; }
     CorTrialStrip *corTrials() const { return trialStrip; }
+    // "Auto CoR" of the sequence controls: every data set finds its CoR
+    // before it is reconstructed.
+    QCheckBox *autoCorBox() const { return autoCor; }
     RawDisp *rawDisp() const { return raw; }
     OrvexLink *orvexLink() const { return orx; }
     DataSaver *dataSaver() const { return saver; }
@@ -254,6 +258,8 @@ private:
     CtDisp *ctImages;
     CorTrialStrip *trialStrip = nullptr;
     CorTrialRun trialRun;
+    QCheckBox *autoCor = nullptr;
+    bool setLoading = false;    // the series being loaded is a data set handed over
     OrvexLink *orx;
     DataSaver *saver = nullptr;
     QThread *saverThread = nullptr;

@@ -332,6 +332,7 @@ void BodyCommands::buildTable()
             outcome = Outcome::HeldByRun;
         }
     });
+    add("seq_exec_auto_cor", [b, check](A a) { check(b->autoCor, flagArg(a)); });
     add("ct_find_recorded_cor", [this, b, pc](A a) {
         if (!CorActions(b->sgm, pc()).findAndRecord(intArg(a), intArg(a, 1)))
             outcome = Outcome::Failed;

@@ -129,6 +129,7 @@ bool SetupFile::save(const QString &fname) const
     if (ui->SelI0Files->count() > 0)
         put("seq_exec_select_i0", dirAndPattern(ui->SelI0Files));
     put("seq_exec_keep_range_on_new_set", flag(ui->keepOnNewSet->isChecked()));
+    put("seq_exec_auto_cor", flag(body->autoCorBox()->isChecked()));
 
     out.flush();
     f.close();

@@ -2,7 +2,7 @@
 // commands (logged, set or recorded; failures fail the command and change
 // nothing), followed along a tilted axis by every slice of a worker run,
 // tried side by side on a strip whose labels and files carry the CoR each
-// trial was made at.
+// trial was made at; in a sequence, found afresh for every data set.
 #include "Body.h"
 #include "ui_Body.h"
 
@@ -14,10 +14,13 @@
 #include "ImgDatas.h"
 #include "Phantom.h"
 #include "ProcCtrl.h"
+#include "SelectDataDir.h"
+#include "SetupFile.h"
 #include "SelectAFile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QMutex>
@@ -260,6 +263,69 @@ private slots:
         cmd(b, "ct_try_cor 31 30 1");
         QVERIFY(!b.batch()->ok);
         QVERIFY(!b.isCalculating());
+    }
+    // Three energies whose axis drifts by several pixels: with "Auto CoR" on,
+    // each set of a batch loop is reconstructed at its own CoR; a set where
+    // nothing can be found keeps the CoR before it and says so.
+    void sequenceWithDriftingAxis()
+    {
+        const QString dir = tmp.filePath("seq");
+        const QList<double> energies{7100, 7112.5, 7125};
+        const QList<double> offsets{-6.3, 0.4, 5.77};
+        QList<double> cors;
+        for (int e = 0; e < 3; ++e) {
+            Phantom::Options o;
+            o.width = 96;
+            o.height = 8;
+            o.projections = 90;
+            o.noise = true;
+            o.seed = quint64(e + 1);
+            o.energies = {energies[e]};
+            o.corOffset = offsets[e];
+            const Phantom p = e == 2 ? Phantom(o) : Phantom::standard(o);  // the last: no sample
+            QVERIFY(p.writeSeries(dir));
+            cors << p.cor();
+        }
+
+        Body b;
+        for (const QString &line : {QString("ct_rot_ax_is_v 1"), "seq_exec_dir " + dir,
+                                    QString("seq_exec_file_pattern *.img"),
+                                    "seq_exec_select_i0 " + dir + "/ref i0-*.img",
+                                    QString("seq_exec_auto_cor 1"), QString("calc_ct2 1"),
+                                    QString("images_keep_setup 1"), QString("ct_proc_slice 4")})
+            cmd(b, line);
+        QCOMPARE(b.form()->SelDDir->count(), 3);
+        QVERIFY(b.autoCorBox()->isChecked());
+        ProcCtrl *pc = b.form()->procCtrl;
+        takeLog();
+        for (int e = 0; e < 3; ++e) {
+            if (e > 0) {
+                cmd(b, "seq_exec_next");
+                QVERIFY(b.batch()->ok);
+            }
+            cmd(b, "seq_exec_set");
+            QTRY_VERIFY_WITH_TIMEOUT(!b.isLoading() && b.images()->count() == 90, 30000);
+            runAndWait(b);
+            const QStringList log = takeLog();
+            if (e < 2) {
+                QVERIFY2(std::abs(pc->cor - cors[e]) <= 0.25, qPrintable(QString::number(pc->cor)));
+                QVERIFY(log.contains(QString("CoR found : %1 (slice 4, correlation)").arg(pc->cor)));
+            } else {
+                QVERIFY(std::abs(pc->cor - cors[1]) <= 0.25);   // kept
+                QVERIFY(log.contains(QString("Data set %1 keeps the previous CoR %2")
+                                         .arg(b.form()->SelDDir->currentName()).arg(pc->cor)));
+            }
+            QVERIFY(log.contains(QString("Slice 4 at CoR %1").arg(pc->cor)));
+        }
+
+        // saved with the setup, last in its fourth section
+        const QString setup = tmp.filePath("seq.cfg");
+        QVERIFY(SetupFile(&b).save(setup));
+        const QStringList lines = QString::fromUtf8(readAll(setup)).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.last(), SetupFile::line("seq_exec_auto_cor", "1"));
+        cmd(b, "seq_exec_auto_cor 0");
+        QVERIFY(SetupFile(&b).load(setup));
+        QVERIFY(b.autoCorBox()->isChecked());
     }
 };
 

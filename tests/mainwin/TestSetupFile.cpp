@@ -115,7 +115,7 @@ private slots:
                                 "auto_save_data_upper_limit auto_save_data_lower_limit auto_save_data_offset "
                                 "auto_save_in_sub_folders auto_save_in_sub_folders_of_energy add_inf_show "
                                 "add_inf_ASR_standard seq_exec_dir seq_exec_file_pattern "
-                                "seq_exec_keep_range_on_new_set")
+                                "seq_exec_keep_range_on_new_set seq_exec_auto_cor")
                             .split(' '));
         QVERIFY(l.contains("ct_recorded_cor_1        -1 0"));
         QVERIFY(l.contains("ct_rot_ax_is_h           1"));
