@@ -28,6 +28,8 @@ ProcCtrl::ProcCtrl(QWidget *parent) : QFrame(parent), ui(new Ui::ProcCtrl)
     connect(ui->ClearRecCoR, &QPushButton::clicked, this, &ProcCtrl::clearRecordedCoR);
     // "Record" records the current slice and CoR as pair 1
     connect(ui->RecCoR, &QPushButton::clicked, this, &ProcCtrl::recordCoR);
+    connect(ui->FindCor, &QPushButton::clicked, this,
+            [this] { emit askFindCor(ui->FindCorMethod->currentText()); });
 }
 
 ProcCtrl::~ProcCtrl()
@@ -200,6 +202,11 @@ void ProcCtrl::rotAxSelectionChanged(QAbstractButton *)
         return;
     rotAxIsV = v;
     emit rotAxUpdated();
+}
+
+void ProcCtrl::showFindResult(bool found)
+{
+    ui->FindCor->setStyleSheet(found ? QString() : QStringLiteral("background-color: rgb(255, 192, 192);"));
 }
 
 double ProcCtrl::corForSlice(int s) const

@@ -59,6 +59,8 @@ signals:
     void sliceNoUpdated();
     void corUpdated();
     void askGenImage();
+    // "Find": find the CoR of the current slice with the chosen method.
+    void askFindCor(QString method);
 
 public slots:
     void setCor(double cor);
@@ -72,6 +74,8 @@ public slots:
     void sliceNoEditingFinished();
     void corEditingFinished();
     void rotAxSelectionChanged(QAbstractButton *button);
+    // "Find" turns red when nothing was found, back when something was.
+    void showFindResult(bool found);
 
 private:
     void showRecorded(int k);

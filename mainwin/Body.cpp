@@ -201,6 +201,9 @@ Body::Body(QWidget *parent)
     ui->SelectCt1->setChecked(true);
     connect(ctSel, &QButtonGroup::buttonClicked, this, &Body::changedCtSel);
     connect(ui->procCtrl, &ProcCtrl::autoExecUpdated, this, &Body::changedAutoExec);
+    connect(ui->procCtrl, &ProcCtrl::askFindCor, this, [this](QString method) {
+        ui->procCtrl->showFindResult(CorActions(sgm, ui->procCtrl).findAndSet(method));
+    });
     connect(ui->CTFiles, &SelectDataFiles::filesSelected, this, &Body::dataFilesSelected);
     connect(ui->SelI0Files, &SelectDataFiles::filesSelected, this, &Body::i0FilesSelected);
     connect(raw, &DispAWLayout::drawImage2, this, &Body::draw);

@@ -21,6 +21,8 @@
 #include <QDir>
 #include <QFile>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QMutex>
@@ -144,6 +146,21 @@ private slots:
         QVERIFY(log.contains("CoR not found : no such method : phase"));
         QCOMPARE(pc->recSlice2, 6);
         QCOMPARE(pc->recSlice1, -1);
+
+        // "Find" beside "Center", with its choice of method
+        auto *find = pc->findChild<QPushButton *>("FindCor");
+        auto *method = pc->findChild<QComboBox *>("FindCorMethod");
+        QVERIFY(find && method);
+        method->setCurrentText("fourier");
+        find->click();      // slice 99: nothing found
+        QCOMPARE(pc->cor, before);
+        QCOMPARE(find->styleSheet(), QString("background-color: rgb(255, 192, 192);"));
+        cmd(b, "ct_proc_slice 4");
+        takeLog();
+        find->click();
+        QVERIFY(std::abs(pc->cor - p.cor()) <= 0.25);
+        QVERIFY(find->styleSheet().isEmpty());
+        QVERIFY(takeLog().contains(QString("CoR found : %1 (slice 4, fourier)").arg(pc->cor)));
     }
 
     // A sample turning about an axis that moves half a pixel per slice: with
