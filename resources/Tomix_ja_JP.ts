@@ -275,6 +275,18 @@
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;With this box on, a Shift-drag selection on the raw image sets the display and calculation regions (its extent across the rotation axis) and the slice range (its extent along the axis); it is drawn in yellow-green.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
         <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;この欄をオンにすると、生画像上の Shift ドラッグ選択が表示領域と計算領域（回転軸に垂直な範囲）およびスライス範囲（軸に沿った範囲）を設定します。選択は黄緑で描かれます。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
+    <message>
+        <source>CoR Trials</source>
+        <translation>回転中心の試行</translation>
+    </message>
+    <message>
+        <source>Auto CoR</source>
+        <translation>回転中心を自動決定</translation>
+    </message>
+    <message>
+        <source>Every data set finds its CoR on the current slice before it is reconstructed</source>
+        <translation>各データセットは再構成の前に現在のスライスで回転中心を求めます</translation>
+    </message>
 </context>
 <context>
     <name>CBarUI</name>
@@ -301,6 +313,33 @@
     <message>
         <source>1</source>
         <translation>1</translation>
+    </message>
+</context>
+<context>
+    <name>CorTrialStrip</name>
+    <message>
+        <source>CoR Trials</source>
+        <translation>回転中心の試行</translation>
+    </message>
+    <message>
+        <source>Try the CoR ±</source>
+        <translation>回転中心を ± で試行</translation>
+    </message>
+    <message>
+        <source>Step</source>
+        <translation>間隔</translation>
+    </message>
+    <message>
+        <source>Try</source>
+        <translation>試行</translation>
+    </message>
+    <message>
+        <source>CoR %1</source>
+        <translation>回転中心 %1</translation>
+    </message>
+    <message>
+        <source>Slice %1 at CoR %2: click to make it the CoR</source>
+        <translation>スライス %1、回転中心 %2：クリックでこの回転中心にします</translation>
     </message>
 </context>
 <context>
@@ -352,6 +391,13 @@
     <message>
         <source>Slice No.</source>
         <translation>スライス番号</translation>
+    </message>
+</context>
+<context>
+    <name>CtCalc2Ui</name>
+    <message>
+        <source>CoR</source>
+        <translation>回転中心</translation>
     </message>
 </context>
 <context>
@@ -525,6 +571,14 @@
     <message>
         <source>%1 at %2</source>
         <translation>%2 で %1</translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation>検出</translation>
+    </message>
+    <message>
+        <source>Find the CoR of the current slice from the data</source>
+        <translation>現在のスライスの回転中心をデータから求めます</translation>
     </message>
 </context>
 <context>
