@@ -325,10 +325,14 @@ void BodyCommands::buildTable()
     // CoR trials of the current slice; a batch that started them goes on
     // when they are done
     add("ct_try_cor", [this, b](A a) {
+        // marked before the start, which may wait for workers still busy
+        const bool held = b->batchStarted;
+        if (forBatch)
+            b->batchStarted = true;
         if (!b->startCorTrials(realArg(a, 0), realArg(a, 1), realArg(a, 2))) {
+            b->batchStarted = held;
             outcome = Outcome::Failed;
         } else if (forBatch) {
-            b->batchStarted = true;
             outcome = Outcome::HeldByRun;
         }
     });
