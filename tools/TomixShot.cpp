@@ -3,6 +3,7 @@
 //
 //   tomix-shot --data DIR [--pattern "sample-7100eV-*.img"] [--out window.png]
 //              [--qm Tomix_ja_JP.qm] [--slice N] [--size 1400x900]
+//              [--cor C] [--trials "FROM TO STEP"]   (CoR trials instead of one slice)
 #include "Body.h"
 #include "ui_Body.h"
 
@@ -35,6 +36,8 @@ int main(int argc, char **argv)
     p.addOption({"slice", "slice to reconstruct (default: the middle)", "n"});
     p.addOption({"tab", "tab to show after the run", "index", "2"});
     p.addOption({"size", "window size WxH", "size", "1400x900"});
+    p.addOption({"cor", "centre of rotation", "c"});
+    p.addOption({"trials", "CoR trials FROM TO STEP on the workers; shows their tab", "list"});
     p.process(app);
 
     QTranslator tr;
@@ -55,11 +58,22 @@ int main(int argc, char **argv)
     QObject::connect(&body, &Body::finishedLoadingCTFiles, &body, [&] {
         if (p.isSet("slice"))
             ui->procCtrl->setSliceNo(p.value("slice").toInt());
+        if (p.isSet("cor"))
+            ui->procCtrl->setCor(p.value("cor").toDouble());
+        if (p.isSet("trials")) {
+            const QStringList t = p.value("trials").split(' ', Qt::SkipEmptyParts);
+            if (!body.startCorTrials(t.value(0).toDouble(), t.value(1).toDouble(), t.value(2).toDouble()))
+                app.exit(1);
+            return;
+        }
         ui->SelectCt1->setChecked(true);
         ui->CalcCT->click();
     });
     QObject::connect(&body, &Body::calcFinished, &body, [&] {
-        ui->ImgsTab->setCurrentIndex(p.value("tab").toInt());
+        if (p.isSet("trials"))
+            ui->ImgsTab->setCurrentWidget(body.corTrials());
+        else
+            ui->ImgsTab->setCurrentIndex(p.value("tab").toInt());
         QTimer::singleShot(300, &body, [&] {
             const bool ok = body.grab().save(p.value("out"));
             std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(p.value("out")));
