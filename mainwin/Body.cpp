@@ -239,10 +239,10 @@ Body::Body(QWidget *parent)
     connect(ui->FixColorScale, &QCheckBox::toggled, this, &Body::fixColorScaleChanged);
     connect(ui->ColorMin, &QLineEdit::editingFinished, this, &Body::fixColorScaleChanged);
     connect(ui->ColorMax, &QLineEdit::editingFinished, this, &Body::fixColorScaleChanged);
-    autoCor = new QCheckBox(tr("Auto CoR"), ui->AdditionalInfo);
+    autoCor = new QCheckBox(tr("Auto CoR"), ui->keepOnNewSet->parentWidget());
     autoCor->setObjectName(QStringLiteral("SeqAutoCor"));
     autoCor->setToolTip(tr("Every data set finds its CoR on the current slice before it is reconstructed"));
-    ui->AdditionalInfoGrid->addWidget(autoCor, 3, 10);
+    ui->SeqRow->insertWidget(ui->SeqRow->indexOf(ui->keepOnNewSet) + 1, autoCor);
     connect(sdd, &SelectDataDir::selected, this, &Body::selectedDir);
     connect(sdd, &SelectDataDir::selectedFileInfoList, this, &Body::selectedFileInfoList);
 

@@ -7,6 +7,7 @@
 #include "Body.h"
 #include "ui_Body.h"
 
+#include "CorTrialStrip.h"
 #include "CtCalc.h"
 #include "ProcCtrl.h"
 #include "SelectAImgFile.h"
