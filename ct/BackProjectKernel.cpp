@@ -155,6 +155,7 @@ struct BlockData {
     const double *c = nullptr, *s = nullptr;
     std::vector<double> fd;             // per projection: f row, then d row, each pad around
     std::size_t rowLen = 0;             // N + 2 pad
+    std::vector<double> cp;             // the cosines, zeros after nb up to a multiple of 8
 };
 
 // Copies the filtered rows of a block into zero-padded rows of f and d.
@@ -168,6 +169,8 @@ void fillBlock(BlockData &b, const BackProjectKernel::Job &job, int p0, int nb)
     b.s = job.sinTab + p0;
     b.rowLen = std::size_t(N) + 2 * pad;
     b.fd.assign(std::size_t(nb) * 2 * b.rowLen, 0.0);
+    b.cp.assign(std::size_t(nb + 8), 0.0);
+    std::copy(b.c, b.c + nb, b.cp.begin());
     for (int p = 0; p < nb; ++p) {
         const double *src = job.filtered[p0 + p];
         double *f = b.fd.data() + std::size_t(p) * 2 * b.rowLen + pad;
@@ -208,7 +211,7 @@ void runTiles(const BlockData &b, const BackProjectKernel::Job &job)
 {
     const int N = b.N, g = b.g, nb = b.nb;
     alignas(64) double zs[maxBlock * R];
-    alignas(64) double wc[maxBlock];
+    alignas(64) double wc[maxBlock + 8];
     alignas(64) long long mArr[maxBlock + 8];
     alignas(64) double kArr[maxBlock + 8];
     alignas(64) double dummy[2 * W] = {};
@@ -250,6 +253,8 @@ void runTiles(const BlockData &b, const BackProjectKernel::Job &job)
                 zs[p * R + r] = double(z0 + r - g) * b.s[p];
             wc[p] = (g - zc * b.s[p]) - hw[std::size_t(p)];
         }
+        for (int p = nb; p < nb + 8; ++p)
+            wc[p] = 0.0;
         band.zs = zs;
         band.wc = wc;
         band.m = mArr;
@@ -281,7 +286,7 @@ __attribute__((target("avx512f,avx512dq"))) void tileAvx512(const BlockData &b,
         const __m512d big = _mm512_set1_pd(two52);
         for (int p = 0; p < nb; p += 8) {
             const __mmask8 live = nb - p >= 8 ? __mmask8(0xff) : __mmask8((1u << (nb - p)) - 1);
-            const __m512d tc = _mm512_add_pd(_mm512_mul_pd(xc, _mm512_maskz_loadu_pd(live, b.c + p)),
+            const __m512d tc = _mm512_add_pd(_mm512_mul_pd(xc, _mm512_maskz_loadu_pd(live, b.cp.data() + p)),
                                              _mm512_maskz_loadu_pd(live, band.wc + p));
             __m512i m = _mm512_cvt_roundpd_epi64(tc, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
             m = _mm512_min_epi64(_mm512_max_epi64(m, mLo), mHi);
@@ -291,7 +296,7 @@ __attribute__((target("avx512f,avx512dq"))) void tileAvx512(const BlockData &b,
     }
     __mmask8 lane[R];
     __m512d acc[R];
-#pragma GCC unroll 12
+#pragma GCC unroll 16
     for (int r = 0; r < R; ++r) {
         const int a = std::clamp(band.lo[r] - x0, 0, 8), e = std::clamp(band.hi[r] - x0, 0, 8);
         lane[r] = __mmask8(((1u << e) - 1) & ~((1u << a) - 1));
@@ -309,7 +314,7 @@ __attribute__((target("avx512f,avx512dq"))) void tileAvx512(const BlockData &b,
         const __m512d A = _mm512_add_pd(gv, _mm512_mul_pd(xv, _mm512_set1_pd(b.c[p])));
         const double *zs = band.zs + p * R;
         if (!masked) {
-#pragma GCC unroll 12
+#pragma GCC unroll 16
             for (int r = 0; r < R; ++r) {
                 const __m512d t = _mm512_sub_pd(A, _mm512_set1_pd(zs[r]));
                 const __m512i pos = _mm512_castpd_si512(
@@ -320,7 +325,7 @@ __attribute__((target("avx512f,avx512dq"))) void tileAvx512(const BlockData &b,
                 acc[r] = _mm512_add_pd(acc[r], _mm512_fmadd_pd(dv, w, fv));
             }
         } else {
-#pragma GCC unroll 12
+#pragma GCC unroll 16
             for (int r = 0; r < R; ++r) {
                 const __m512d t = _mm512_sub_pd(A, _mm512_set1_pd(zs[r]));
                 const __mmask8 k = _mm512_mask_cmp_pd_mask(lane[r], t, lim, _CMP_LT_OQ);
@@ -333,7 +338,7 @@ __attribute__((target("avx512f,avx512dq"))) void tileAvx512(const BlockData &b,
             }
         }
     }
-#pragma GCC unroll 12
+#pragma GCC unroll 16
     for (int r = 0; r < R; ++r) {
         if (masked) {
             if (lane[r])
@@ -344,12 +349,21 @@ __attribute__((target("avx512f,avx512dq"))) void tileAvx512(const BlockData &b,
     }
 }
 
-// AVX2: tiles of 4 columns by 4 rows; t spans at most 3 |c| + 3 |s| <= 4.3,
+// AVX2: tiles of 4 columns by 6 rows; t spans at most 3 |c| + 5 |s| <= 5.9,
 // so a window of 8 samples (two registers) holds them. A value is picked
 // from each register by a lane permute and the right one blended in. One
 // fused multiply-add on floor(t) gives the permute's dword pair
 // (2 i, 2 i + 1) of window position i and, in bit 35, the register.
-constexpr int r256 = 4;
+constexpr int r256 = 6;
+
+// b where the sign bit of m is set, else a: one blendv (the compiler would
+// first turn the sign into a compare).
+__attribute__((target("avx2"), always_inline)) inline __m256d blendBySign(__m256d a, __m256d b, __m256d m)
+{
+    __m256d r;
+    asm("vblendvpd %3, %2, %1, %0" : "=x"(r) : "x"(a), "x"(b), "x"(m));
+    return r;
+}
 
 __attribute__((target("avx2,fma"))) void tileAvx2(const BlockData &b, const Band<r256> &band,
                                                   int x0, bool masked)
@@ -362,19 +376,22 @@ __attribute__((target("avx2,fma"))) void tileAvx2(const BlockData &b, const Band
     {
         // position i = floor(t) - m as dword pair: floor(t) * (2 + 2^33) + k
         // with k = 2^52 + 2^32 - m * (2 + 2^33), exact
-        const double xc = double(x0 - g) + 1.5;
-        const long long mLo = -pad, mHi = b.N + pad - 8;
-        for (int p = 0; p < nb; ++p) {
-            const double tc = xc * b.c[p] + band.wc[p];
-            const long long m = std::clamp<long long>((long long)(std::floor(tc)), mLo, mHi);
-            band.m[p] = m;
-            band.k[p] = (two52 + 4294967296.0) - double(m) * 8589934594.0;
+        const __m256d xc = _mm256_set1_pd(double(x0 - g) + 1.5);
+        const __m128i mLo = _mm_set1_epi32(-pad), mHi = _mm_set1_epi32(b.N + pad - 8);
+        const __m256d k0 = _mm256_set1_pd(two52 + 4294967296.0), pm = _mm256_set1_pd(8589934594.0);
+        for (int p = 0; p < nb; p += 4) {
+            const __m256d tc = _mm256_add_pd(_mm256_mul_pd(xc, _mm256_loadu_pd(b.cp.data() + p)),
+                                             _mm256_loadu_pd(band.wc + p));
+            __m128i m = _mm256_cvttpd_epi32(_mm256_floor_pd(tc));
+            m = _mm_min_epi32(_mm_max_epi32(m, mLo), mHi);
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(band.m + p), _mm256_cvtepi32_epi64(m));
+            _mm256_storeu_pd(band.k + p, _mm256_sub_pd(k0, _mm256_mul_pd(_mm256_cvtepi32_pd(m), pm)));
         }
     }
     __m256d lane[R];
     __m256d acc[R];
     const __m256i laneNo = _mm256_set_epi64x(3, 2, 1, 0);
-#pragma GCC unroll 4
+#pragma GCC unroll 16
     for (int r = 0; r < R; ++r) {
         const __m256i a = _mm256_set1_epi64x(band.lo[r] - x0), e = _mm256_set1_epi64x(band.hi[r] - x0);
         const __m256i in = _mm256_andnot_si256(_mm256_cmpgt_epi64(a, laneNo), _mm256_cmpgt_epi64(e, laneNo));
@@ -395,24 +412,24 @@ __attribute__((target("avx2,fma"))) void tileAvx2(const BlockData &b, const Band
         const __m256d kv = _mm256_set1_pd(band.k[p]);
         const __m256d A = _mm256_add_pd(gv, _mm256_mul_pd(xv, _mm256_set1_pd(b.c[p])));
         const double *zs = band.zs + p * R;
-#pragma GCC unroll 4
+#pragma GCC unroll 16
         for (int r = 0; r < R; ++r) {
             const __m256d t = _mm256_sub_pd(A, _mm256_set1_pd(zs[r]));
             const __m256d fl = _mm256_floor_pd(t);
             const __m256d w = _mm256_sub_pd(t, fl);
             const __m256i pos = _mm256_castpd_si256(_mm256_fmadd_pd(fl, pairMul, kv));
             const __m256d sel = _mm256_castsi256_pd(_mm256_slli_epi64(pos, 28));
-            const __m256d fv = _mm256_blendv_pd(_mm256_castps_pd(_mm256_permutevar8x32_ps(f0, pos)),
-                                                _mm256_castps_pd(_mm256_permutevar8x32_ps(f1, pos)), sel);
-            const __m256d dv = _mm256_blendv_pd(_mm256_castps_pd(_mm256_permutevar8x32_ps(d0, pos)),
-                                                _mm256_castps_pd(_mm256_permutevar8x32_ps(d1, pos)), sel);
+            const __m256d fv = blendBySign(_mm256_castps_pd(_mm256_permutevar8x32_ps(f0, pos)),
+                                           _mm256_castps_pd(_mm256_permutevar8x32_ps(f1, pos)), sel);
+            const __m256d dv = blendBySign(_mm256_castps_pd(_mm256_permutevar8x32_ps(d0, pos)),
+                                           _mm256_castps_pd(_mm256_permutevar8x32_ps(d1, pos)), sel);
             __m256d v = _mm256_fmadd_pd(dv, w, fv);
             if (masked)
                 v = _mm256_and_pd(v, _mm256_and_pd(lane[r], _mm256_cmp_pd(t, lim, _CMP_LT_OQ)));
             acc[r] = _mm256_add_pd(acc[r], v);
         }
     }
-#pragma GCC unroll 4
+#pragma GCC unroll 16
     for (int r = 0; r < R; ++r) {
         if (masked) {
             if (band.lo[r] < band.hi[r])
