@@ -242,7 +242,7 @@ void CtCore::backProjectPlain(int i, double angleOffsetDeg, const Region &region
                     continue;
                 const double t = g + (x - g) * c - (z - g) * s;
                 const double jf = std::floor(t);
-                if (jf < 0 || jf >= N - 1)
+                if (!(jf >= 0 && jf < N - 1))     // also a t that is not a number
                     continue;
                 const int j = int(jf);
                 resAt(z, x) += f[j] + (f[j + 1] - f[j]) * (t - j);
