@@ -51,16 +51,16 @@ public:
     }
     // The spectrum of a real row of `w` samples (reversed when asked), zero
     // padded to n.
-    void spectrumOf(const double *row, int w, bool reversed, std::vector<cplx> &spec)
+    void spectrumOf(const double *row, int w, bool reversed, std::vector<cplx> &spectrum)
     {
         for (int k = 0; k < n; ++k) {
             in[k][0] = k < w ? row[reversed ? w - 1 - k : k] : 0.0;
             in[k][1] = 0.0;
         }
         run();
-        spec.resize(std::size_t(n));
+        spectrum.resize(std::size_t(n));
         for (int k = 0; k < n; ++k)
-            spec[std::size_t(k)] = output(k);
+            spectrum[std::size_t(k)] = output(k);
     }
 
     const int n;
@@ -266,15 +266,15 @@ public:
             return;
         A.assign(std::size_t(nb) * std::size_t(K), cplx());
         B = A;
-        std::vector<cplx> spec;
+        std::vector<cplx> spectrum;
         for (int b = 0; b < nb; ++b) {
             const double *row = binned.data() + std::size_t(b) * std::size_t(w);
-            forward.spectrumOf(row, w, false, spec);
+            forward.spectrumOf(row, w, false, spectrum);
             for (int k = 1; k <= K; ++k)
-                A[std::size_t(k - 1) * nb + b] = spec[std::size_t(k)];
-            forward.spectrumOf(row, w, true, spec);
+                A[std::size_t(k - 1) * nb + b] = spectrum[std::size_t(k)];
+            forward.spectrumOf(row, w, true, spectrum);
             for (int k = 1; k <= K; ++k)
-                B[std::size_t(k - 1) * nb + b] = spec[std::size_t(k)];
+                B[std::size_t(k - 1) * nb + b] = spectrum[std::size_t(k)];
         }
     }
 
