@@ -15,8 +15,10 @@
 // One line per stage: seconds per slice (wall time summed over the threads,
 // and thread CPU time, which stays meaningful on a busy machine), pixel
 // updates per second per core (pixels inside the circle times projections,
-// over CPU time), and the speed-up over the straightforward kernel, timed
-// in the same run with --reference on one thread (every tenth projection).
+// over CPU time), and with --reference the speed-up of the back-projection
+// over the straightforward kernel: the median of five pairs timed one right
+// after the other on one thread (the fast kernel on a whole slice, the
+// straightforward one on every tenth projection).
 #include "BackProjectKernel.h"
 #include "CtCore.h"
 #include "DataFileText.h"
@@ -218,10 +220,19 @@ void worker(const Series &s, const Options &o, std::atomic<int> &next, ThreadRes
     }
 }
 
-// CPU seconds per update of the straightforward kernel (every tenth
-// projection of one slice, one thread).
-double referenceSecondsPerUpdate(const Series &s, const Options &o, double inside)
+// The straightforward kernel against the fast one on one thread, timed in
+// pairs one right after the other (the whole slice by the fast kernel, every
+// tenth projection by the straightforward loop), so that a machine whose
+// speed drifts under other load changes both alike. Gives the median ratio
+// of the pairs and the straightforward loop's CPU seconds per update.
+struct Reference {
+    double speedUp = 0;
+    double secondsPerUpdate = 0;
+};
+
+Reference pairedReference(const Series &s, const Options &o, double inside)
 {
+    Reference out;
     HSgm h;
     CtCore core;
     const CtCore::Region all{0, 0, double(o.N), double(o.N)};
@@ -231,19 +242,37 @@ double referenceSecondsPerUpdate(const Series &s, const Options &o, double insid
             line[p] = src[p];
     });
     if (!core.prepare(o.N, o.n))
-        return 0;
-    core.clearRes();
+        return out;
     for (int i = 0; i < o.n; ++i)
         core.transform(i, h.sgmRow(i));
     for (int i = 0; i < o.n; ++i)
         core.filter(i);
-    int done = 0;
-    Clock c;
-    Stopwatch sw;
-    for (int i = 0; i < o.n; i += 10, ++done)
-        core.backProjectPlain(i, 0.0, all);
-    sw.stopInto(c);
-    return c.cpu / (inside * done);
+    constexpr int pairs = 5;
+    std::vector<double> ratios, plainSpu;
+    for (int k = 0; k < pairs; ++k) {
+        Clock fast, plain;
+        core.clearRes();
+        Stopwatch sw;
+        core.backProjectAll(0.0, all);
+        sw.stopInto(fast);
+        int done = 0;
+        for (int i = k % 10; i < o.n; i += 10, ++done)
+            core.backProjectPlain(i, 0.0, all);
+        sw.stopInto(plain);
+        const double fastSpu = fast.cpu / (inside * o.n);
+        const double spu = plain.cpu / (inside * std::max(done, 1));
+        if (fastSpu > 0) {
+            ratios.push_back(spu / fastSpu);
+            plainSpu.push_back(spu);
+        }
+    }
+    if (ratios.empty())
+        return out;
+    std::sort(ratios.begin(), ratios.end());
+    std::sort(plainSpu.begin(), plainSpu.end());
+    out.speedUp = ratios[ratios.size() / 2];
+    out.secondsPerUpdate = plainSpu[plainSpu.size() / 2];
+    return out;
 }
 
 bool intArg(int argc, char **argv, int &k, const char *name, int &value)
@@ -325,7 +354,8 @@ int main(int argc, char **argv)
             total[k].add(r.stage[k]);
         done += r.slices;
     }
-    const double refSpu = o.reference ? referenceSecondsPerUpdate(s, o, inside) : 0;
+    const Reference ref = o.reference ? pairedReference(s, o, inside) : Reference();
+    const double refSpu = ref.secondsPerUpdate;
 
     std::printf("  %-30s %12s %12s %16s %10s\n", "stage", "wall s/slice", "cpu s/slice",
                 "updates/s/core", "speed-up");
@@ -338,8 +368,8 @@ int main(int argc, char **argv)
         if (k == Back) {
             const double ups = updates / c;
             char speedUp[32] = "-";
-            if (refSpu > 0)
-                std::snprintf(speedUp, sizeof speedUp, "%.1fx", refSpu * ups);
+            if (ref.speedUp > 0)
+                std::snprintf(speedUp, sizeof speedUp, "%.1fx", ref.speedUp);
             std::printf("  %-30s %12.4f %12.4f %16.3e %10s\n", stageNames[k], w, c, ups, speedUp);
         } else {
             std::printf("  %-30s %12.4f %12.4f %16s %10s\n", stageNames[k], w, c, "", "");
