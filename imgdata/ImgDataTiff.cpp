@@ -301,10 +301,7 @@ double *ImgDataTiff::readRow(int y, double *out) const
         std::fill(out, out + cols, 0.0);
         return out;
     }
-    const uchar *p = pixels + qint64(y) * rowBytes;
-    for (int x = 0; x < cols; ++x, p += sampleBytes)
-        out[x] = value(p);
-    return out;
+    return readLine(pixels + qint64(y) * rowBytes, sampleBytes, cols, out);
 }
 
 double *ImgDataTiff::readColumn(int x, double *out) const
@@ -313,8 +310,12 @@ double *ImgDataTiff::readColumn(int x, double *out) const
         std::fill(out, out + rows, 0.0);
         return out;
     }
-    const uchar *p = pixels + qint64(x) * sampleBytes;
-    for (int y = 0; y < rows; ++y, p += rowBytes)
-        out[y] = value(p);
+    return readLine(pixels + qint64(x) * sampleBytes, rowBytes, rows, out);
+}
+
+double *ImgDataTiff::readLine(const uchar *p, qint64 stride, int n, double *out) const
+{
+    for (int i = 0; i < n; ++i, p += stride)
+        out[i] = value(p);
     return out;
 }

@@ -50,6 +50,8 @@ private:
     void close();
     bool refuse(const QString &reason);
     double value(const uchar *p) const;
+    // n samples from p on, stride bytes apart, as doubles
+    double *readLine(const uchar *p, qint64 stride, int n, double *out) const;
     bool decodeStrips();
     bool decodeTiles();
 
