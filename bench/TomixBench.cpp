@@ -2,7 +2,7 @@
 // data held in memory, timed stage by stage.
 //
 //   tomix-bench [--width N] [--projections n] [--slices S] [--threads T]
-//               [--reference] [--kernel portable|avx2|avx512] [--text] [--png]
+//               [--reference] [--scaling] [--kernel portable|avx2|avx512] [--text] [--png]
 //
 // The data: n projections of S image lines of N + 3 pixels (16-bit counts of
 // a few absorbing discs over a dark level), with I0 and BG lines. Each slice
@@ -18,7 +18,10 @@
 // over CPU time), and with --reference the speed-up of the back-projection
 // over the straightforward kernel: the median of five pairs timed one right
 // after the other on one thread (the fast kernel on a whole slice, the
-// straightforward one on every tenth projection).
+// straightforward one on every tenth projection). With --scaling, the
+// slices per second of T threads (2 when T is 1) over one thread, each
+// thread doing 8 slices: the median of five pairs timed one right after the
+// other.
 #include "BackProjectKernel.h"
 #include "CtCore.h"
 #include "DataFileText.h"
@@ -93,6 +96,7 @@ struct Options {
     int slices = 0;         // 0: 2 per thread, at least 4
     int threads = 1;
     bool reference = false;
+    bool scaling = false;
     bool text = false;
     bool png = false;
     const char *kernel = nullptr;
@@ -161,63 +165,122 @@ struct ThreadResult {
     bool ok = true;
 };
 
-// The worker loop: slices from the shared counter until none is left.
-void worker(const Series &s, const Options &o, std::atomic<int> &next, ThreadResult &out)
-{
-    HSgm h;
-    CtCore core;
-    const CtCore::Region all{0, 0, double(o.N), double(o.N)};
-    if (!core.prepare(o.N, o.n)) {
-        out.ok = false;
-        return;
-    }
-    for (;;) {
-        const int slice = next.fetch_add(1);
-        if (slice >= s.slices)
-            break;
-        Stopwatch sw;
-        h.build(true, s.cor, slice, s.dim, s.slices, s.n,
-                [&](double *line) { std::copy(s.i0.begin(), s.i0.end(), line); return true; },
-                [&](double *line) { std::copy(s.bg.begin(), s.bg.end(), line); return true; },
-                [&](int i, double *line) {
-                    const std::uint16_t *src = s.line(slice, i);
-                    for (int p = 0; p < s.dim; ++p)
-                        line[p] = src[p];
-                });
-        sw.stopInto(out.stage[Sinogram]);
-        if (CtCore::fftLengthFor(h.width) != o.N || h.height != o.n || !core.prepare(o.N, o.n)) {
+// A pool of worker threads over `total` slices of the series (slice k uses
+// the data of k modulo the series' slices). Every thread prepares its core
+// first; the clock runs from when all are ready to when the last one ends,
+// so a run measures the steady work of a range, not the one-time set-up.
+struct Pool {
+    const Series &s;
+    const Options &o;
+    int total = 0;
+    std::atomic<int> next{0};
+    std::atomic<int> ready{0};
+    std::atomic<bool> go{false};
+
+    Pool(const Series &series, const Options &options, int slices) : s(series), o(options), total(slices) {}
+
+    void worker(ThreadResult &out)
+    {
+        HSgm h;
+        CtCore core;
+        const CtCore::Region all{0, 0, double(o.N), double(o.N)};
+        const bool prepared = core.prepare(o.N, o.n);
+        ready.fetch_add(1);
+        while (!go.load())
+            std::this_thread::yield();
+        if (!prepared) {
             out.ok = false;
             return;
         }
-        core.clearRes();
-        for (int i = 0; i < o.n; ++i)
-            core.transform(i, h.sgmRow(i));
-        for (int i = 0; i < o.n; ++i)
-            core.filter(i);
-        sw.stopInto(out.stage[Filter]);
-        core.backProjectAll(0.0, all);
-        core.findExtremes();
-        sw.stopInto(out.stage[Back]);
-        if (o.text) {
-            const QByteArray text = DataFileText::make(core, all, -1e300, 1e300, 0.0);
-            if (text.isEmpty())
+        for (;;) {
+            const int k = next.fetch_add(1);
+            if (k >= total)
+                break;
+            const int slice = k % s.slices;
+            Stopwatch sw;
+            h.build(true, s.cor, slice, s.dim, s.slices, s.n,
+                    [&](double *line) { std::copy(s.i0.begin(), s.i0.end(), line); return true; },
+                    [&](double *line) { std::copy(s.bg.begin(), s.bg.end(), line); return true; },
+                    [&](int i, double *line) {
+                        const std::uint16_t *src = s.line(slice, i);
+                        for (int p = 0; p < s.dim; ++p)
+                            line[p] = src[p];
+                    });
+            sw.stopInto(out.stage[Sinogram]);
+            if (CtCore::fftLengthFor(h.width) != o.N || h.height != o.n || !core.prepare(o.N, o.n)) {
                 out.ok = false;
-            sw.stopInto(out.stage[Text]);
+                return;
+            }
+            core.clearRes();
+            for (int i = 0; i < o.n; ++i)
+                core.transformAndFilter(i, h.sgmRow(i));
+            sw.stopInto(out.stage[Filter]);
+            core.backProjectAll(0.0, all);
+            core.findExtremes();
+            sw.stopInto(out.stage[Back]);
+            if (o.text) {
+                const QByteArray text = DataFileText::make(core, all, -1e300, 1e300, 0.0);
+                if (text.isEmpty())
+                    out.ok = false;
+                sw.stopInto(out.stage[Text]);
+            }
+            if (o.png) {
+                GreyMap map;
+                map.minV = core.resMin;
+                map.maxV = core.resMax;
+                const QImage img = map.render(core.res.data(), o.N, o.N);
+                QByteArray bytes;
+                QBuffer buf(&bytes);
+                buf.open(QIODevice::WriteOnly);
+                if (!img.save(&buf, "PNG"))
+                    out.ok = false;
+                sw.stopInto(out.stage[Png]);
+            }
+            ++out.slices;
         }
-        if (o.png) {
-            GreyMap map;
-            map.minV = core.resMin;
-            map.maxV = core.resMax;
-            const QImage img = map.render(core.res.data(), o.N, o.N);
-            QByteArray bytes;
-            QBuffer buf(&bytes);
-            buf.open(QIODevice::WriteOnly);
-            if (!img.save(&buf, "PNG"))
-                out.ok = false;
-            sw.stopInto(out.stage[Png]);
-        }
-        ++out.slices;
     }
+
+    // Runs the pool on `threads` threads; gives the wall seconds.
+    double run(int threads, std::vector<ThreadResult> &results)
+    {
+        results.assign(std::size_t(threads), ThreadResult());
+        std::vector<std::thread> pool;
+        for (int t = 0; t < threads; ++t)
+            pool.emplace_back([this, &results, t] { worker(results[std::size_t(t)]); });
+        while (ready.load() < threads)
+            std::this_thread::yield();
+        const double t0 = wallNow();
+        go.store(true);
+        for (std::thread &th : pool)
+            th.join();
+        return wallNow() - t0;
+    }
+};
+
+// Slices per second of `threads` threads over the same work per thread as
+// one thread, against one thread, timed in pairs one right after the other
+// (the order alternating), so that a machine whose speed drifts under other
+// load changes both alike. Gives the median ratio and the ratios.
+std::vector<double> pairedScaling(const Series &s, const Options &o, int threads, int perThread)
+{
+    constexpr int pairs = 5;
+    std::vector<double> ratios;
+    for (int k = 0; k < pairs; ++k) {
+        double one = 0, many = 0;
+        for (int leg = 0; leg < 2; ++leg) {
+            const bool single = (leg == 0) == (k % 2 == 0);
+            std::vector<ThreadResult> r;
+            Pool pool(s, o, single ? perThread : threads * perThread);
+            const double w = pool.run(single ? 1 : threads, r);
+            for (const ThreadResult &t : r)
+                if (!t.ok)
+                    return {};
+            (single ? one : many) = w;
+        }
+        if (many > 0)
+            ratios.push_back(threads * one / many);
+    }
+    return ratios;
 }
 
 // The straightforward kernel against the fast one on one thread, timed in
@@ -294,6 +357,8 @@ int main(int argc, char **argv)
             continue;
         if (std::strcmp(argv[k], "--reference") == 0)
             o.reference = true;
+        else if (std::strcmp(argv[k], "--scaling") == 0)
+            o.scaling = true;
         else if (std::strcmp(argv[k], "--text") == 0)
             o.text = true;
         else if (std::strcmp(argv[k], "--png") == 0)
@@ -303,7 +368,8 @@ int main(int argc, char **argv)
         else {
             std::fprintf(stderr,
                          "usage: tomix-bench [--width N] [--projections n] [--slices S] [--threads T]\n"
-                         "                   [--reference] [--kernel portable|avx2|avx512] [--text] [--png]\n");
+                         "                   [--reference] [--scaling] [--kernel portable|avx2|avx512]\n"
+                         "                   [--text] [--png]\n");
             return 2;
         }
     }
@@ -331,17 +397,8 @@ int main(int argc, char **argv)
                 o.N, o.n, o.N, o.N, o.slices, o.threads,
                 BackProjectKernel::name(BackProjectKernel::active()));
 
-    std::atomic<int> next{0};
-    std::vector<ThreadResult> results(std::size_t(o.threads));
-    const double t0 = wallNow();
-    {
-        std::vector<std::thread> pool;
-        for (int t = 0; t < o.threads; ++t)
-            pool.emplace_back(worker, std::cref(s), std::cref(o), std::ref(next), std::ref(results[std::size_t(t)]));
-        for (std::thread &th : pool)
-            th.join();
-    }
-    const double wall = wallNow() - t0;
+    std::vector<ThreadResult> results;
+    const double wall = Pool(s, o, o.slices).run(o.threads, results);
 
     Clock total[StageCount];
     int done = 0;
@@ -380,5 +437,21 @@ int main(int argc, char **argv)
                     refSpu * updates, 1.0 / refSpu, "1.0x");
     std::printf("  %-30s %12.4f %12.4f   (run %.3f s wall, %.2f slices/s)\n", "slice, all stages",
                 wall / done, sliceCpu, wall, done / wall);
+    if (o.scaling) {
+        const int many = o.threads > 1 ? o.threads : 2;
+        std::vector<double> ratios = pairedScaling(s, o, many, 8);
+        if (ratios.empty()) {
+            std::fprintf(stderr, "tomix-bench: a slice failed\n");
+            return 1;
+        }
+        char label[40], list[128] = "";
+        std::snprintf(label, sizeof label, "1 -> %d threads, slices/s", many);
+        for (double r : ratios)
+            std::snprintf(list + std::strlen(list), sizeof list - std::strlen(list), " %.2fx", r);
+        std::vector<double> sorted = ratios;
+        std::sort(sorted.begin(), sorted.end());
+        std::printf("  %-30s %12s %12s %16s %9.2fx   (pairs:%s)\n", label, "", "", "",
+                    sorted[sorted.size() / 2], list);
+    }
     return 0;
 }

@@ -67,7 +67,8 @@ void CtCore::release()
     fftw_free(fwdOut);
     fftw_free(bwdIn);
     fftw_free(bwdOut);
-    fwdIn = fwdOut = bwdIn = bwdOut = nullptr;
+    fwdIn = bwdOut = nullptr;
+    fwdOut = bwdIn = nullptr;
     for (fftw_complex *s : spectra)
         fftw_free(s);
     for (double *f : filtered)
@@ -90,11 +91,12 @@ bool CtCore::prepare(int N, int n)
     nProj = n;
     if (N < 2)
         return false;
-    const std::size_t cbytes = sizeof(fftw_complex) * std::size_t(N);
-    fwdIn = static_cast<fftw_complex *>(fftw_malloc(cbytes));
+    const std::size_t cbytes = sizeof(fftw_complex) * std::size_t(N / 2 + 1);
+    const std::size_t rbytes = sizeof(double) * std::size_t(N);
+    fwdIn = static_cast<double *>(fftw_malloc(rbytes));
     fwdOut = static_cast<fftw_complex *>(fftw_malloc(cbytes));
     bwdIn = static_cast<fftw_complex *>(fftw_malloc(cbytes));
-    bwdOut = static_cast<fftw_complex *>(fftw_malloc(cbytes));
+    bwdOut = static_cast<double *>(fftw_malloc(rbytes));
     bool ok = fwdIn && fwdOut && bwdIn && bwdOut;
     for (int i = 0; ok && i < n; ++i) {
         auto *s = static_cast<fftw_complex *>(fftw_malloc(cbytes));
@@ -111,8 +113,8 @@ bool CtCore::prepare(int N, int n)
     }
     if (ok) {
         FftwLock lock;
-        fwdPlan = fftw_plan_dft_1d(N, fwdIn, fwdOut, FFTW_FORWARD, FFTW_ESTIMATE);
-        bwdPlan = fftw_plan_dft_1d(N, bwdIn, bwdOut, FFTW_BACKWARD, FFTW_ESTIMATE);
+        fwdPlan = fftw_plan_dft_r2c_1d(N, fwdIn, fwdOut, FFTW_ESTIMATE);
+        bwdPlan = fftw_plan_dft_c2r_1d(N, bwdIn, bwdOut, FFTW_ESTIMATE);
         ok = fwdPlan && bwdPlan;
     }
     if (!ok) {
@@ -137,21 +139,31 @@ void CtCore::transform(int i, const double *row)
     if (!prepared() || i < 0 || i >= int(spectra.size()))
         return;
     const int N = fftN;
-    for (int k = 0; k < N; ++k) {
-        fwdIn[k][0] = row[k];
-        fwdIn[k][1] = 0.0;
-    }
+    std::memcpy(fwdIn, row, sizeof(double) * std::size_t(N));
     fftw_execute(fwdPlan);
-    std::memcpy(spectra[std::size_t(i)], fwdOut, sizeof(fftw_complex) * std::size_t(N));
+    std::memcpy(spectra[std::size_t(i)], fwdOut, sizeof(fftw_complex) * std::size_t(N / 2 + 1));
 }
 
 void CtCore::filter(int i)
 {
     if (!prepared() || i < 0 || i >= int(filtered.size()))
         return;
+    filterSpectrum(i, spectra[std::size_t(i)]);
+}
+
+void CtCore::transformAndFilter(int i, const double *row)
+{
+    if (!prepared() || i < 0 || i >= int(filtered.size()))
+        return;
+    std::memcpy(fwdIn, row, sizeof(double) * std::size_t(fftN));
+    fftw_execute(fwdPlan);
+    filterSpectrum(i, fwdOut);
+}
+
+void CtCore::filterSpectrum(int i, const fftw_complex *S)
+{
     const int N = fftN;
-    const fftw_complex *S = spectra[std::size_t(i)];
-    for (int k = 0; k < N; ++k) {
+    for (int k = 0; k <= N / 2; ++k) {
         const double r = rampFactor(k, N);
         bwdIn[k][0] = S[k][0] * r;
         bwdIn[k][1] = S[k][1] * r;
@@ -167,7 +179,7 @@ void CtCore::filter(int i)
         div = 1;
     double *f = filtered[std::size_t(i)];
     for (int k = 0; k < N; ++k)
-        f[k] = bwdOut[k][0] / div;
+        f[k] = bwdOut[k] / div;
 }
 
 bool CtCore::clipRegion(const Region &r, int &xBegin, int &xEnd, int &zBegin, int &zEnd) const
@@ -264,9 +276,7 @@ bool CtCore::reconstruct(const HSgm &hSgm, double angleOffsetDeg, const Region &
         return false;
     clearRes();
     for (int i = 0; i < n; ++i)
-        transform(i, hSgm.sgmRow(i));
-    for (int i = 0; i < n; ++i)
-        filter(i);
+        transformAndFilter(i, hSgm.sgmRow(i));
     backProjectAll(angleOffsetDeg, region);
     findExtremes();
     return true;

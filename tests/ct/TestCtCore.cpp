@@ -278,7 +278,7 @@ private slots:
         const Region r{0, 0, 2047, 2047};
         QVERIFY(core.reconstruct(a, 0, r));
         const double *res = core.res.data();
-        const fftw_complex *in = core.fwdIn;
+        const double *in = core.fwdIn;
         const fftw_plan plan = core.fwdPlan;
         const double *f0 = core.filtered[0];
         QVERIFY(core.reconstruct(b, 0, r));
