@@ -10,13 +10,20 @@
 
 void HSgm::resize(int w, int h)
 {
+    resize(w, h, true);
+}
+
+void HSgm::resize(int w, int h, bool zero)
+{
     const std::int64_t n = (w > 0 && h > 0) ? std::int64_t(w) * std::int64_t(h) : 0;
     width = w;
     height = h;
     if (n > 0 && std::size_t(n) == sgm.size()) {
         // same size: reuse the arrays, contents start at zero as when new
-        std::fill(sgm.begin(), sgm.end(), 0.0);
-        std::fill(raw.begin(), raw.end(), 0.0);
+        if (zero) {
+            std::fill(sgm.begin(), sgm.end(), 0.0);
+            std::fill(raw.begin(), raw.end(), 0.0);
+        }
         return;
     }
     std::vector<double>().swap(sgm);
@@ -29,6 +36,12 @@ void HSgm::resize(int w, int h)
 
 HSgm::Begin HSgm::begin(bool rotAxIsV, double cor, int sliceNo, int dim, int nLines,
                         int nImages, SgmRange &range)
+{
+    return begin(rotAxIsV, cor, sliceNo, dim, nLines, nImages, range, true);
+}
+
+HSgm::Begin HSgm::begin(bool rotAxIsV, double cor, int sliceNo, int dim, int nLines,
+                        int nImages, SgmRange &range, bool zero)
 {
     if (sliceNo < 0 || sliceNo >= nLines) {
         // with no series loaded there are no lines to be outside of
@@ -49,7 +62,7 @@ HSgm::Begin HSgm::begin(bool rotAxIsV, double cor, int sliceNo, int dim, int nLi
         resize(0, 0);
         return Emptied;
     }
-    resize(range.width, nImages > 0 ? nImages : 0);
+    resize(range.width, nImages > 0 ? nImages : 0, zero);
     return Ready;
 }
 
@@ -77,7 +90,8 @@ bool HSgm::build(bool rotAxIsV, double cor, int sliceNo, int dim, int nLines, in
                  const ImageLineReader &readImage)
 {
     SgmRange range;
-    if (begin(rotAxIsV, cor, sliceNo, dim, nLines, nImages, range) != Ready)
+    // every row is set below when there is a reader: no need to zero them first
+    if (begin(rotAxIsV, cor, sliceNo, dim, nLines, nImages, range, !readImage) != Ready)
         return false;
     // the record's own scratch lines: reused from slice to slice (assign keeps
     // the capacity), never shared with another record

@@ -58,5 +58,11 @@ public:
                const ImageLineReader &readImage);
 
 private:
+    // resize() and begin(); with zero false, arrays of the same size keep
+    // their old contents (for a build that sets every row anyway).
+    void resize(int width, int height, bool zero);
+    Begin begin(bool rotAxIsV, double cor, int slice, int dim, int nLines, int nImages,
+                SgmRange &range, bool zero);
+
     std::vector<double> lineBuf, i0Buf, bgBuf;
 };
