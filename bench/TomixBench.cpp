@@ -162,8 +162,21 @@ double insidePixels(int N)
 struct ThreadResult {
     Clock stage[StageCount];
     int slices = 0;
+    double busy = 0;        // wall seconds from the start to this thread's end
     bool ok = true;
 };
+
+// Slices per second while every thread works: each thread's slices over its
+// own time, summed (what a long range run gets; the last slices of a short
+// run, where one thread already waits, do not count against it).
+double workingRate(const std::vector<ThreadResult> &results)
+{
+    double rate = 0;
+    for (const ThreadResult &r : results)
+        if (r.busy > 0)
+            rate += r.slices / r.busy;
+    return rate;
+}
 
 // A pool of worker threads over `total` slices of the series (slice k uses
 // the data of k modulo the series' slices). Every thread prepares its core
@@ -192,6 +205,7 @@ struct Pool {
             out.ok = false;
             return;
         }
+        const double start = wallNow();
         for (;;) {
             const int k = next.fetch_add(1);
             if (k >= total)
@@ -237,6 +251,7 @@ struct Pool {
                 sw.stopInto(out.stage[Png]);
             }
             ++out.slices;
+            out.busy = wallNow() - start;
         }
     }
 
@@ -257,30 +272,79 @@ struct Pool {
     }
 };
 
+// Register-only arithmetic, no memory: what the machine's cores give side
+// by side when nothing is shared but the clock and the host's other load.
+// Runs `threads` threads of the same work; gives the work done per second,
+// summed over the threads.
+double registerLoop(int threads)
+{
+    std::atomic<int> ready{0};
+    std::atomic<bool> go{false};
+    std::atomic<double> sink{0};
+    std::vector<double> busy(std::size_t(threads), 0.0);
+    std::vector<std::thread> pool;
+    for (int t = 0; t < threads; ++t)
+        pool.emplace_back([&, t] {
+            double c[8];
+            for (int j = 0; j < 8; ++j)
+                c[j] = 1.0 + 1e-3 * j;
+            ready.fetch_add(1);
+            while (!go.load())
+                std::this_thread::yield();
+            const double start = wallNow();
+            for (long k = 0; k < 60000000; ++k)
+                for (double &v : c)
+                    v = v * 0.9999999 + 1e-7;
+            busy[std::size_t(t)] = wallNow() - start;
+            double sum = 0;
+            for (double v : c)
+                sum += v;
+            sink.store(sum);
+        });
+    while (ready.load() < threads)
+        std::this_thread::yield();
+    go.store(true);
+    for (std::thread &th : pool)
+        th.join();
+    double rate = 0;
+    for (double b : busy)
+        rate += b > 0 ? 1.0 / b : 0.0;
+    return rate;
+}
+
 // Slices per second of `threads` threads over the same work per thread as
 // one thread, against one thread, timed in pairs one right after the other
 // (the order alternating), so that a machine whose speed drifts under other
-// load changes both alike. Gives the median ratio and the ratios.
-std::vector<double> pairedScaling(const Series &s, const Options &o, int threads, int perThread)
+// load changes both alike; beside each pair the same ratio of the register
+// loop, the ceiling the machine gave at that moment. Rates are those while
+// every thread works (workingRate).
+struct Scaling {
+    std::vector<double> slices, ceiling;
+};
+
+Scaling pairedScaling(const Series &s, const Options &o, int threads, int perThread)
 {
     constexpr int pairs = 5;
-    std::vector<double> ratios;
+    Scaling out;
     for (int k = 0; k < pairs; ++k) {
         double one = 0, many = 0;
         for (int leg = 0; leg < 2; ++leg) {
             const bool single = (leg == 0) == (k % 2 == 0);
             std::vector<ThreadResult> r;
             Pool pool(s, o, single ? perThread : threads * perThread);
-            const double w = pool.run(single ? 1 : threads, r);
+            pool.run(single ? 1 : threads, r);
             for (const ThreadResult &t : r)
                 if (!t.ok)
                     return {};
-            (single ? one : many) = w;
+            (single ? one : many) = workingRate(r);
         }
-        if (many > 0)
-            ratios.push_back(threads * one / many);
+        const double r1 = registerLoop(1), rn = registerLoop(threads);
+        if (one > 0 && r1 > 0) {
+            out.slices.push_back(many / one);
+            out.ceiling.push_back(rn / r1);
+        }
     }
-    return ratios;
+    return out;
 }
 
 // The straightforward kernel against the fast one on one thread, timed in
@@ -439,19 +503,24 @@ int main(int argc, char **argv)
                 wall / done, sliceCpu, wall, done / wall);
     if (o.scaling) {
         const int many = o.threads > 1 ? o.threads : 2;
-        std::vector<double> ratios = pairedScaling(s, o, many, 8);
-        if (ratios.empty()) {
+        const Scaling sc = pairedScaling(s, o, many, 8);
+        if (sc.slices.empty()) {
             std::fprintf(stderr, "tomix-bench: a slice failed\n");
             return 1;
         }
-        char label[40], list[128] = "";
+        const auto line = [](const char *label, const std::vector<double> &ratios) {
+            char list[128] = "";
+            for (double r : ratios)
+                std::snprintf(list + std::strlen(list), sizeof list - std::strlen(list), " %.2fx", r);
+            std::vector<double> sorted = ratios;
+            std::sort(sorted.begin(), sorted.end());
+            std::printf("  %-30s %12s %12s %16s %9.2fx   (pairs:%s)\n", label, "", "", "",
+                        sorted[sorted.size() / 2], list);
+        };
+        char label[48];
         std::snprintf(label, sizeof label, "1 -> %d threads, slices/s", many);
-        for (double r : ratios)
-            std::snprintf(list + std::strlen(list), sizeof list - std::strlen(list), " %.2fx", r);
-        std::vector<double> sorted = ratios;
-        std::sort(sorted.begin(), sorted.end());
-        std::printf("  %-30s %12s %12s %16s %9.2fx   (pairs:%s)\n", label, "", "", "",
-                    sorted[sorted.size() / 2], list);
+        line(label, sc.slices);
+        line("  register-only loop (ceiling)", sc.ceiling);
     }
     return 0;
 }
