@@ -120,8 +120,8 @@ void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool 
     qInfo().noquote() << QStringLiteral("Slice %1 at CoR %2").arg(slice).arg(QString::number(cor, 'g', 6));
 
     // built afresh or empty: a CoR the generator refuses must not leave the
-    // previous slice's rows in place
-    hSgm.resize(0, 0);
+    // previous slice's rows in place (the memory is kept for the next slice)
+    hSgm.clear();
     const bool built = sinogram && sinogram->genSinogram0(&hSgm, rotAxIsV, cor, slice);
     if (built && hSgm.hasData() && qint64(hSgm.width) * hSgm.height > 0) {
         const int N = CtCore::fftLengthFor(hSgm.width);

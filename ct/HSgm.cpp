@@ -18,11 +18,14 @@ void HSgm::resize(int w, int h, bool zero)
     const std::int64_t n = (w > 0 && h > 0) ? std::int64_t(w) * std::int64_t(h) : 0;
     width = w;
     height = h;
-    if (n > 0 && std::size_t(n) == sgm.size()) {
-        // same size: reuse the arrays, contents start at zero as when new
+    if (n > 0 && std::size_t(n) <= sgm.capacity() && std::size_t(n) <= raw.capacity()) {
+        // room enough: reuse the arrays, contents start at zero as when new
         if (zero) {
-            std::fill(sgm.begin(), sgm.end(), 0.0);
-            std::fill(raw.begin(), raw.end(), 0.0);
+            sgm.assign(std::size_t(n), 0.0);
+            raw.assign(std::size_t(n), 0.0);
+        } else {
+            sgm.resize(std::size_t(n));
+            raw.resize(std::size_t(n));
         }
         return;
     }
@@ -32,6 +35,13 @@ void HSgm::resize(int w, int h, bool zero)
         sgm.assign(std::size_t(n), 0.0);
         raw.assign(std::size_t(n), 0.0);
     }
+}
+
+void HSgm::clear()
+{
+    width = height = 0;
+    sgm.clear();
+    raw.clear();
 }
 
 HSgm::Begin HSgm::begin(bool rotAxIsV, double cor, int sliceNo, int dim, int nLines,

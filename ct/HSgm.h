@@ -15,9 +15,13 @@ public:
     int height = 0;             // rows = projections
     int slice = 0;              // slice the sinogram was built for
 
-    // Frees both arrays, stores the sizes and allocates width x height
-    // zeroed doubles in each only when width * height > 0.
+    // Stores the sizes and makes both arrays width x height zeroed doubles,
+    // in the memory they already have when it is large enough; frees both
+    // when width * height is 0.
     void resize(int width, int height);
+    // No data any more (hasData() false), the arrays' memory kept for the
+    // next build.
+    void clear();
     // Has data a calculator can use.
     bool hasData() const { return width > 0 && height > 0 && !sgm.empty(); }
     const double *sgmRow(int i) const { return sgm.data() + size_t(i) * size_t(width); }
@@ -58,8 +62,8 @@ public:
                const ImageLineReader &readImage);
 
 private:
-    // resize() and begin(); with zero false, arrays of the same size keep
-    // their old contents (for a build that sets every row anyway).
+    // resize() and begin(); with zero false, the arrays' old contents may
+    // stay (for a build that sets every row anyway).
     void resize(int width, int height, bool zero);
     Begin begin(bool rotAxIsV, double cor, int slice, int dim, int nLines, int nImages,
                 SgmRange &range, bool zero);
