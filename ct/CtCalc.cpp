@@ -17,6 +17,8 @@
 #include <QLineEdit>
 #include <QThread>
 
+#include <algorithm>
+
 #include <cmath>
 
 namespace {
@@ -34,6 +36,8 @@ CtCalc::CtCalc(CalcConds *c, QWidget *parent)
       ui(new Ui::CtCalc)
 {
     ui->setupUi(this);
+    // the single-slice calculator runs alone: its back-projection takes every core
+    core.bpThreads = std::max(1, QThread::idealThreadCount());
     for (QLineEdit *e : {ui->Drx0, ui->Drz0, ui->Drx1, ui->Drz1, ui->Crx0, ui->Crz0, ui->Crx1,
                          ui->Crz1})
         NumberField::fit(e);
@@ -191,9 +195,7 @@ void CtCalc::calcAll()
     if (sinogramFits()) {
         const int n = core.nProj;
         for (int i = 0; i < n; ++i)
-            core.transform(i, hSgm->sgmRow(i));
-        for (int i = 0; i < n; ++i)
-            core.filter(i);
+            core.transformAndFilter(i, hSgm->sgmRow(i));
         core.backProjectAll(angleOffset(), calcRegion());
         genResImage();
     } else {

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace {
 // First integer v with v >= trunc(a), clipped to [0, n]; n when a is not a number.
@@ -232,8 +234,42 @@ void CtCore::backProjectAll(double angleOffsetDeg, const Region &region)
         sinTab[std::size_t(i)] = std::sin(th);
     }
     int xb, xe, zb, ze;
-    if (clipRegion(region, xb, xe, zb, ze))
-        backProjectRows(0, n, zb, ze, xb, xe);
+    if (clipRegion(region, xb, xe, zb, ze)) {
+        // parts of at least two bands of rows each
+        const int parts = std::clamp(bpThreads, 1, std::max(1, (ze - zb) / 24));
+        if (parts == 1) {
+            backProjectRows(0, n, zb, ze, xb, xe);
+        } else {
+            // cut where the running count of pixels inside the circle passes k / parts
+            std::vector<std::int64_t> upTo(std::size_t(ze - zb) + 1, 0);
+            for (int z = zb; z < ze; ++z) {
+                int lo = 0, hi = 0;
+                const bool any = BackProjectKernel::rowSpan(z, fftN, xb, xe, lo, hi);
+                upTo[std::size_t(z - zb) + 1] = upTo[std::size_t(z - zb)] + (any ? hi - lo : 0);
+            }
+            std::vector<int> cut(std::size_t(parts) + 1, ze);
+            cut[0] = zb;
+            for (int k = 1; k < parts; ++k) {
+                const std::int64_t want = upTo.back() * k / parts;
+                cut[std::size_t(k)] = zb + int(std::lower_bound(upTo.begin(), upTo.end(), want) - upTo.begin());
+            }
+            std::vector<std::thread> helpers;
+            std::vector<int> leftOver;
+            for (int k = 1; k < parts; ++k) {
+                const int z0 = cut[std::size_t(k)], z1 = cut[std::size_t(k) + 1];
+                try {
+                    helpers.emplace_back([this, n, z0, z1, xb, xe] { backProjectRows(0, n, z0, z1, xb, xe); });
+                } catch (const std::system_error &) {
+                    leftOver.push_back(k);
+                }
+            }
+            backProjectRows(0, n, cut[0], cut[1], xb, xe);
+            for (int k : leftOver)
+                backProjectRows(0, n, cut[std::size_t(k)], cut[std::size_t(k) + 1], xb, xe);
+            for (std::thread &t : helpers)
+                t.join();
+        }
+    }
     resValid = true;
 }
 

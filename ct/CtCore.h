@@ -85,8 +85,16 @@ public:
     // in projection order (so the result equals n calls of backProject), by
     // the fastest kernel the processor offers (BackProjectKernel): blocks of
     // projections whose filtered rows stay in cache, each pixel's sum held in
-    // a register over a block.
+    // a register over a block. With bpThreads > 1 the region's rows are
+    // shared out in parts of about equal numbers of pixels, each part on a
+    // thread of its own (the calling thread takes the first); every pixel is
+    // still summed by one thread in the same order, so the result is the same.
     void backProjectAll(double angleOffsetDeg, const Region &region);
+    // Threads one backProjectAll may use: 1 (the calling thread alone) for the
+    // workers of a range, which already keep every core busy; the number of
+    // cores for a lone slice. A thread that cannot be started leaves its part
+    // to the calling thread.
+    int bpThreads = 1;
     // The formula evaluated pixel by pixel, without any rearrangement; the
     // yardstick for the fast kernels.
     void backProjectPlain(int i, double angleOffsetDeg, const Region &region);
