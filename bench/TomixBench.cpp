@@ -1,7 +1,7 @@
 // tomix-bench: the per-slice path of a reconstruction worker on generated
 // data held in memory, timed stage by stage.
 //
-//   tomix-bench [--width N] [--projections n] [--slices S] [--threads T]
+//   tomix-bench [--width N] [--projections n] [--slices S] [--threads T] [--bp-threads K]
 //               [--reference] [--scaling] [--kernel portable|avx2|avx512] [--text] [--png]
 //
 // The data: n projections of S image lines of N + 3 pixels (16-bit counts of
@@ -10,7 +10,9 @@
 // and BG (HSgm), transform and ramp filter of every row (CtCore), the
 // back-projection over the whole N x N grid, and on request the data-file
 // text and the PNG image. T threads each own one CtCore and one HSgm and take
-// slices from a shared counter, as the workers do.
+// slices from a shared counter, as the workers do; with K > 1 (and one
+// worker) each slice's back-projection is shared out over K threads, as for a
+// lone slice, and CPU times are the process's.
 //
 // One line per stage: seconds per slice (wall time summed over the threads,
 // and thread CPU time, which stays meaningful on a busy machine), pixel
@@ -52,11 +54,15 @@ double wallNow()
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+// With a lone slice's back-projection shared out over several threads, CPU
+// time is the whole process's (there is one worker then).
+bool processClock = false;
+
 double cpuNow()
 {
 #if defined(CLOCK_THREAD_CPUTIME_ID)
     timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    clock_gettime(processClock ? CLOCK_PROCESS_CPUTIME_ID : CLOCK_THREAD_CPUTIME_ID, &ts);
     return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
 #else
     return wallNow();
@@ -95,6 +101,7 @@ struct Options {
     int n = 720;
     int slices = 0;         // 0: 2 per thread, at least 4
     int threads = 1;
+    int bpThreads = 1;
     bool reference = false;
     bool scaling = false;
     bool text = false;
@@ -242,6 +249,7 @@ struct Pool {
     {
         HSgm h;
         CtCore core;
+        core.bpThreads = o.bpThreads;
         // prepared, and one slice done so that every buffer has been touched
         ThreadResult warm;
         const bool ready1 = core.prepare(o.N, o.n) && runSlice(h, core, 0, warm);
@@ -428,7 +436,8 @@ int main(int argc, char **argv)
     Options o;
     for (int k = 1; k < argc; ++k) {
         if (intArg(argc, argv, k, "--width", o.N) || intArg(argc, argv, k, "--projections", o.n)
-            || intArg(argc, argv, k, "--slices", o.slices) || intArg(argc, argv, k, "--threads", o.threads))
+            || intArg(argc, argv, k, "--slices", o.slices) || intArg(argc, argv, k, "--threads", o.threads)
+            || intArg(argc, argv, k, "--bp-threads", o.bpThreads))
             continue;
         if (std::strcmp(argv[k], "--reference") == 0)
             o.reference = true;
@@ -443,16 +452,22 @@ int main(int argc, char **argv)
         else {
             std::fprintf(stderr,
                          "usage: tomix-bench [--width N] [--projections n] [--slices S] [--threads T]\n"
+                         "                   [--bp-threads K]\n"
                          "                   [--reference] [--scaling] [--kernel portable|avx2|avx512]\n"
                          "                   [--text] [--png]\n");
             return 2;
         }
     }
     o.N -= o.N % 2;
-    if (o.N < 2 || o.n < 1 || o.threads < 1) {
-        std::fprintf(stderr, "tomix-bench: need --width >= 2, --projections >= 1, --threads >= 1\n");
+    if (o.N < 2 || o.n < 1 || o.threads < 1 || o.bpThreads < 1) {
+        std::fprintf(stderr, "tomix-bench: need --width >= 2, --projections >= 1, --threads >= 1, --bp-threads >= 1\n");
         return 2;
     }
+    if (o.bpThreads > 1 && (o.threads > 1 || o.scaling)) {
+        std::fprintf(stderr, "tomix-bench: --bp-threads is for one worker (--threads 1, no --scaling)\n");
+        return 2;
+    }
+    processClock = o.bpThreads > 1;
     if (o.slices < 1)
         o.slices = std::max(4, 2 * o.threads);
     if (o.kernel) {
