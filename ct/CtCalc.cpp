@@ -36,8 +36,6 @@ CtCalc::CtCalc(CalcConds *c, QWidget *parent)
       ui(new Ui::CtCalc)
 {
     ui->setupUi(this);
-    // the single-slice calculator runs alone: its back-projection takes every core
-    core.bpThreads = std::max(1, QThread::idealThreadCount());
     for (QLineEdit *e : {ui->Drx0, ui->Drz0, ui->Drx1, ui->Drz1, ui->Crx0, ui->Crz0, ui->Crx1,
                          ui->Crz1})
         NumberField::fit(e);
@@ -146,6 +144,8 @@ bool CtCalc::startCt()
     nProj = n;
     if (!regionSet)
         setCR(0, 0, N, N);
+    // one slice: its back-projection takes the threads a range would have
+    core.bpThreads = std::max(1, conds ? conds->threads : QThread::idealThreadCount());
 
     core.clearRes();
     QImage blank(N, N, QImage::Format_Grayscale8);

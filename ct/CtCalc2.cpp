@@ -11,6 +11,8 @@
 #include <QMetaMethod>
 #include <QThread>
 
+#include <algorithm>
+
 #include <cmath>
 
 CtCalc2::CtCalc2(CalcConds *conds, QObject *parent) : QObject(parent), conds(conds)
@@ -69,10 +71,11 @@ QString CtCalc2::trialTag(const QString &tag, double cor)
     return tag.isEmpty() ? c : tag + QStringLiteral("-") + c;
 }
 
-void CtCalc2::reserve(bool trial)
+void CtCalc2::reserve(bool trial, int bpThreads)
 {
     Job j = ui ? ui->snapshot() : Job();
     j.trial = trial;
+    j.bpThreads = std::max(1, bpThreads);
     if (conds) {
         j.angleOffset = conds->angleOffset;
         j.lowerLimit = conds->lowerLimit;
@@ -131,6 +134,7 @@ void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool 
                 job.regionSet = true;
                 emit regionDefaulted(0, 0, N, N);
             }
+            core.bpThreads = job.bpThreads;
             const bool done = core.reconstruct(hSgm, job.angleOffset, job.region);
             fftN = core.fftN;
             nProj = core.nProj;

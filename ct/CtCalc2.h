@@ -46,6 +46,7 @@ public:
         double angleOffset = 0;     // degrees
         double lowerLimit = 0, upperLimit = 0, dataOffset = 0;
         bool trial = false;         // a CoR trial: image always made, saved flat under trialTag
+        int bpThreads = 1;          // back-projection threads (more for a lone slice)
     };
 
     explicit CtCalc2(CalcConds *conds = nullptr, QObject *parent = nullptr);
@@ -80,8 +81,9 @@ public:
     Q_INVOKABLE void prepare(int N, int n);
 
     // GUI thread, right before emitting startCt for this worker (see above);
-    // a CoR trial when `trial`.
-    void reserve(bool trial = false);
+    // a CoR trial when `trial`; a slice that runs alone may back-project on
+    // `bpThreads` threads.
+    void reserve(bool trial = false, int bpThreads = 1);
     // The tag of a CoR trial's files: tag + "-cor" + the CoR in the shortest
     // 6-digit form, or "cor" + CoR for an empty tag ("F-cor70.35", "cor70.35").
     static QString trialTag(const QString &tag, double cor);

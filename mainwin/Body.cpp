@@ -758,7 +758,9 @@ void Body::execSingleCtCalc()
         return;
     }
     if (conds.doCt2 && !ctc2s.isEmpty()) {
-        ctc2s.first()->reserve();
+        // one slice and no single-slice calculator beside it: the slice takes
+        // the cores the other workers would have had
+        ctc2s.first()->reserve(false, conds.doCt1 ? 1 : std::max(1, conds.threads));
         emit startCt(ctc2s.first(), conds.rotAxIsV, conds.corForSlice(conds.slice), conds.slice,
                      ui->ShowCalcRes->isChecked());
     }
