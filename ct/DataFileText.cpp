@@ -1,4 +1,5 @@
 #include "DataFileText.h"
+#include "DecimalG6.h"
 
 #include <charconv>
 #include <cmath>
@@ -22,10 +23,8 @@ CtCore::Region DataFileText::clipped(const CtCore::Region &r, int N)
 
 void DataFileText::appendNumber(QByteArray &out, double v)
 {
-    char buf[64];
-    // general format with 6 significant digits is what printf("%.6g") gives
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 6);
-    out.append(buf, int(r.ptr - buf));
+    char buf[DecimalG6::maxLength];
+    out.append(buf, int(DecimalG6::write(buf, v) - buf));
 }
 
 void DataFileText::appendInt(QByteArray &out, int v)
@@ -88,9 +87,7 @@ QByteArray DataFileText::make(const double *res, int N, const CtCore::Region &re
             for (int k = 0; k < zLen; ++k)
                 *p++ = zText[k];
             *p++ = '\t';
-            p = std::to_chars(p, buf + sizeof buf - 1,
-                              limited(row[x], lowerLimit, upperLimit, dataOffset),
-                              std::chars_format::general, 6).ptr;
+            p = DecimalG6::write(p, limited(row[x], lowerLimit, upperLimit, dataOffset));
             *p++ = '\n';
             out.append(buf, int(p - buf));
         }

@@ -3,6 +3,7 @@
 #include "CtCore.h"
 #include "DataFileText.h"
 #include "DataSaver.h"
+#include "DecimalG6.h"
 #include "SavingData.h"
 #include "SavingImg.h"
 
@@ -12,7 +13,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cfloat>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
 #include <vector>
 
 class TestSaving : public QObject
@@ -148,6 +154,50 @@ private slots:
     }
 
     // Header, line count and pixel order for the region (0, 0, 198, 198).
+    // Values are written as printf("%g") writes them, to the character:
+    // random values over many decades, values next to every kind of rounding
+    // boundary (halves, the carry into the next decade, the switch to and
+    // from the exponent form) and the special ones.
+    void valuesWrittenAsPrintf()
+    {
+        std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.5, 1e-5, 1e-4, 1e5, 1e6, 999999.5,
+                                      9.999995, 0.00099999949, DBL_MIN, DBL_MAX, DBL_MIN / 8,
+                                      std::numeric_limits<double>::infinity(),
+                                      -std::numeric_limits<double>::infinity(),
+                                      std::numeric_limits<double>::quiet_NaN(), 1e-300, 1e300};
+        std::mt19937_64 gen(2026);
+        std::uniform_real_distribution<double> mant(1.0, 10.0), expo(-40.0, 40.0);
+        for (int i = 0; i < 200000; ++i) {
+            const double v = mant(gen) * std::pow(10.0, std::floor(expo(gen)));
+            values.push_back(i % 2 ? v : -v);
+        }
+        std::uniform_int_distribution<int> six(100000, 999999);
+        for (int e = -25; e <= 30; ++e) {
+            const double scale = std::pow(10.0, e - 5);
+            for (int q : {100000, 123456, 499999, 500000, 999999, six(gen), six(gen), six(gen)}) {
+                for (double c : {double(q) + 0.5, double(q), 999999.5, 9999995.0 / 10}) {
+                    double v = c * scale;
+                    for (int k = 0; k < 3; ++k)
+                        v = std::nextafter(v, 0.0);
+                    for (int k = 0; k < 7; ++k, v = std::nextafter(v, DBL_MAX))
+                        values.push_back(v);
+                }
+            }
+        }
+        int wrong = 0;
+        for (double v : values) {
+            char mine[DecimalG6::maxLength + 1];
+            char *end = DecimalG6::write(mine, v);
+            QVERIFY(end - mine <= DecimalG6::maxLength);
+            *end = 0;
+            char ref[64];
+            std::snprintf(ref, sizeof ref, "%g", v);
+            if (std::strcmp(mine, ref) != 0 && ++wrong <= 5)
+                qWarning("%.17g: \"%s\", printf \"%s\"", v, mine, ref);
+        }
+        QCOMPARE(wrong, 0);
+    }
+
     void dataTextWholeGrid()
     {
         const int N = 198;
