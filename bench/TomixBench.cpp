@@ -255,7 +255,7 @@ struct Pool {
         const bool ready1 = core.prepare(o.N, o.n) && runSlice(h, core, 0, warm);
         ready.fetch_add(1);
         while (!go.load())
-            std::this_thread::yield();
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
         if (!ready1) {
             out.ok = false;
             return;
@@ -282,7 +282,7 @@ struct Pool {
         for (int t = 0; t < threads; ++t)
             pool.emplace_back([this, &results, t] { worker(results[std::size_t(t)]); });
         while (ready.load() < threads)
-            std::this_thread::yield();
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
         const double t0 = wallNow();
         go.store(true);
         for (std::thread &th : pool)
@@ -309,7 +309,7 @@ double registerLoop(int threads)
                 c[j] = 1.0 + 1e-3 * j;
             ready.fetch_add(1);
             while (!go.load())
-                std::this_thread::yield();
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
             const double start = wallNow();
             for (long k = 0; k < 60000000; ++k)
                 for (double &v : c)
@@ -321,7 +321,7 @@ double registerLoop(int threads)
             sink.store(sum);
         });
     while (ready.load() < threads)
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
     go.store(true);
     for (std::thread &th : pool)
         th.join();
