@@ -255,6 +255,8 @@ void CtCore::backProjectAll(double angleOffsetDeg, const Region &region)
             }
             std::vector<std::thread> helpers;
             std::vector<int> leftOver;
+            helpers.reserve(std::size_t(parts));    // no reallocation once a thread runs
+            leftOver.reserve(std::size_t(parts));
             for (int k = 1; k < parts; ++k) {
                 const int z0 = cut[std::size_t(k)], z1 = cut[std::size_t(k) + 1];
                 try {

@@ -6,7 +6,8 @@
 // down to even, grid centre g = N / 2. The result is an N x N grid, row z,
 // column x; only pixels strictly inside the inscribed circle are computed.
 //
-// prepare() allocates everything; after it a calculation allocates nothing.
+// prepare() allocates everything; after it a calculation allocates nothing
+// (but for the threads of a slice shared out, see bpThreads).
 // Plans are made and destroyed under the process-wide planner lock, so cores
 // may be prepared and released on any thread. One core is used by one
 // thread at a time.

@@ -1,7 +1,7 @@
 #pragma once
 // A double written exactly as printf("%g") writes it (six significant
 // digits, trailing zeros dropped, an exponent of at least two digits when
-// the exponent is below -4 or above 5), about three times as fast.
+// the exponent is below -4 or above 5), in about half the time.
 //
 // The six digits come from one scaling by an exact power of ten (one
 // rounding), so the scaled value is known to within a few units in its last
