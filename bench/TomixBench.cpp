@@ -27,6 +27,7 @@
 #include "BackProjectKernel.h"
 #include "CtCore.h"
 #include "DataFileText.h"
+#include "DataSaver.h"
 #include "GreyMap.h"
 #include "HSgm.h"
 
@@ -238,7 +239,7 @@ struct Pool {
             QByteArray bytes;
             QBuffer buf(&bytes);
             buf.open(QIODevice::WriteOnly);
-            if (!img.save(&buf, "PNG"))
+            if (!img.save(&buf, "PNG", DataSaver::pngQuality))
                 return false;
             sw.stopInto(out.stage[Png]);
         }

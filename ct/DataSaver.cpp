@@ -113,10 +113,8 @@ bool DataSaver::writeImage(const QString &file, const QImage &image)
     const QByteArray format = QFileInfo(file).suffix().toLatin1();
     bool ok = f.open(QIODevice::WriteOnly);
     if (ok) {
-        // PNG at a middle zlib level: files a few percent larger than at the
-        // default level, written in less than half the time
         const bool png = format.compare("png", Qt::CaseInsensitive) == 0;
-        ok = image.save(&f, format.isEmpty() ? nullptr : format.constData(), png ? 50 : -1);
+        ok = image.save(&f, format.isEmpty() ? nullptr : format.constData(), png ? pngQuality : -1);
         ok = ok ? f.commit() : (f.cancelWriting(), false);
     }
     if (!ok) {
