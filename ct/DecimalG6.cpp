@@ -35,7 +35,7 @@ char *DecimalG6::write(char *out, double v)
     if (!(a >= 1e-300 && a <= 1e300))
         return library(out, v);
     // the binary exponent b (a is normal here), and e = floor(b log10 2),
-    // which is floor(log10 a) or one less
+    // which is floor(log10 a) or one less: a >= 2^b >= 10^e, so p >= 1e5
     std::uint64_t bits;
     std::memcpy(&bits, &a, sizeof bits);
     const int b = int((bits >> 52) & 0x7ff) - 1023;
@@ -45,10 +45,6 @@ char *DecimalG6::write(char *out, double v)
         return library(out, v);
     if (p >= 1e6) {
         ++e;
-        if (!scaled(a, 5 - e, p))
-            return library(out, v);
-    } else if (p < 1e5) {
-        --e;
         if (!scaled(a, 5 - e, p))
             return library(out, v);
     }
