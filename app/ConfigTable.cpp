@@ -43,20 +43,22 @@ void ConfigTable::parseArgs(const QStringList &args)
 
 bool ConfigTable::readFile(const QString &fileName)
 {
+    return readFileAt(fileName, 0);
+}
+
+// depth: how many files include this one (0 for the file read first).
+bool ConfigTable::readFileAt(const QString &fileName, int depth)
+{
     const QString id = QFileInfo(fileName).canonicalFilePath();
-    if (!id.isEmpty() && openFiles.contains(id)) {
-        qDebug().noquote() << "Config file includes itself, not read again : " + fileName;
-        return false;
-    }
     if (!id.isEmpty())
         openFiles.insert(id);
-    const bool ok = readFileGuarded(fileName);
+    const bool ok = readFileGuarded(fileName, depth);
     if (!id.isEmpty())
         openFiles.remove(id);
     return ok;
 }
 
-bool ConfigTable::readFileGuarded(const QString &fileName)
+bool ConfigTable::readFileGuarded(const QString &fileName, int depth)
 {
     // Only regular files: a device or a pipe (an INCLUDE of /dev/zero, say)
     // would never end.
@@ -75,11 +77,29 @@ bool ConfigTable::readFileGuarded(const QString &fileName)
         QString dummy;
         const QString value = nextToken(rest, dummy);
         if (key.toUpper() == QLatin1String("INCLUDE"))
-            readFile(value);
+            include(value, depth + 1);
         else
             set(key, value, rest);
     }
     return true;
+}
+
+void ConfigTable::include(const QString &fileName, int depth)
+{
+    if (depth > maxIncludeDepth) {
+        qWarning().noquote() << QStringLiteral("Config files INCLUDE each other more than %1 deep, "
+                                               "not read : ").arg(maxIncludeDepth) + fileName;
+        ++includeFailures;
+        return;
+    }
+    const QString id = QFileInfo(fileName).canonicalFilePath();
+    if (!id.isEmpty() && openFiles.contains(id)) {
+        // read once already on the way here: not a failure, nothing is lost
+        qDebug().noquote() << "Config file includes itself, not read again : " + fileName;
+        return;
+    }
+    if (!readFileAt(fileName, depth))
+        ++includeFailures;
 }
 
 void ConfigTable::set(const QString &key, const QString &value, const QString &rest)
@@ -138,4 +158,5 @@ void ConfigTable::clear()
     upperRests.clear();
     lines.clear();
     openFiles.clear();
+    includeFailures = 0;
 }

@@ -14,7 +14,14 @@ public:
 
     // Reads a configuration file (and the files it INCLUDEs) into the table and
     // into configLines(). Returns false when the file could not be opened.
+    // INCLUDEs nest at most maxIncludeDepth files deep; a deeper one is not
+    // read (a long chain would overflow the stack).
     bool readFile(const QString &fileName);
+    static constexpr int maxIncludeDepth = 64;
+    // INCLUDEs not read since the last clear(): files that could not be
+    // opened (missing, a directory, a pipe, a device) and files nested too
+    // deep. Each was named by a warning.
+    int failures() const { return includeFailures; }
 
     void set(const QString &key, const QString &value, const QString &rest);
     QString value(const QString &key, const QString &def = QString()) const;
@@ -26,12 +33,16 @@ public:
     void clear();
 
 private:
-    bool readFileGuarded(const QString &fileName);
+    bool readFileAt(const QString &fileName, int depth);
+    // An INCLUDE line of a file `depth` - 1 deep.
+    void include(const QString &fileName, int depth);
+    bool readFileGuarded(const QString &fileName, int depth);
 
     QStringList keys, values, rests;
     QStringList upperKeys, upperValues, upperRests;
     QStringList lines;
     QSet<QString> openFiles;    // files being read right now, to stop INCLUDE cycles
+    int includeFailures = 0;
 };
 
 extern ConfigTable configTable;

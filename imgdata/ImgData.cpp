@@ -6,6 +6,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cfloat>
 
@@ -39,9 +40,23 @@ void ImgData::init()
     colBuf = nullptr;
 }
 
+// Images are read from regular files only (a link is followed first): a pipe
+// would block the reading thread for ever and a device would never end. A
+// path that names nothing goes on, for the reader to say it cannot open it.
+static bool refusedAsNotRegular(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile())
+        return false;
+    qWarning().noquote() << "Not a regular file, not read as an image : " + path;
+    return true;
+}
+
 bool ImgData::open()
 {
     ready = false;
+    if (refusedAsNotRegular(fileName))
+        return false;
     if (!readProps(fileName, &width, &height))
         return false;
     minMaxValid = false;
@@ -85,6 +100,8 @@ bool ImgData::isTiffFile(const QString &path)
 
 int ImgData::fileType(const QString &path)
 {
+    if (refusedAsNotRegular(path))
+        return Unknown;
     if (isItexFile(path))
         return ITEX;
     if (isTiffFile(path))

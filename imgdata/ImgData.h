@@ -48,7 +48,10 @@ public:
     // (uses rowBuf).
     double valueAt(int x, int y);
 
-    // 0 (ITEX) when isItexFile, else 1 (TIFF) when isTiffFile, else 2.
+    // 0 (ITEX) when isItexFile, else 1 (TIFF) when isTiffFile, else 2; also 2,
+    // with a warning, for anything but a regular file (a pipe, a device, a
+    // directory, or a link to one), which is never opened. open() refuses
+    // those the same way.
     static int fileType(const QString &path);
     // The first two bytes are "IM".
     static bool isItexFile(const QString &path);

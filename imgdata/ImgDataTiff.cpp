@@ -60,8 +60,22 @@ struct TiffMemoryIo
         }
         return 1;   // handled: nothing on stderr
     }
-    // Unknown tags and the like are common and harmless.
-    static int warning(TIFF *, void *, const char *, const char *, va_list) { return 1; }
+    // Warnings go to the warning channel with the file's name: some (a tag
+    // array of the wrong length, say) are all that tells of a damaged file.
+    // A file cannot flood the log: after a few, the rest are only counted.
+    static int warning(TIFF *, void *user, const char *module, const char *fmt, va_list ap)
+    {
+        ImgDataTiff *d = static_cast<ImgDataTiff *>(user);
+        if (++d->libWarnings > ImgDataTiff::maxWarnings)
+            return 1;
+        char text[512];
+        std::vsnprintf(text, sizeof text, fmt, ap);
+        const QString what = module ? QString::fromLocal8Bit(module) + QStringLiteral(": ")
+                                          + QString::fromLocal8Bit(text)
+                                    : QString::fromLocal8Bit(text);
+        qWarning().noquote() << QStringLiteral("TIFF file %1 : %2").arg(d->fileName, what);
+        return 1;
+    }
 };
 
 namespace {
@@ -79,6 +93,10 @@ void ImgDataTiff::close()
     if (tif)
         TIFFClose(handle(tif));
     tif = nullptr;
+    if (libWarnings > maxWarnings)
+        qWarning().noquote() << QStringLiteral("TIFF file %1 : %2 more warnings not shown")
+                                    .arg(fileName).arg(libWarnings - maxWarnings);
+    libWarnings = 0;
     bytes = QByteArray();
     pos = 0;
 }
@@ -202,6 +220,26 @@ bool ImgDataTiff::readProps(const QString &fname, int *w, int *h)
     return true;
 }
 
+bool ImgDataTiff::stripsInFile(uint32_t count, const char *what)
+{
+    // A StripOffsets or StripByteCounts (TileOffsets, TileByteCounts) array
+    // shorter than the image needs comes out of libtiff padded with zeros:
+    // offset 0 would read the file's header as pixels.
+    ::TIFF *t = handle(tif);
+    const quint64 fileSize = quint64(bytes.size());
+    for (uint32_t k = 0; k < count; ++k) {
+        const quint64 off = TIFFGetStrileOffset(t, k);
+        const quint64 n = TIFFGetStrileByteCount(t, k);
+        if (off == 0 || n == 0)
+            return refuse(QStringLiteral("no data for %1 %2 of %3 (%1 offsets or byte counts "
+                                         "missing)").arg(QLatin1String(what)).arg(k).arg(count));
+        if (off >= fileSize || n > fileSize - off)
+            return refuse(QStringLiteral("%1 %2 of %3 lies past the end of the file")
+                              .arg(QLatin1String(what)).arg(k).arg(count));
+    }
+    return true;
+}
+
 bool ImgDataTiff::decodeStrips()
 {
     ::TIFF *t = handle(tif);
@@ -212,6 +250,8 @@ bool ImgDataTiff::decodeStrips()
     const uint32_t strips = uint32_t((qint64(rows) + rps - 1) / rps);
     if (TIFFNumberOfStrips(t) < strips)
         return refuse(QStringLiteral("%1 strips where %2 are needed").arg(TIFFNumberOfStrips(t)).arg(strips));
+    if (!stripsInFile(strips, "strip"))
+        return false;
     for (uint32_t s = 0; s < strips; ++s) {
         const qint64 y0 = qint64(s) * rps;
         const qint64 n = std::min<qint64>(rps, rows - y0) * rowBytes;
@@ -232,6 +272,12 @@ bool ImgDataTiff::decodeTiles()
     const qint64 limit = sizeSlack + maxExpansion * qint64(bytes.size());
     if (tw < 1 || th < 1 || tileBytes > limit || tileBytes != qint64(TIFFTileSize64(t)))
         return refuse(QStringLiteral("absurd tile size %1 x %2").arg(tw).arg(th));
+    const qint64 across = (qint64(cols) + tw - 1) / tw;
+    const qint64 down = (qint64(rows) + th - 1) / th;
+    if (qint64(TIFFNumberOfTiles(t)) < across * down)
+        return refuse(QStringLiteral("%1 tiles where %2 are needed").arg(TIFFNumberOfTiles(t)).arg(across * down));
+    if (!stripsInFile(uint32_t(across * down), "tile"))
+        return false;
     uchar *tile = static_cast<uchar *>(std::malloc(size_t(tileBytes)));
     if (!tile)
         return refuse(QStringLiteral("not enough memory for a tile"));
@@ -263,6 +309,10 @@ bool ImgDataTiff::load()
         return refuse(QStringLiteral("not enough memory for %1 x %2 pixels").arg(cols).arg(rows));
     if (!(TIFFIsTiled(handle(tif)) ? decodeTiles() : decodeStrips()))
         return false;
+    // whatever libtiff called an error spoils the file, even where the
+    // pixels came out
+    if (!libError.isEmpty())
+        return refuse(QStringLiteral("libtiff reported an error"));
     if (!TIFFLastDirectory(handle(tif)))
         qDebug().noquote() << "TIFF file has more than one page, pages after the first are ignored : "
                                   + fileName;

@@ -9,8 +9,10 @@
 //
 // Refused, with a warning line that names the file and the reason: colour or
 // multi-sample images, 64-bit samples, other sample formats, other
-// compressions, and any file libtiff cannot decode (a damaged strip or tile
-// included). Nothing of a refused file is kept.
+// compressions, strip or tile tables too short for the image or pointing out
+// of the file, and any file libtiff cannot decode or reports an error in (a
+// damaged strip or tile included). Nothing of a refused file is kept.
+// libtiff's warnings go to the warning channel with the file's name.
 //
 // The file is untrusted: it is read into memory whole and decoded from there,
 // and an image whose pixels would take more than 16 MiB plus 4096 times the
@@ -52,6 +54,8 @@ private:
     double value(const uchar *p) const;
     // n samples from p on, stride bytes apart, as doubles
     double *readLine(const uchar *p, qint64 stride, int n, double *out) const;
+    // Every one of the first `count` strips (tiles) has data inside the file.
+    bool stripsInFile(uint32_t count, const char *what);
     bool decodeStrips();
     bool decodeTiles();
 
@@ -60,6 +64,8 @@ private:
     qint64 pos = 0;
     void *tif = nullptr;        // TIFF *
     QString libError;           // first error libtiff reported
+    int libWarnings = 0;        // warnings libtiff gave while the file was open
+    static constexpr int maxWarnings = 8;
 
     // Size and sample layout validated by readProps; reads use these.
     int cols = 0;

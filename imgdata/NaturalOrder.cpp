@@ -2,6 +2,14 @@
 
 #include <algorithm>
 
+// Only 0-9 make numbers: a digit of another script compared by its value
+// here but by its code against a letter would let three names sort in a
+// circle, and the series order would follow the directory listing.
+static bool isAsciiDigit(QChar c)
+{
+    return c.unicode() >= '0' && c.unicode() <= '9';
+}
+
 int NaturalOrder::compare(const QString &a, const QString &b)
 {
     const int na = int(a.size());
@@ -11,7 +19,7 @@ int NaturalOrder::compare(const QString &a, const QString &b)
     while (i < na && j < nb) {
         const QChar ca = a.at(i);
         const QChar cb = b.at(j);
-        if (ca.isDigit() && cb.isDigit()) {
+        if (isAsciiDigit(ca) && isAsciiDigit(cb)) {
             // Skip leading zeros, then the longer run is the larger number;
             // of two runs of one length the first differing digit decides.
             int za = i, zb = j;
@@ -20,14 +28,14 @@ int NaturalOrder::compare(const QString &a, const QString &b)
             while (zb < nb && b.at(zb) == QLatin1Char('0'))
                 ++zb;
             int ea = za, eb = zb;
-            while (ea < na && a.at(ea).isDigit())
+            while (ea < na && isAsciiDigit(a.at(ea)))
                 ++ea;
-            while (eb < nb && b.at(eb).isDigit())
+            while (eb < nb && isAsciiDigit(b.at(eb)))
                 ++eb;
             if (ea - za != eb - zb)
                 return (ea - za) - (eb - zb);
             for (int k = 0; k < ea - za; ++k) {
-                const int d = a.at(za + k).digitValue() - b.at(zb + k).digitValue();
+                const int d = a.at(za + k).unicode() - b.at(zb + k).unicode();
                 if (d != 0)
                     return d;
             }

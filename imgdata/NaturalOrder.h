@@ -1,8 +1,9 @@
 #pragma once
-// Order of file names as people count: runs of digits compare as numbers
-// (p2 before p10), letters compare without regard to case. Names that differ
-// only in leading zeros or in case keep a fixed order (fewer zeros first, then
-// plain comparison), so sorting is deterministic. For names whose numbers are
+// Order of file names as people count: runs of the digits 0-9 compare as
+// numbers (p2 before p10; digits of other scripts are plain characters),
+// letters compare without regard to case. Names that differ only in leading
+// zeros or in case keep a fixed order (fewer zeros first, then plain
+// comparison), so sorting is deterministic. For names whose numbers are
 // zero-padded to one width this is the order by name ignoring case.
 #include <QFileInfo>
 #include <QString>

@@ -257,6 +257,8 @@ Body::Body(QWidget *parent)
 
     // 14. configuration lines as commands (not the batch's: they neither
     // hold nor release it)
+    // INCLUDEs of the configuration that could not be read count as well.
+    failureCount += configTable.failures();
     for (const QString &line : configTable.configLines())
         runOwnCommand(BatchCmd::parse(line));
 

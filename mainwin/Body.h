@@ -70,9 +70,10 @@ public:
     bool isEnding() const { return ending; }
     bool isLoading() const { return loading; }
     // Failures outside the batch's own commands since construction: lines of
-    // the configuration or a setup file that failed, setup files that could
-    // not be read or written, rejected image files of a series, result
-    // folders that could not be made. Each was named by a warning.
+    // the configuration or a setup file that failed, configuration files
+    // INCLUDEd that could not be read, setup files that could not be read or
+    // written, rejected image files of a series, result folders that could
+    // not be made. Each was named by a warning.
     int failures() const { return failureCount; }
     // Image files of the series being (or last) loaded that were rejected.
     int rejectedOnLoad() const { return int(loadRejected.size()); }

@@ -233,6 +233,62 @@ private slots:
         QCOMPARE(img->valueAt(5, 3), 7.0);
     }
 
+    // A strip or tile table shorter than the image needs (libtiff only
+    // warns, and pads it) is refused, not read as the header's bytes; the
+    // warning itself reaches the warning channel with the file's name.
+    void tiffShortTablesAreRefused_data()
+    {
+        QTest::addColumn<int>("tile");
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<QString>("tagName");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("StripOffsets") << 0 << 273 << "StripOffsets" << "no data for strip 3 of 4";
+        QTest::newRow("StripByteCounts") << 0 << 279 << "StripByteCounts" << "no data for strip ";
+        QTest::newRow("TileOffsets") << 16 << 324 << "TileOffsets" << "no data for tile 3 of 4";
+        QTest::newRow("TileByteCounts") << 16 << 325 << "TileByteCounts" << "no data for tile ";
+    }
+    void tiffShortTablesAreRefused()
+    {
+        QFETCH(int, tile);
+        QFETCH(int, tag);
+        QFETCH(QString, tagName);
+        QFETCH(QString, reason);
+        // 4 strips of one row, or 4 tiles of 16 x 16
+        const int w = tile ? 32 : 6, h = tile ? 32 : 4;
+        Phantom::TiffLayout l;
+        l.tile = tile;
+        l.rowsPerStrip = 1;
+        const QString made = tmp.filePath(QString("short%1.tif").arg(++serial));
+        QVERIFY(Phantom::writeTiff(made, w, h, std::vector<double>(size_t(w) * h, 7.0), l));
+        QFile f(made);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QByteArray b = f.readAll();
+        // the table's entry in the first directory: 4 entries become 3, still
+        // too many to sit in the entry itself
+        const quint32 ifd = qFromLittleEndian<quint32>(b.constData() + 4);
+        const int n = qFromLittleEndian<quint16>(b.constData() + ifd);
+        bool patched = false;
+        for (int i = 0; i < n; ++i) {
+            char *e = b.data() + ifd + 2 + 12 * i;
+            if (qFromLittleEndian<quint16>(e) == tag) {
+                QCOMPARE(qFromLittleEndian<quint32>(e + 4), 4u);
+                qToLittleEndian<quint32>(3, e + 4);
+                patched = true;
+            }
+        }
+        QVERIFY(patched);
+        const QString path = write(b);
+        const QString file = QRegularExpression::escape(path);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(
+            "^TIFF file " + file + " : .*Incorrect count for \"" + tagName + "\""));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(
+            "^Can not read TIFF file " + file + " : " + reason));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Can not open ImgData " + path));
+        auto img = reader(path);
+        QVERIFY(img);
+        QVERIFY(!img->ready);
+    }
+
     void itexSignatureWithoutSize()
     {
         // "IM" makes it ITEX; with an empty comment no size is found, silently.

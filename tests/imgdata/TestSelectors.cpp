@@ -1,5 +1,6 @@
 // The file, directory, seek and data-file selectors and the I0 panel.
 #include "I0ofImage.h"
+#include "NaturalOrder.h"
 #include "SeekCtrl.h"
 #include "SelectAFile.h"
 #include "SelectDataFiles.h"
@@ -14,6 +15,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <random>
 
 class TestSelectors : public QObject
 {
@@ -84,6 +88,53 @@ private slots:
         const QStringList files = chosen.last().at(0).toStringList();
         QCOMPARE(files, (QStringList{d.filePath("set/A.img"), d.filePath("set/a2.img"),
                                      d.filePath("set/b.img")}));
+    }
+
+    // Series are sorted by name, and the order must not depend on the order
+    // the directory lists them in: one strict weak ordering over any names
+    // (digits of other scripts, superscripts, leading zeros, case, empty).
+    void naturalOrderIsOneOrder()
+    {
+        const QStringList names{
+            "p10", QString::fromUtf8(u8"p\u00b2"), QString::fromUtf8(u8"p\u0663"), "p2", "p02", "p1",
+            "p01", "P1", "p001a", "p1a", "p1A", "", "p", "P", "p0", "p00", "a9", "A10",
+            QString::fromUtf8(u8"p\uff11"), QString::fromUtf8(u8"p\U0001D7D9"), "p 1", "p_1", "p-1"};
+        auto cmp = [](const QString &a, const QString &b) { return NaturalOrder::compare(a, b); };
+        for (const QString &a : names) {
+            QVERIFY2(cmp(a, a) == 0, qPrintable(a));
+            for (const QString &b : names) {
+                QVERIFY2((cmp(a, b) < 0) == (cmp(b, a) > 0), qPrintable(a + " / " + b));
+                QVERIFY2(cmp(a, b) != 0 || a == b, qPrintable(a + " / " + b));
+                for (const QString &c : names)
+                    if (cmp(a, b) < 0 && cmp(b, c) < 0)
+                        QVERIFY2(cmp(a, c) < 0, qPrintable(a + " < " + b + " < " + c));
+            }
+        }
+        // the documented order stays
+        QVERIFY(NaturalOrder::lessThan("p2", "p10"));
+        QVERIFY(NaturalOrder::lessThan("a9", "A10"));
+        QVERIFY(NaturalOrder::lessThan("P1", "p2") && NaturalOrder::lessThan("p1", "P2"));
+
+        QStringList first = names;
+        NaturalOrder::sort(first);
+        std::mt19937 rng(7);
+        for (int round = 0; round < 500; ++round) {
+            QStringList shuffled = names;
+            std::shuffle(shuffled.begin(), shuffled.end(), rng);
+            NaturalOrder::sort(shuffled);
+            QCOMPARE(shuffled, first);
+        }
+        // every starting order of the three names that made a cycle
+        QStringList three{"p10", QString::fromUtf8(u8"p\u00b2"), QString::fromUtf8(u8"p\u0663")};
+        std::sort(three.begin(), three.end());
+        QStringList once;
+        do {
+            QStringList s = three;
+            NaturalOrder::sort(s);
+            if (once.isEmpty())
+                once = s;
+            QCOMPARE(s, once);
+        } while (std::next_permutation(three.begin(), three.end()));
     }
 
     void selectPrevNext()

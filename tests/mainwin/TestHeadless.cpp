@@ -126,6 +126,52 @@ private slots:
             QVERIFY2(out.contains(named), out.constData());
     }
 
+    // Inputs that would never end are refused, named and counted: a named
+    // pipe as I0, a link to one as BG and among the files of a series; a
+    // pipe, a folder and a chain nested too deep among the configuration's
+    // INCLUDEs. The run ends with status 1 instead of hanging.
+    void inputsThatNeverEndAreRefused()
+    {
+        QDir d(tmp.path());
+        QVERIFY(d.mkpath("piped/series") && d.mkpath("piped/deep"));
+        const QString fifo = tmp.filePath("piped/pipe.img");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(QFile::link(fifo, tmp.filePath("piped/link.img")));
+        for (const char *n : {"sample-7100eV-00000.img", "sample-7100eV-00001.img"})
+            QVERIFY(QFile::copy(tmp.filePath(QString("data/") + n), tmp.filePath(QString("piped/series/") + n)));
+        QVERIFY(QFile::link(fifo, tmp.filePath("piped/series/sample-7100eV-00002.img")));
+
+        // top includes c0, which includes c1 ...: c64 would be the 65th level
+        const int chain = 70;
+        for (int i = 0; i < chain; ++i)
+            writeBatch(QString("piped/deep/c%1.cfg").arg(i),
+                       QString("INCLUDE piped/deep/c%1.cfg\n").arg(i + 1));
+        writeBatch("piped/top.cfg", "INCLUDE piped/pipe.img\nINCLUDE piped/series\n"
+                                    "INCLUDE piped/deep/c0.cfg\nct_threads 1\n");
+        const QString bat = writeBatch("piped.bat",
+            "i0_load piped/pipe.img\n"
+            "bg_load piped/link.img\n"
+            "images_load piped/series *.img\n");
+        QProcess p;
+        start(p, {"-c", "piped/top.cfg", "-nw", "-e", "-b", bat, "-x", "-q"});
+        const bool finished = p.waitForFinished(60000);
+        const QByteArray out = p.readAll();
+        QVERIFY2(finished, out.constData());
+        QCOMPARE(p.exitCode(), 1);
+        for (const char *named : {"Not a regular file, not read as an image : piped/pipe.img",
+                                  "Not a regular file, not read as an image : piped/link.img",
+                                  "Not a regular file, not read as an image : ",
+                                  "Can't open config file : piped/pipe.img",
+                                  "Can't open config file : piped/series",
+                                  "Config files INCLUDE each other more than 64 deep, not read : "
+                                  "piped/deep/c64.cfg",
+                                  "tomix: 3 commands run, 3 failed; 0 files written, 0 not written; "
+                                  "3 other failures\n"})
+            QVERIFY2(out.contains(named), out.constData());
+        QVERIFY2(out.contains("piped/series/sample-7100eV-00002.img"), out.constData());
+        QVERIFY2(!out.contains("c65.cfg"), out.constData());
+    }
+
     // Status 2: no batch to run at all.
     void nothingToRunGivesStatusTwo()
     {
