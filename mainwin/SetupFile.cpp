@@ -61,10 +61,10 @@ QStringList matching(const QDir &dir, const QStringList &patterns)
     return names;
 }
 
-// The patterns that load exactly `names` (distinct, of one directory) again:
-// the shortest that lists them and nothing else, at the time of saving. The
-// set's own "prefix-*.suffix" first, then the names' whole common start and
-// end around "*", else every name.
+// Patterns that load exactly `names` (distinct, of one directory) again, as
+// the directory is at the time of saving: the set's own "prefix-*.suffix" if
+// it lists them and nothing else, then the names' whole common start and end
+// around "*", else every name. `exact`: false when even the names do not.
 QStringList patternsFor(const QDir &dir, QStringList names, bool *exact)
 {
     names.sort();
@@ -104,7 +104,7 @@ QStringList patternsFor(const QDir &dir, QStringList names, bool *exact)
 
 // "directory pattern..." lines that load the files a selector lists, one per
 // directory in the order the files come; a file listed more than once ("Multi")
-// is named once. `exact`: false when some line would load other files too.
+// is named once. `exact`: false when some line would not load exactly them.
 QStringList loadLines(const SelectDataFiles *files, bool *exact)
 {
     QStringList dirs;
@@ -184,7 +184,8 @@ bool SetupFile::save(const QString &fname) const
     for (const QString &l : loadLines(ct, &exact))
         put(QStringLiteral("#%1").arg(QStringLiteral("images_load")), l);
     if (!exact)
-        qWarning().noquote() << "setup file " + fname + " : the projection line loads other files too";
+        qWarning().noquote() << "setup file " + fname
+                                    + " : the projection line does not load exactly the files chosen";
     put("images_new_on_load", flag(ct->newFiles()));
     put("images_keep_setup", flag(ct->keepConditions()));
     put("images_multi", flag(ct->form()->LoadMultiTimes->isChecked())

@@ -16,6 +16,9 @@
 //                               SET the 1-based data set, TAG its name (the tag of
 //                               its results), FROM TO STEP the slices it makes,
 //                               CHUNK 1 when the task makes only part of the set
+// Fields hold no control character (a line end, a tab): a setting, save
+// folder or set name with one is refused, as are --to beyond the last set and
+// --slices-per-task beyond a set's slices.
 // Exit status 0, or 1 with a line on stderr when the plan cannot be made.
 #include "Body.h"
 #include "ui_Body.h"
@@ -50,8 +53,8 @@ void fail(const QString &msg)
     std::fprintf(stderr, "tomix-xafs-plan: %s\n", qPrintable(msg));
 }
 
-// A value that a line of the plan or of a task's script could not carry: a
-// control character (a line end, a tab) or, in a batch item, a double quote.
+// A value that a line of the plan or of a task's script could not carry: one
+// with a control character (a line end, a tab).
 bool hasControl(const QString &s)
 {
     return std::any_of(s.cbegin(), s.cend(), [](QChar c) { return c.category() == QChar::Other_Control; });
@@ -154,13 +157,13 @@ int main(int argc, char **argv)
             fail(QStringLiteral("a double quote in a setting can't be handed on: ") + c.name);
             return 1;
         }
-        if (hasControl(c.text)) {
+        if (hasControl(c.name + c.args.join(QString()))) {
             fail(QStringLiteral("a control character in a setting can't be handed on: ") + c.name);
             return 1;
         }
-        // "Save Setup" writes an I0 or BG line with no path when none is
-        // chosen; a fresh window has none to forget, and the run would count
-        // the empty load as a failure
+        // an I0 or BG line with no path says "none chosen" in older setups;
+        // a fresh window has none to forget, and the run would count the
+        // empty load as a failure
         if ((up == QLatin1String("I0_LOAD") || up == QLatin1String("BG_LOAD")) && c.args.isEmpty())
             continue;
         sliceToSet |= up == QLatin1String("CT_SLICE_TO");

@@ -360,6 +360,7 @@ private slots:
         QVERIFY(ran(b, "setup_save " + q(second)));
         QCOMPARE(readLines(second), readLines(first));
         QCOMPARE(bytesOf(second), bytesOf(first));
+        QVERIFY(controls(a).size() > 50);
         QCOMPARE(controls(b), controls(a));
 
         // a window with no I0 and no BG image saves that, and restores it
