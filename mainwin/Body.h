@@ -248,6 +248,8 @@ private:
     bool batchCmdWaiting = false;
     BatchCmd waitingCmd;
     int failureCount = 0;
+    // the setup files being loaded, outermost first (canonical paths)
+    QStringList setupsLoading;
     BodyCommands *commands;
 
     Batch *batchInt;

@@ -15,6 +15,7 @@
 #include "SelectAImgFile.h"
 #include "SelectDataDir.h"
 #include "SelectDataFiles.h"
+#include "SetupFile.h"
 #include "ui_SelectDataDir.h"
 
 #include <QDebug>
@@ -339,6 +340,18 @@ void BodyCommands::buildTable()
     add("seq_exec_auto_cor", [b, check](A a) { check(b->autoCor, flagArg(a)); });
     add("ct_find_recorded_cor", [this, b, pc](A a) {
         if (!CorActions(b->sgm, pc()).findAndRecord(intArg(a), intArg(a, 1)))
+            outcome = Outcome::Failed;
+    });
+
+    // ---- setup files, as "Save Setup" and "Load Setup" make and read them; a
+    // load fails when the file cannot be read or one of its lines failed
+    add("setup_save", [this, b](A a) {
+        if (!SetupFile(b).save(textArg(a)))
+            outcome = Outcome::Failed;
+    });
+    add("setup_load", [this, b](A a) {
+        const int before = b->failureCount;
+        if (!SetupFile(b).load(textArg(a)) || b->failureCount != before)
             outcome = Outcome::Failed;
     });
 }

@@ -15,9 +15,12 @@
 #include "TextLines.h"
 
 #include <QDebug>
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QTextStream>
+
+#include <algorithm>
 
 namespace {
 
@@ -33,11 +36,102 @@ QString real(double v)
     return QString::number(v, 'g', 6);
 }
 
-// "directory *.suffix" of the first file a selector lists.
-QString dirAndPattern(const SelectDataFiles *files)
+// A file name as a pattern that matches only itself: the wildcard
+// characters in brackets. A double quote cannot stand in a setup line; "?"
+// takes its place, and the check of the whole line finds a second match.
+QString literalPattern(const QString &name)
 {
-    const QFileInfo first(files->file(0));
-    return SetupFile::quoted(first.absolutePath()) + QStringLiteral(" *.") + first.suffix();
+    QString p;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char('['))
+            p += QLatin1Char('[') + c + QLatin1Char(']');
+        else if (c == QLatin1Char('"'))
+            p += QLatin1Char('?');
+        else
+            p += c;
+    }
+    return p;
+}
+
+// What a load of `patterns` in dir lists, as the selectors list it.
+QStringList matching(const QDir &dir, const QStringList &patterns)
+{
+    QStringList names = dir.entryList(patterns, QDir::Files | QDir::Hidden, QDir::Unsorted);
+    names.sort();
+    return names;
+}
+
+// Patterns that load exactly `names` (distinct, of one directory) again, as
+// the directory is at the time of saving: the set's own "prefix-*.suffix" if
+// it lists them and nothing else, then the names' whole common start and end
+// around "*", else every name. `exact`: false when even the names do not.
+QStringList patternsFor(const QDir &dir, QStringList names, bool *exact)
+{
+    names.sort();
+    QStringList candidates;
+    if (names.size() > 1) {
+        const QString &a = names.first();
+        qsizetype pre = 0, suf = 0, shortest = a.size();
+        for (const QString &n : std::as_const(names))
+            shortest = qMin(shortest, n.size());
+        while (pre < shortest && std::all_of(names.cbegin(), names.cend(),
+                                             [&](const QString &n) { return n.at(pre) == a.at(pre); }))
+            ++pre;
+        while (suf < shortest - pre
+               && std::all_of(names.cbegin(), names.cend(), [&](const QString &n) {
+                      return n.at(n.size() - 1 - suf) == a.at(a.size() - 1 - suf);
+                  }))
+            ++suf;
+        const QString prefix = a.left(pre), suffix = a.right(suf);
+        const qsizetype sep = qMax(prefix.lastIndexOf(QLatin1Char('-')), prefix.lastIndexOf(QLatin1Char('_')));
+        const qsizetype dot = suffix.lastIndexOf(QLatin1Char('.'));
+        if (sep >= 0 && dot >= 0)
+            candidates << literalPattern(prefix.left(sep + 1)) + QLatin1Char('*') + literalPattern(suffix.mid(dot));
+        candidates << literalPattern(prefix) + QLatin1Char('*') + literalPattern(suffix);
+    }
+    for (const QString &c : std::as_const(candidates)) {
+        if (matching(dir, {c}) == names) {
+            *exact = true;
+            return {c};
+        }
+    }
+    QStringList each;
+    for (const QString &n : std::as_const(names))
+        each << literalPattern(n);
+    *exact = matching(dir, each) == names;
+    return each;
+}
+
+// "directory pattern..." lines that load the files a selector lists, one per
+// directory in the order the files come; a file listed more than once ("Multi")
+// is named once. `exact`: false when some line would not load exactly them.
+QStringList loadLines(const SelectDataFiles *files, bool *exact)
+{
+    QStringList dirs;
+    QList<QStringList> names;
+    for (int i = 0; i < files->count(); ++i) {
+        const QFileInfo fi(files->file(i));
+        const QString dir = fi.absolutePath();
+        qsizetype k = dirs.indexOf(dir);
+        if (k < 0) {
+            dirs << dir;
+            names << QStringList();
+            k = dirs.size() - 1;
+        }
+        if (!names[k].contains(fi.fileName()))
+            names[k] << fi.fileName();
+    }
+    *exact = true;
+    QStringList lines;
+    for (qsizetype k = 0; k < dirs.size(); ++k) {
+        bool one = false;
+        QStringList args;
+        for (const QString &p : patternsFor(QDir(dirs.at(k)), names.at(k), &one))
+            args << SetupFile::quoted(p);
+        *exact = *exact && one;
+        lines << SetupFile::quoted(dirs.at(k)) + QLatin1Char(' ') + args.join(QLatin1Char(' '));
+    }
+    return lines;
 }
 
 } // namespace
@@ -61,30 +155,44 @@ QString SetupFile::quoted(const QString &text)
 
 bool SetupFile::save(const QString &fname) const
 {
-    QFile f(fname);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+    // written whole under a temporary name and renamed: an existing setup is
+    // never left half-written
+    QSaveFile f(fname);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) {
         qWarning().noquote() << "can't open save setup file : " + fname;
         return false;
     }
+    bool ok = true;
     QTextStream out(&f);
     const Ui::Body *ui = body->form();
     const ProcCtrl *pc = ui->procCtrl;
     auto put = [&out](const QString &name, const QString &value) { out << line(name, value) << '\n'; };
     auto section = [&out](const char *header) { out << '\n' << header << "\n\n"; };
+    // the chosen image, or none: a setup restores "none" too
+    auto image = [&out, &put](const char *load, const char *clear, const QString &path) {
+        if (path.isEmpty())
+            out << clear << '\n';
+        else
+            put(QLatin1String(load), quoted(path));
+    };
 
     out << "### Tomix setup saving setup file\n";
 
     section("## Original Images");
     const SelectDataFiles *ct = ui->CTFiles;
-    if (ct->count() > 0)
-        put(QStringLiteral("#%1").arg(QStringLiteral("images_load")), dirAndPattern(ct));
+    bool exact = true;
+    for (const QString &l : loadLines(ct, &exact))
+        put(QStringLiteral("#%1").arg(QStringLiteral("images_load")), l);
+    if (!exact)
+        qWarning().noquote() << "setup file " + fname
+                                    + " : the projection line does not load exactly the files chosen";
     put("images_new_on_load", flag(ct->newFiles()));
     put("images_keep_setup", flag(ct->keepConditions()));
     put("images_multi", flag(ct->form()->LoadMultiTimes->isChecked())
                             + QLatin1Char(' ') + QString::number(ct->multiTimes()));
     put("images_seek", QString::number(ui->seekCtrl->value()));
-    put("i0_load", quoted(ui->I0ImgSel->path()));
-    put("bg_load", quoted(ui->BGImgSel->path()));
+    image("i0_load", "i0_clear", ui->I0ImgSel->path());
+    image("bg_load", "bg_clear", ui->BGImgSel->path());
 
     section("## CT Reconstruction setting");
     put("ct_proc_slice", QString::number(pc->sliceNo));
@@ -118,22 +226,35 @@ bool SetupFile::save(const QString &fname) const
     put("auto_save_data_lower_limit", real(ui->DataLowerLimit->text().toDouble()));
     put("auto_save_data_offset", real(ui->DataOffset->text().toDouble()));
     put("auto_save_in_sub_folders", flag(ui->SaveInSubFolders->isChecked()));
+    put("auto_save_in_sub_folders_of_slice", flag(ui->SubOfSlice->isChecked()));
     put("auto_save_in_sub_folders_of_energy", flag(ui->SubOfEnergy->isChecked()));
 
     section("## Additional Settings for CT-XAFS");
     const SelectDataDir *sdd = ui->SelDDir;
+    // the box itself, then what it shows (add_inf_show leaves the box)
+    put("seq_exec_show", flag(ui->ShowAdditionalInfo->isChecked()));
     put("add_inf_show", flag(ui->ShowAdditionalInfo->isChecked()));
     put("add_inf_ASR_standard", flag(sdd->isASRStandard()));
     put("seq_exec_dir", quoted(sdd->dataDir()));
     put("seq_exec_file_pattern", quoted(sdd->pattern()));
-    if (ui->SelI0Files->count() > 0)
-        put("seq_exec_select_i0", dirAndPattern(ui->SelI0Files));
+    // the I0 files chosen, and no others of their folder; the list is
+    // replaced by each load, so one folder only
+    const QStringList i0Lines = loadLines(ui->SelI0Files, &exact);
+    if (i0Lines.size() > 1 || !exact) {
+        qWarning().noquote() << "setup file " + fname + " : no line loads exactly the I0 file set";
+        ok = false;
+    }
+    if (!i0Lines.isEmpty())
+        put("seq_exec_select_i0", i0Lines.first());
     put("seq_exec_keep_range_on_new_set", flag(ui->keepOnNewSet->isChecked()));
     put("seq_exec_auto_cor", flag(body->autoCorBox()->isChecked()));
 
     out.flush();
-    f.close();
-    return true;
+    if (out.status() != QTextStream::Ok || !f.commit()) {
+        qWarning().noquote() << "can't write save setup file : " + fname;
+        return false;
+    }
+    return ok;
 }
 
 bool SetupFile::load(const QString &fname) const
@@ -143,11 +264,25 @@ bool SetupFile::load(const QString &fname) const
         qWarning().noquote() << "can't open save setup file : " + fname;
         return false;
     }
+    // A setup that loads itself, directly or through others, is not read again.
+    const QString me = QFileInfo(fname).canonicalFilePath();
+    if (body->setupsLoading.contains(me)) {
+        qWarning().noquote() << "setup file loads itself : " + fname;
+        return false;
+    }
+    body->setupsLoading << me;
     // Every line is a command: the title, the headers, the "#" line and empty
     // lines are names the command set does not know. A batch that may be
     // running is not told about these commands, so they cannot make it
     // skip ahead.
-    for (const QString &text : std::as_const(lines))
-        body->runOwnCommand(BatchCmd::parse(text));
+    for (const QString &text : std::as_const(lines)) {
+        BatchCmd cmd = BatchCmd::parse(text);
+        // earlier setups wrote "none chosen" as a load of nothing
+        const QString up = cmd.name.toUpper();
+        if (cmd.args.isEmpty() && (up == QLatin1String("I0_LOAD") || up == QLatin1String("BG_LOAD")))
+            cmd.name = cmd.name.left(2) + QStringLiteral("_clear");
+        body->runOwnCommand(cmd);
+    }
+    body->setupsLoading.removeLast();
     return true;
 }

@@ -12,9 +12,13 @@ class SetupFile
 public:
     explicit SetupFile(Body *body);
 
-    // Writes the file, replacing any existing one. False when it cannot be opened.
+    // Writes the file whole, replacing any existing one. False, after a
+    // warning, when it cannot be written, or when no line reloads exactly the
+    // chosen I0 file set (the file is written all the same).
     bool save(const QString &fname) const;
-    // Runs every line as a command, in file order. False when it cannot be opened.
+    // Runs every line as a command, in file order. False, after a warning,
+    // when it cannot be read or is already being loaded (a setup that loads
+    // itself).
     bool load(const QString &fname) const;
 
     // "name" padded with blanks to column 25 (one blank after longer names),

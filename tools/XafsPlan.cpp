@@ -16,6 +16,9 @@
 //                               SET the 1-based data set, TAG its name (the tag of
 //                               its results), FROM TO STEP the slices it makes,
 //                               CHUNK 1 when the task makes only part of the set
+// Fields hold no control character (a line end, a tab): a setting, save
+// folder or set name with one is refused, as are --to beyond the last set and
+// --slices-per-task beyond a set's slices.
 // Exit status 0, or 1 with a line on stderr when the plan cannot be made.
 #include "Body.h"
 #include "ui_Body.h"
@@ -29,16 +32,17 @@
 #include "SelectAFile.h"
 #include "SelectDataDir.h"
 #include "SelectDataFiles.h"
+#include "TextLines.h"
 #include "ui_SelectDataDir.h"
 #include "ui_SelectDataFiles.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -47,6 +51,21 @@ namespace {
 void fail(const QString &msg)
 {
     std::fprintf(stderr, "tomix-xafs-plan: %s\n", qPrintable(msg));
+}
+
+// A value that a line of the plan or of a task's script could not carry: one
+// with a control character (a line end, a tab).
+bool hasControl(const QString &s)
+{
+    return std::any_of(s.cbegin(), s.cend(), [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+// A whole positive number, or 0 for "not given"; -1 for anything else.
+int countOption(const QString &text)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok, 10);
+    return ok && n >= 0 ? n : -1;
 }
 
 QString quotedArgs(const BatchCmd &c)
@@ -103,19 +122,22 @@ int main(int argc, char **argv)
         return 1;
     }
     const QString setup = p.positionalArguments().first();
-    QFile f(setup);
-    if (!QFileInfo(setup).isFile() || !f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    // the lines as the window reads them: LF, CR LF or CR alone end a line
+    QStringList lines;
+    if (!TextLines::read(setup, &lines)) {
         fail(QStringLiteral("can't open setup file : ") + setup);
         return 1;
     }
     QList<BatchCmd> cmds;
-    {
-        QTextStream in(&f);
-        QString line;
-        while (in.readLineInto(&line))
-            cmds << BatchCmd::parse(line);
+    for (const QString &line : std::as_const(lines))
+        cmds << BatchCmd::parse(line);
+    const int from = countOption(p.value("from"));
+    const int toAsked = countOption(p.value("to"));
+    const int perTask = countOption(p.value("slices-per-task"));
+    if (from < 1 || toAsked < 0 || perTask < 0) {
+        fail(QStringLiteral("--from, --to and --slices-per-task take a whole number, at least 1"));
+        return 1;
     }
-    f.close();
 
     Body body;
     body.loadSetup(setup);
@@ -135,9 +157,13 @@ int main(int argc, char **argv)
             fail(QStringLiteral("a double quote in a setting can't be handed on: ") + c.name);
             return 1;
         }
-        // "Save Setup" writes an I0 or BG line with no path when none is
-        // chosen; a fresh window has none to forget, and the run would count
-        // the empty load as a failure
+        if (hasControl(c.name + c.args.join(QString()))) {
+            fail(QStringLiteral("a control character in a setting can't be handed on: ") + c.name);
+            return 1;
+        }
+        // an I0 or BG line with no path says "none chosen" in older setups;
+        // a fresh window has none to forget, and the run would count the
+        // empty load as a failure
         if ((up == QLatin1String("I0_LOAD") || up == QLatin1String("BG_LOAD")) && c.args.isEmpty())
             continue;
         sliceToSet |= up == QLatin1String("CT_SLICE_TO");
@@ -146,15 +172,18 @@ int main(int argc, char **argv)
     }
 
     const int count = sdd->count();
-    const int from = p.value("from").toInt();
-    const int to = p.value("to").toInt() > 0 ? qMin(p.value("to").toInt(), count) : count;
-    const int perTask = p.value("slices-per-task").toInt();
+    const int to = toAsked > 0 ? toAsked : count;
     if (count < 1) {
         fail(QStringLiteral("no data sets in %1 (pattern %2)").arg(sdd->dataDir(), sdd->pattern()));
         return 1;
     }
-    if (from < 1 || from > to) {
-        fail(QStringLiteral("no data sets from %1 to %2 of %3").arg(p.value("from")).arg(to).arg(count));
+    if (to > count) {
+        fail(QStringLiteral("no data set %1: %2 has %3 (pattern %4)")
+                 .arg(to).arg(sdd->dataDir()).arg(count).arg(sdd->pattern()));
+        return 1;
+    }
+    if (from > to) {
+        fail(QStringLiteral("no data sets from %1 to %2 of %3").arg(from).arg(to).arg(count));
         return 1;
     }
     if (!ui->CTFiles->form()->LoadNewFiles->isChecked())
@@ -163,6 +192,12 @@ int main(int argc, char **argv)
 
     const bool img = ui->AutoSaveImage->isChecked();
     const bool dat = ui->AutoSaveData->isChecked();
+    for (const SelectAFile *dir : {ui->SelectDataSaveDir, ui->SelectImageSaveDir}) {
+        if (hasControl(dir->path()) || hasControl(dir->name())) {
+            fail(QStringLiteral("a control character in a save folder or name: ") + dir->path() + dir->name());
+            return 1;
+        }
+    }
     if (dat)
         out << "save\tdata\t" << ui->SelectDataSaveDir->path() << '\t' << ui->SelectDataSaveDir->name() << '\n';
     if (img)
@@ -189,8 +224,10 @@ int main(int argc, char **argv)
         const QString first = firstFileOf(sdd, i);
         sdd->form()->SubDirs->setCurrentIndex(i);
         const QString tag = sdd->currentName();
-        if (tag.contains(QLatin1Char('\t')) || tag.contains(QLatin1Char('"'))) {
-            fail(QStringLiteral("a data set name with a tab or a double quote: ") + tag);
+        if (hasControl(tag) || tag.contains(QLatin1Char('"'))) {
+            fail(QStringLiteral("data set %1: a name with a control character or a double quote: %2")
+                     .arg(i + 1)
+                     .arg(QString::fromLatin1(tag.toUtf8().toPercentEncoding(" -_.~/"))));
             return 1;
         }
         int w = 0, h = 0;
@@ -214,6 +251,11 @@ int main(int argc, char **argv)
             continue;
         }
         const long long n = (qAbs((long long)sTo - sFrom)) / qAbs(step) + 1;   // slices of the set
+        if (perTask > n) {
+            fail(QStringLiteral("--slices-per-task %1: data set %2 (%3) has %4 slices").arg(perTask).arg(i + 1)
+                     .arg(tag).arg(n));
+            return 1;
+        }
         const long long k = perTask > 0 ? perTask : n;
         for (long long c = 0; c < n; c += k) {
             const long long a = sFrom + c * step;

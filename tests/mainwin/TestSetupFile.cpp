@@ -1,5 +1,6 @@
 // Setup files: the written layout, and a save-then-load round trip on two
 // real main windows that restores every setting, paths with blanks included.
+#include "Batch.h"
 #include "Body.h"
 #include "SetupFile.h"
 #include "ui_Body.h"
@@ -14,9 +15,15 @@
 #include "SelectAImgFile.h"
 #include "SelectDataDir.h"
 #include "SelectDataFiles.h"
+#include "TestFiles.h"
 
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QMap>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +45,87 @@ class TestSetupFile : public QObject
         return l;
     }
     static void cmd(Body &b, const QString &line) { b.batchExCmd(BatchCmd::parse(line)); }
+    // A command as a batch line: whether it went well (the ":ifok" flag).
+    static bool ran(Body &b, const QString &line)
+    {
+        b.batch()->ok = true;
+        b.batchExCmd(BatchCmd::parse(line));
+        return b.batch()->ok;
+    }
+    static QByteArray bytesOf(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    static QString q(const QString &path) { return '"' + path + '"'; }
+
+    // Every setting a setup file carries, each away from the value of a
+    // fresh window. A setting added to "Save Setup" belongs here:
+    // everySettingRoundTrips fails until its line differs from a fresh
+    // window's.
+    QStringList everySettingChanged() const
+    {
+        const QString out = tmp.filePath("results of run");
+        return {
+            "images_new_on_load 0", "images_keep_setup 0", "images_multi 1 3", "images_seek 4",
+            "i0_load " + q(dataDir + "/ref/i0-7125eV-00000.img"), "bg_load " + q(dataDir + "/ref/bg.img"),
+            "ct_rot_ax_is_h 0", "ct_proc_slice 5", "ct_angle_offset 0.75", "calc_ct1 0", "ct_auto_exec 1",
+            "ct_slice_from 1", "ct_slice_to 6", "ct_slice_step 2", "ct_threads 3", "ct_cor 14.5",
+            "ct_recorded_cor_1 2 15.25", "ct_recorded_cor_2 6 13.75", "ct_auto_gen_sinogram 0",
+            "calc_show_res 0", "fix_color_scale 1", "fix_color_min -0.5", "fix_color_max 2.5",
+            "auto_save_image 1", "auto_save_image_path " + q(out + "/img"), "auto_save_image_name \"image name\"",
+            "auto_save_image_tag \"tag a\"", "auto_save_data 1", "auto_save_data_path " + q(out + "/data"),
+            "auto_save_data_name data", "auto_save_data_tag E7100", "auto_save_data_upper_limit 5",
+            "auto_save_data_lower_limit -2.5", "auto_save_data_offset 3", "auto_save_in_sub_folders 1",
+            "auto_save_in_sub_folders_of_slice 1", "auto_save_in_sub_folders_of_energy 1", "seq_exec_show 1",
+            "add_inf_ASR_standard 0", "seq_exec_dir " + q(dataDir), "seq_exec_file_pattern \"*.img *.tif\"",
+            "seq_exec_select_i0 " + q(i0Dir) + " i0-*.img", "seq_exec_keep_range_on_new_set 1",
+            "seq_exec_auto_cor 1"};
+    }
+
+    // Setting lines of a setup file by the setting they restore: command
+    // name (a chosen or no I0 / BG image is one setting) and value.
+    static QMap<QString, QString> settingsIn(const QString &path)
+    {
+        QMap<QString, QString> m;
+        for (const QString &l : readLines(path)) {
+            const BatchCmd c = BatchCmd::parse(l);
+            if (c.name.isEmpty() || l.startsWith("##"))
+                continue;
+            QString name = c.name;
+            if (name == "i0_clear" || name == "bg_clear")
+                name = name.left(2) + "_load";
+            m.insert(name, c.args.join(' '));
+        }
+        return m;
+    }
+
+    // What the window shows: every check box, radio button, text field, spin
+    // box and list under it, by object name.
+    static QStringList controls(Body &b)
+    {
+        QStringList s;
+        for (QWidget *w : b.findChildren<QWidget *>()) {
+            const QString n = w->objectName();
+            if (n.isEmpty() || n.startsWith("qt_"))
+                continue;
+            if (auto *x = qobject_cast<QAbstractButton *>(w); x && x->isCheckable())
+                s << n + " checked " + QString::number(x->isChecked());
+            else if (auto *x = qobject_cast<QLineEdit *>(w))
+                s << n + " text " + x->text();
+            else if (auto *x = qobject_cast<QAbstractSpinBox *>(w))
+                s << n + " value " + x->text();
+            else if (auto *x = qobject_cast<QComboBox *>(w)) {
+                QStringList items;
+                for (int i = 0; i < x->count(); ++i)
+                    items << x->itemText(i);
+                s << n + " items " + items.join('|') + " at " + QString::number(x->currentIndex());
+            }
+            if (n == "AdditionalInfo")
+                s << n + " hidden " + QString::number(w->isHidden());
+        }
+        return s;
+    }
 
 private slots:
     void initTestCase()
@@ -96,6 +184,8 @@ private slots:
                 continue;
             const QString name = s.section(' ', 0, 0);
             names << name;
+            if (s == name)     // a command without a value: none chosen
+                continue;
             if (name.size() >= 25)
                 QVERIFY2(s.at(name.size()) == ' ' && (s.size() == name.size() + 1 || s.at(name.size() + 1) != ' '),
                          qPrintable(s));
@@ -105,7 +195,7 @@ private slots:
         for (const char *longLine : {"auto_save_data_upper_limit 10", "auto_save_data_lower_limit -10",
                                      "auto_save_in_sub_folders_of_energy 0", "seq_exec_keep_range_on_new_set 0"})
             QVERIFY2(l.contains(longLine), longLine);
-        QCOMPARE(names, QString("images_new_on_load images_keep_setup images_multi images_seek i0_load bg_load "
+        QCOMPARE(names, QString("images_new_on_load images_keep_setup images_multi images_seek i0_clear bg_clear "
                                 "ct_proc_slice ct_angle_offset ct_auto_exec ct_slice_from ct_slice_to "
                                 "ct_slice_step ct_threads ct_cor ct_rot_ax_is_h ct_recorded_cor_1 "
                                 "ct_recorded_cor_2 ct_auto_gen_sinogram calc_ct1 calc_show_res "
@@ -113,7 +203,8 @@ private slots:
                                 "auto_save_image_path auto_save_image_name auto_save_image_tag "
                                 "auto_save_data auto_save_data_path auto_save_data_name auto_save_data_tag "
                                 "auto_save_data_upper_limit auto_save_data_lower_limit auto_save_data_offset "
-                                "auto_save_in_sub_folders auto_save_in_sub_folders_of_energy add_inf_show "
+                                "auto_save_in_sub_folders auto_save_in_sub_folders_of_slice "
+                                "auto_save_in_sub_folders_of_energy seq_exec_show add_inf_show "
                                 "add_inf_ASR_standard seq_exec_dir seq_exec_file_pattern "
                                 "seq_exec_keep_range_on_new_set seq_exec_auto_cor")
                             .split(' '));
@@ -150,8 +241,8 @@ private slots:
             cmd(a, l);
         a.saveSetup(file);
         const QStringList written = readLines(file);
-        QVERIFY(written.contains("#images_load             \"" + dataDir + "\" *.img"));
-        QVERIFY(written.contains("seq_exec_select_i0       \"" + i0Dir + "\" *.img"));
+        QVERIFY(written.contains("#images_load             \"" + dataDir + "\" sample-7100eV-*.img"));
+        QVERIFY(written.contains("seq_exec_select_i0       \"" + i0Dir + "\" i0-*.img"));
         QVERIFY(written.contains("auto_save_image_name     \"image name\""));
         QVERIFY(written.contains("auto_save_data_name      data"));     // no quotes without blanks
 
@@ -221,6 +312,79 @@ private slots:
         w1.removeIf(notRestored);
         w2.removeIf(notRestored);
         QCOMPARE(w2, w1);
+    }
+
+    // Save, load into a fresh window, save again: the same file, byte for
+    // byte, and the same window. The projections are loaded again from the
+    // file's own (commented) line: the chosen series, not every energy of
+    // its folder; the I0 file set likewise, though its folder holds more.
+    void everySettingRoundTrips()
+    {
+        QVERIFY(QFile::copy(dataDir + "/ref/bg.img", i0Dir + "/bg.img"));
+        const QString fresh = tmp.filePath("fresh window.cfg");
+        const QString first = tmp.filePath("every setting.cfg");
+        const QString second = tmp.filePath("every setting again.cfg");
+
+        Body a;
+        QVERIFY(ran(a, "setup_save " + q(fresh)));
+        {
+            QSignalSpy loaded(&a, &Body::finishedLoadingCTFiles);
+            QVERIFY(ran(a, "images_load " + q(dataDir) + " sample-7100eV-*.img"));
+            QVERIFY(loaded.wait(20000));
+        }
+        for (const QString &l : everySettingChanged())
+            QVERIFY2(ran(a, l), qPrintable(l));
+        QVERIFY(ran(a, "setup_save " + q(first)));
+        QCOMPARE(a.failures(), 0);
+
+        // every setting the file carries is changed
+        const QMap<QString, QString> before = settingsIn(fresh), after = settingsIn(first);
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QVERIFY2(after.contains(it.key()) && after.value(it.key()) != it.value(),
+                     qPrintable("not changed from a fresh window's: " + it.key() + " " + it.value()));
+        const QStringList ka = after.keys(), kb = before.keys();
+        QCOMPARE(QSet<QString>(ka.cbegin(), ka.cend()) - QSet<QString>(kb.cbegin(), kb.cend()),
+                 QSet<QString>({"#images_load", "seq_exec_select_i0"}));
+
+        Body b;
+        {
+            const QString series = readLines(first).filter(QRegularExpression("^#images_load ")).value(0);
+            QSignalSpy loaded(&b, &Body::finishedLoadingCTFiles);
+            QVERIFY(ran(b, series.mid(1)));
+            QVERIFY(loaded.wait(20000));
+        }
+        QCOMPARE(b.images()->count(), 12);
+        QVERIFY(ran(b, "setup_load " + q(first)));
+        QCOMPARE(b.failures(), 0);
+        QCOMPARE(b.form()->SelI0Files->count(), 2);            // not bg.img beside them
+        QVERIFY(ran(b, "setup_save " + q(second)));
+        QCOMPARE(readLines(second), readLines(first));
+        QCOMPARE(bytesOf(second), bytesOf(first));
+        QVERIFY(controls(a).size() > 50);
+        QCOMPARE(controls(b), controls(a));
+
+        // a window with no I0 and no BG image saves that, and restores it
+        QVERIFY(ran(a, "setup_load " + q(fresh)));
+        QCOMPARE(a.failures(), 0);
+        QVERIFY(a.form()->I0ImgSel->path().isEmpty() && a.form()->BGImgSel->path().isEmpty());
+    }
+
+    void setupCommandsFail()
+    {
+        Body b;
+        const QString missing = tmp.filePath("no/such/dir/x.cfg");
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("can't open save setup file : " + missing));
+        QVERIFY(!ran(b, "setup_save " + q(missing)));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("can't open save setup file : " + missing));
+        QVERIFY(!ran(b, "setup_load " + q(missing)));
+        // a setup that loads itself is read once; a line that failed fails the load
+        const QString self = writeTestFile(tmp, "self.cfg", "ct_threads 1\nsetup_load self.cfg\n");
+        const QString bad = writeTestFile(tmp, "bad.cfg", "ct_threads 1\ni0_load nowhere.img\n");
+        QDir::setCurrent(tmp.path());
+        QTest::ignoreMessage(QtWarningMsg, "setup file loads itself : self.cfg");
+        QVERIFY(!ran(b, "setup_load " + q(self)));
+        QTest::ignoreMessage(QtWarningMsg, "Can't read image file : nowhere.img");
+        QVERIFY(!ran(b, "setup_load " + q(bad)));
     }
 
     void standardSwitchAndFailures()
