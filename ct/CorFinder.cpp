@@ -408,6 +408,14 @@ CorFinder::Result findByFourier(const HSgm &h, double c0)
 // percent off, a beam decaying over the scan) drops out, and rows end
 // without a step into the zero padding. Mirrored, a gradient row is the
 // mirrored row's gradient negated.
+// The width of that Gaussian for rows of w samples: 2 pixels, more on wide
+// lines, where a sample of the same size is wider and its gradients are
+// smaller against the same noise.
+double smoothingOf(int w)
+{
+    return std::max(2.0, w / 256.0);
+}
+
 HSgm gradientOf(const HSgm &h)
 {
     const int w = h.width;
@@ -416,9 +424,8 @@ HSgm gradientOf(const HSgm &h)
     g.height = h.height;
     g.slice = h.slice;
     g.sgm.assign(std::size_t(w) * std::size_t(h.height), 0.0);
-    // central differences, then a Gaussian of 2 pixels against the noise
-    // they raise
-    const double sigma = 2.0;
+    // central differences, then a Gaussian against the noise they raise
+    const double sigma = smoothingOf(w);
     const int reach = int(std::ceil(3 * sigma));
     std::vector<double> kernel(std::size_t(2 * reach + 1));
     double norm = 0;
@@ -557,7 +564,7 @@ CorFinder::Result CorFinder::find(const HSgm &h, int dim, Method m)
         return failure(QStringLiteral("CoR %1 outside the image").arg(r.cor));
     // The check: row 0 against the last row mirrored about the CoR found
     // must match well for the signal they carry, clearly better than about
-    // a CoR 3 pixels either side, best within a pixel of it, and better than
+    // a CoR 3 units either side, best within a unit of it, and better than
     // the last row taken unmirrored (which a 360-degree scan, or a sample
     // that does not turn, matches best). Sample j of a row lies at pixel
     // p0 + j.
@@ -571,18 +578,20 @@ CorFinder::Result CorFinder::find(const HSgm &h, int dim, Method m)
     if (here > 0.3)
         return failure(QStringLiteral("the first and the mirrored last projections do not match at %1")
                            .arg(r.cor));
-    const double side = std::min(mismatch(r.cor - 3), mismatch(r.cor + 3));
+    // distances in units of half the smoothing width: a pixel on most lines
+    const double unit = smoothingOf(g.width) / 2;
+    const double side = std::min(mismatch(r.cor - 3 * unit), mismatch(r.cor + 3 * unit));
     if (side < std::max(2 * here, here + 0.15))
         return failure(QStringLiteral("no clear match at %1").arg(r.cor));
     double best = r.cor, least = here;
     for (int k = -12; k <= 12; ++k) {
-        const double v = mismatch(r.cor + 0.25 * k);
+        const double v = mismatch(r.cor + 0.25 * k * unit);
         if (v < least) {
             least = v;
-            best = r.cor + 0.25 * k;
+            best = r.cor + 0.25 * k * unit;
         }
     }
-    if (std::abs(best - r.cor) > 1.0)
+    if (std::abs(best - r.cor) > unit)
         return failure(QStringLiteral("the projections match best at %1, not at %2").arg(best).arg(r.cor));
     return r;
 }

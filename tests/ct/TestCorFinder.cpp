@@ -133,6 +133,7 @@ private slots:
         QTest::addColumn<double>("decay");
         QTest::newRow("no I0, 160 V 180") << 160 << 180 << -8.15 << true << true << 1.0 << 0.0;
         QTest::newRow("no I0, 256 H 360 +18%") << 256 << 360 << 46.3 << false << true << 1.0 << 0.0;
+        QTest::newRow("no I0, 1024 H 720 +12%") << 1024 << 720 << 122.9 << false << true << 1.0 << 0.0;
         QTest::newRow("I0 5% bright, 160 V 180") << 160 << 180 << -8.15 << true << false << 1.05 << 0.0;
         QTest::newRow("I0 5% bright, 256 H 720 -15%") << 256 << 720 << -38.6 << false << false << 1.05 << 0.0;
         QTest::newRow("beam decays 20%, 160 V 180") << 160 << 180 << -8.15 << true << false << 1.0 << 0.2;
