@@ -5,7 +5,7 @@
 // its sinogram; reconstructing includes building the sinogram, transform,
 // filter and back-projection (into a record kept from slice to slice, as a
 // worker does; the finder builds a new one of the rows it reads). Prints the
-// error of each value found too.
+// error of each value found too, or why nothing was found.
 #include "CorFinder.h"
 #include "CtCore.h"
 #include "HSgm.h"
@@ -83,8 +83,12 @@ void run(int W, int n, int rounds)
             tFind.push_back(t.nsecsElapsed() * 1e-6);
         }
         const double f = median(tFind);
-        std::printf("  find, %-12s %9.1f ms  = %.3f of a slice, found %.2f (error %+.2f)\n",
-                    qPrintable(CorFinder::methodName(m)), f, f / rec, res.cor, res.cor - p.cor());
+        if (res.ok)
+            std::printf("  find, %-12s %9.1f ms  = %.3f of a slice, found %.2f (error %+.2f)\n",
+                        qPrintable(CorFinder::methodName(m)), f, f / rec, res.cor, res.cor - p.cor());
+        else
+            std::printf("  find, %-12s %9.1f ms  = %.3f of a slice, NOT FOUND: %s\n",
+                        qPrintable(CorFinder::methodName(m)), f, f / rec, qPrintable(res.error));
     }
 }
 

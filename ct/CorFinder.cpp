@@ -49,12 +49,12 @@ public:
         in[k][0] = v.real();
         in[k][1] = v.imag();
     }
-    // The spectrum of a real row of `w` samples (reversed when asked), zero
-    // padded to n.
+    // The spectrum of a real row of `w` samples (reversed and negated when
+    // asked: a gradient row mirrored), zero padded to n.
     void spectrumOf(const double *row, int w, bool reversed, std::vector<cplx> &spectrum)
     {
         for (int k = 0; k < n; ++k) {
-            in[k][0] = k < w ? row[reversed ? w - 1 - k : k] : 0.0;
+            in[k][0] = k < w ? (reversed ? -row[w - 1 - k] : row[k]) : 0.0;
             in[k][1] = 0.0;
         }
         run();
@@ -210,7 +210,7 @@ CorFinder::Result findByCorrelation(const HSgm &h, double c0)
         ks.push_back(k);
         ds.push_back(sum / count);
     }
-    if (worst < 0.5)
+    if (worst < 0.3)
         return failure(QStringLiteral("the first and the mirrored last projections do not match"));
     double delta = ds.front();
     if (ks.size() >= 2) {
@@ -401,6 +401,89 @@ CorFinder::Result findByFourier(const HSgm &h, double c0)
     return r;
 }
 
+// ------------------------------------------------------- levels and check
+
+// The sinogram with every row replaced by its gradient along the row, so
+// that a level in a row that is no part of the sample (no I0, an I0 a few
+// percent off, a beam decaying over the scan) drops out, and rows end
+// without a step into the zero padding. Mirrored, a gradient row is the
+// mirrored row's gradient negated.
+// The width of that Gaussian for rows of w samples: 2 pixels, more on wide
+// lines, where a sample of the same size is wider and its gradients are
+// smaller against the same noise.
+double smoothingOf(int w)
+{
+    return std::max(2.0, w / 256.0);
+}
+
+HSgm gradientOf(const HSgm &h)
+{
+    const int w = h.width;
+    HSgm g;
+    g.width = w;
+    g.height = h.height;
+    g.slice = h.slice;
+    g.sgm.assign(std::size_t(w) * std::size_t(h.height), 0.0);
+    // central differences, then a Gaussian against the noise they raise
+    const double sigma = smoothingOf(w);
+    const int reach = int(std::ceil(3 * sigma));
+    std::vector<double> kernel(std::size_t(2 * reach + 1));
+    double norm = 0;
+    for (int t = -reach; t <= reach; ++t)
+        norm += kernel[std::size_t(t + reach)] = std::exp(-0.5 * t * t / (sigma * sigma));
+    for (double &k : kernel)
+        k /= norm;
+    std::vector<double> d(static_cast<std::size_t>(w));
+    for (int i = 0; i < h.height; ++i) {
+        const double *r = h.sgmRow(i);
+        d[0] = d[std::size_t(w - 1)] = 0;
+        for (int j = 1; j + 1 < w; ++j)
+            d[std::size_t(j)] = 0.5 * (r[j + 1] - r[j - 1]);
+        double *out = g.sgm.data() + std::size_t(i) * std::size_t(w);
+        for (int j = 0; j < w; ++j) {
+            double sum = 0;
+            for (int t = std::max(-reach, -j); t <= reach && j + t < w; ++t)
+                sum += kernel[std::size_t(t + reach)] * d[std::size_t(j + t)];
+            out[j] = sum;
+        }
+    }
+    return g;
+}
+
+// How badly gradient row a (0 degrees) and gradient row b (the last
+// projection, 180 degrees less one step) mirrored about sample position
+// m / 2 agree where both have samples: sum (a + b')^2 / sum (a^2 + b'^2),
+// b' = b at m - j. 0 for a perfect match, about 1 for unrelated rows; 2 when
+// they share too few samples to tell.
+double mirroredMismatch(const double *a, const double *b, int w, double m)
+{
+    double diff = 0, sum = 0;
+    int shared = 0;
+    for (int j = 0; j < w; ++j) {
+        const double x = m - j;
+        if (x < 0 || x > w - 1)
+            continue;
+        const int k = std::min(int(x), w - 2);
+        const double t = x - k;
+        const double v = b[k] + t * (b[k + 1] - b[k]);
+        diff += (a[j] + v) * (a[j] + v);
+        sum += a[j] * a[j] + v * v;
+        ++shared;
+    }
+    return shared >= std::max(8, w / 8) && sum > 0 ? diff / sum : 2.0;
+}
+
+// The same unmirrored: the last projection taken as the first one again.
+double plainMismatch(const double *a, const double *b, int w)
+{
+    double diff = 0, sum = 0;
+    for (int j = 0; j < w; ++j) {
+        diff += (a[j] - b[j]) * (a[j] - b[j]);
+        sum += a[j] * a[j] + b[j] * b[j];
+    }
+    return sum > 0 ? diff / sum : 2.0;
+}
+
 } // namespace
 
 QString CorFinder::methodName(Method m)
@@ -469,12 +552,46 @@ CorFinder::Result CorFinder::find(const HSgm &h, int dim, Method m)
     if (!(hi - lo > 1e-9))
         return failure(QStringLiteral("flat data"));
     const double c0 = samplingCor(dim);
-    Result r = m == Method::Correlation ? findByCorrelation(h, c0) : findByFourier(h, c0);
+    const HSgm g = gradientOf(h);
+    if (std::all_of(g.sgm.begin(), g.sgm.end(), [](double v) { return std::abs(v) < 1e-12; }))
+        return failure(QStringLiteral("flat data"));
+    Result r = m == Method::Correlation ? findByCorrelation(g, c0) : findByFourier(g, c0);
     if (!r.ok)
         return r;
     r.cor = rounded(r.cor);
     // a CoR whose sinogram keeps at least one sample on each side
     if (!(r.cor >= 1 && r.cor <= dim - 2))
         return failure(QStringLiteral("CoR %1 outside the image").arg(r.cor));
+    // The check: row 0 against the last row mirrored about the CoR found
+    // must match well for the signal they carry, clearly better than about
+    // a CoR 3 units either side, best within a unit of it, and better than
+    // the last row taken unmirrored (which a 360-degree scan, or a sample
+    // that does not turn, matches best). Sample j of a row lies at pixel
+    // p0 + j.
+    const double p0 = c0 - (g.width - 1) / 2;
+    const double *first = g.sgmRow(0), *last = g.sgmRow(g.height - 1);
+    auto mismatch = [&](double cor) { return mirroredMismatch(first, last, g.width, 2 * (cor - p0)); };
+    const double here = mismatch(r.cor), plain = plainMismatch(first, last, g.width);
+    if (plain <= here && plain <= 0.3)
+        return failure(QStringLiteral("the last projection matches the first one unmirrored "
+                                      "(a 360-degree scan, or the sample does not turn)"));
+    if (here > 0.3)
+        return failure(QStringLiteral("the first and the mirrored last projections do not match at %1")
+                           .arg(r.cor));
+    // distances in units of half the smoothing width: a pixel on most lines
+    const double unit = smoothingOf(g.width) / 2;
+    const double side = std::min(mismatch(r.cor - 3 * unit), mismatch(r.cor + 3 * unit));
+    if (side < std::max(2 * here, here + 0.15))
+        return failure(QStringLiteral("no clear match at %1").arg(r.cor));
+    double best = r.cor, least = here;
+    for (int k = -12; k <= 12; ++k) {
+        const double v = mismatch(r.cor + 0.25 * k * unit);
+        if (v < least) {
+            least = v;
+            best = r.cor + 0.25 * k * unit;
+        }
+    }
+    if (std::abs(best - r.cor) > unit)
+        return failure(QStringLiteral("the projections match best at %1, not at %2").arg(best).arg(r.cor));
     return r;
 }

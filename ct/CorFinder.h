@@ -23,9 +23,16 @@
 //
 // Both work on a sinogram built about samplingCor(dim) - the middle pixel of
 // the line, so that the rows hold the whole line at its own pixel positions -
-// and share nothing else. The value found is rounded to 0.01 pixel. Failure
-// (no data, flat data, no clear match, a CoR outside the image) is a result
-// with a reason, never a value.
+// with every row replaced by its gradient along the row (central differences
+// smoothed by a Gaussian of 2 pixels): a level that is no part of the sample
+// (no I0, an I0 a few percent off, a beam decaying over the scan) drops out.
+// They share nothing else. The value found is rounded to 0.01 pixel, then
+// checked: the first row and the last one mirrored about it must match well
+// for the signal they carry, clearly better than about a CoR 3 pixels either
+// side, best within a pixel of it, and better than the last row taken
+// unmirrored (a 360-degree scan, or a sample that does not turn, is refused,
+// not handled). Failure (no data, flat data, no clear match, a 360-degree
+// scan, a CoR outside the image) is a result with a reason, never a value.
 //
 // Plain C++ on the caller's thread; FFT plans are made and destroyed under
 // the process-wide planner lock, so finders may run on several threads.

@@ -13,26 +13,43 @@
 
 namespace {
 
+// How a series departs from a clean 180-degree scan with a true I0.
+struct Flaw {
+    bool noI0 = false;          // no I0 image: every row keeps -ln(I0 - BG)
+    double i0Gain = 1;          // the I0 image this much brighter than the beam
+    double decay = 0;           // the beam falls by this fraction over the scan
+    bool still = false;         // every projection the first: nothing turns
+    bool fullTurn = false;      // the projections cover 360 degrees
+};
+
 // The sinogram of the middle slice of a phantom series, built about the
 // finder's sampling CoR from the series' counts (noisy when asked).
-HSgm phantomSinogram(const Phantom &p, int *dim)
+HSgm phantomSinogram(const Phantom &p, int *dim, const Flaw &flaw = Flaw())
 {
-    const int W = p.opt.width, H = p.opt.height;
+    const int W = p.opt.width, H = p.opt.height, n = p.opt.projections;
     const bool v = p.opt.axisVertical;
     const int slice = p.slices() / 2;
     *dim = p.dim();
     const double E = p.opt.energies.first();
     std::mt19937_64 rng(p.opt.seed + 1);
-    auto lineOf = [&](const std::vector<double> &img, double *line) {
+    auto lineOf = [&](std::vector<double> img, double gain, double *line) {
+        for (double &c : img)
+            c *= gain;
         const std::vector<quint32> c = p.toCounts(img, rng);
         for (int k = 0; k < *dim; ++k)
             line[k] = v ? c[std::size_t(slice) * W + k] : c[std::size_t(k) * W + slice];
     };
     HSgm h;
-    h.build(v, CorFinder::samplingCor(*dim), slice, *dim, v ? H : W, p.opt.projections,
-            [&](double *line) { lineOf(p.i0Image(E), line); return true; },
-            [&](double *line) { lineOf(p.bgImage(), line); return true; },
-            [&](int i, double *line) { lineOf(p.projection(i, E), line); });
+    h.build(v, CorFinder::samplingCor(*dim), slice, *dim, v ? H : W, n,
+            [&](double *line) {
+                lineOf(p.i0Image(E), flaw.i0Gain, line);
+                return !flaw.noI0;
+            },
+            [&](double *line) { lineOf(p.bgImage(), 1, line); return true; },
+            [&](int i, double *line) {
+                const int at = flaw.still ? 0 : flaw.fullTurn ? 2 * i : i;
+                lineOf(p.projection(at, E), 1 - flaw.decay * i / n, line);
+            });
     return h;
 }
 
@@ -99,6 +116,104 @@ private slots:
             // written and read back exactly
             QCOMPARE(QString::number(r.cor, 'g', 6).toDouble(), r.cor);
             QCOMPARE(CorFinder::rounded(r.cor), r.cor);
+        }
+    }
+
+    // A level in every row that is no part of the sample (no I0, an I0 off
+    // by a few percent, a beam decaying over the scan) is taken out: the
+    // axis is still found, not the middle of the line.
+    void findsTheAxisBeneathALevel_data()
+    {
+        QTest::addColumn<int>("dim");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<bool>("vertical");
+        QTest::addColumn<bool>("noI0");
+        QTest::addColumn<double>("i0Gain");
+        QTest::addColumn<double>("decay");
+        QTest::newRow("no I0, 160 V 180") << 160 << 180 << -8.15 << true << true << 1.0 << 0.0;
+        QTest::newRow("no I0, 256 H 360 +18%") << 256 << 360 << 46.3 << false << true << 1.0 << 0.0;
+        QTest::newRow("no I0, 1024 H 720 +12%") << 1024 << 720 << 122.9 << false << true << 1.0 << 0.0;
+        QTest::newRow("I0 5% bright, 160 V 180") << 160 << 180 << -8.15 << true << false << 1.05 << 0.0;
+        QTest::newRow("I0 5% bright, 256 H 720 -15%") << 256 << 720 << -38.6 << false << false << 1.05 << 0.0;
+        QTest::newRow("beam decays 20%, 160 V 180") << 160 << 180 << -8.15 << true << false << 1.0 << 0.2;
+        QTest::newRow("beam decays 10%, 256 H 720") << 256 << 720 << 31.9 << false << false << 1.0 << 0.1;
+    }
+
+    void findsTheAxisBeneathALevel()
+    {
+        QFETCH(int, dim);
+        QFETCH(int, n);
+        QFETCH(double, offset);
+        QFETCH(bool, vertical);
+        Flaw flaw;
+        QFETCH(bool, noI0);
+        flaw.noI0 = noI0;
+        QFETCH(double, i0Gain);
+        flaw.i0Gain = i0Gain;
+        QFETCH(double, decay);
+        flaw.decay = decay;
+        const Phantom p = Phantom::standard(options(dim, n, offset, vertical, true));
+        int d = 0;
+        const HSgm h = phantomSinogram(p, &d, flaw);
+        QVERIFY(h.hasData());
+        for (CorFinder::Method m : {CorFinder::Method::Correlation, CorFinder::Method::Fourier}) {
+            const CorFinder::Result r = CorFinder::find(h, d, m);
+            const QString what = CorFinder::methodName(m) + QStringLiteral(": true %1, found %2 (%3)")
+                                     .arg(p.cor()).arg(r.cor).arg(r.error);
+            QVERIFY2(r.ok && std::abs(r.cor - p.cor()) <= 0.25, qPrintable(what));
+        }
+    }
+
+    // Data from which no axis can be read give no value, and say why.
+    void findsNothingWhereNothingIs_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("noI0");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("pure noise") << 0 << false << "";
+        QTest::newRow("pure noise, no I0") << 0 << true << "";
+        QTest::newRow("nothing turns") << 1 << false << "turn";
+        QTest::newRow("nothing turns, no I0") << 1 << true << "turn";
+        QTest::newRow("360 degrees") << 2 << false << "360";
+        QTest::newRow("360 degrees, 90 projections, no I0") << 3 << true << "360";
+        QTest::newRow("axis beyond the far edge, no I0") << 4 << true << "";
+        QTest::newRow("axis before the near edge, no I0") << 5 << true << "";
+    }
+
+    void findsNothingWhereNothingIs()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, noI0);
+        QFETCH(QString, why);
+        Flaw flaw;
+        flaw.noI0 = noI0;
+        flaw.still = kind == 1;
+        flaw.fullTurn = kind == 2 || kind == 3;
+        const int n = kind == 3 ? 90 : 360;
+        Phantom p = kind == 0 ? Phantom(options(160, n, 0, true, true))
+                              : Phantom::standard(options(160, n, kind == 2 ? 11.3 : -6.6, true, true));
+        if (kind >= 4) {
+            // the body of a sample turning about an axis a little outside
+            // the image, seen for part of the turn
+            p = Phantom(options(160, n, kind == 4 ? 85.5 : -90.5, true, true));
+            Phantom::Ellipsoid body;
+            body.cu = 30;
+            body.ru = 40;
+            body.rv = 25;
+            body.mu0 = 0.02;
+            p.parts.push_back(body);
+        }
+        int d = 0;
+        const HSgm h = phantomSinogram(p, &d, flaw);
+        QVERIFY(h.hasData());
+        for (CorFinder::Method m : {CorFinder::Method::Correlation, CorFinder::Method::Fourier}) {
+            const CorFinder::Result r = CorFinder::find(h, d, m);
+            const QString what = CorFinder::methodName(m) + QStringLiteral(": true %1, found %2 (%3)")
+                                     .arg(p.cor()).arg(r.cor).arg(r.error);
+            qDebug().noquote() << what;
+            QVERIFY2(!r.ok && r.cor == 0.0 && !r.error.isEmpty(), qPrintable(what));
+            QVERIFY2(r.error.contains(why), qPrintable(what));
         }
     }
 

@@ -161,6 +161,16 @@ private slots:
         QVERIFY(std::abs(pc->cor - p.cor()) <= 0.25);
         QVERIFY(find->styleSheet().isEmpty());
         QVERIFY(takeLog().contains(QString("CoR found : %1 (slice 4, fourier)").arg(pc->cor)));
+
+        // without the I0 every row carries -ln(I0 - BG): still the axis, not
+        // the middle of the line
+        cmd(b, "i0_clear");
+        for (const char *line : {"ct_find_cor correlation", "ct_find_cor fourier"}) {
+            cmd(b, "ct_cor 40");
+            cmd(b, line);
+            QVERIFY2(b.batch()->ok, line);
+            QVERIFY2(std::abs(pc->cor - p.cor()) <= 0.25, qPrintable(QString::number(pc->cor)));
+        }
     }
 
     // A sample turning about an axis that moves half a pixel per slice: with
