@@ -262,6 +262,10 @@ private slots:
         rig.pc.setSliceNo(2);
         rig.pc.setCor(rig.phantom.cor());
         rig.calc.ui->CalcAtOnce->setChecked(false);
+        // the run's filter, as the panel fills it in, for every projection
+        rig.conds.filter.window = FilterSpec::Window::Hamming;
+        rig.conds.filter.cutoff = 0.3;
+        rig.conds.filter.padding = FilterSpec::Padding::Edge;
 
         QSignalSpy ones(&rig.calc, &CtCalc::finishedCalcOne);
         QSignalSpy finished(&rig.calc, &CtCalc::calcFinished);
@@ -296,7 +300,7 @@ private slots:
         CtCore ref;
         const HSgm &h = rig.sino.hSgm;
         const int N = CtCore::fftLengthFor(h.width);
-        QVERIFY(ref.prepare(N, h.height));
+        QVERIFY(ref.prepare(N, h.height, rig.conds.filter));
         ref.clearRes();
         const CtCore::Region all{0, 0, double(N), double(N)};
         for (int i = 0; i < done; ++i) {
