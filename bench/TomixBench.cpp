@@ -3,6 +3,7 @@
 //
 //   tomix-bench [--width N] [--projections n] [--slices S] [--threads T] [--bp-threads K]
 //               [--reference] [--scaling] [--kernel portable|avx2|avx512] [--text] [--png]
+//               [--padding zero|edge|none] [--filter ramp|shepp-logan|cosine|hamming|hann]
 //
 // The data: n projections of S image lines of N + 3 pixels (16-bit counts of
 // a few absorbing discs over a dark level), with I0 and BG lines. Each slice
@@ -23,7 +24,9 @@
 // straightforward one on every tenth projection). With --scaling, the
 // slices per second of T threads (2 when T is 1) over one thread, each
 // thread doing 4 slices: the median of eleven pairs timed one right after
-// the other.
+// the other. A last line gives the filter's share of the slice beside the
+// back-projection's, with its padding and transform length (default: the
+// default filter, rows zero-padded to a power of two >= 2N).
 #include "BackProjectKernel.h"
 #include "CtCore.h"
 #include "DataFileText.h"
@@ -108,6 +111,7 @@ struct Options {
     bool text = false;
     bool png = false;
     const char *kernel = nullptr;
+    FilterSpec filter;
 };
 
 // Raw 16-bit lines of every projection and slice, and the I0 and BG lines.
@@ -216,7 +220,7 @@ struct Pool {
                         line[p] = src[p];
                 });
         sw.stopInto(out.stage[Sinogram]);
-        if (CtCore::fftLengthFor(h.width) != o.N || h.height != o.n || !core.prepare(o.N, o.n))
+        if (CtCore::fftLengthFor(h.width) != o.N || h.height != o.n || !core.prepare(o.N, o.n, o.filter))
             return false;
         core.clearRes();
         for (int i = 0; i < o.n; ++i)
@@ -253,7 +257,7 @@ struct Pool {
         core.bpThreads = o.bpThreads;
         // prepared, and one slice done so that every buffer has been touched
         ThreadResult warm;
-        const bool ready1 = core.prepare(o.N, o.n) && runSlice(h, core, 0, warm);
+        const bool ready1 = core.prepare(o.N, o.n, o.filter) && runSlice(h, core, 0, warm);
         ready.fetch_add(1);
         while (!go.load())
             std::this_thread::sleep_for(std::chrono::microseconds(100));
@@ -388,7 +392,7 @@ Reference pairedReference(const Series &s, const Options &o, double inside)
         for (int p = 0; p < s.dim; ++p)
             line[p] = src[p];
     });
-    if (!core.prepare(o.N, o.n))
+    if (!core.prepare(o.N, o.n, o.filter))
         return out;
     for (int i = 0; i < o.n; ++i)
         core.transform(i, h.sgmRow(i));
@@ -450,12 +454,19 @@ int main(int argc, char **argv)
             o.png = true;
         else if (std::strcmp(argv[k], "--kernel") == 0 && k + 1 < argc)
             o.kernel = argv[++k];
+        else if (std::strcmp(argv[k], "--padding") == 0 && k + 1 < argc
+                 && FilterSpec::paddingFromName(argv[k + 1], &o.filter.padding))
+            ++k;
+        else if (std::strcmp(argv[k], "--filter") == 0 && k + 1 < argc
+                 && FilterSpec::windowFromName(argv[k + 1], &o.filter.window))
+            ++k;
         else {
             std::fprintf(stderr,
                          "usage: tomix-bench [--width N] [--projections n] [--slices S] [--threads T]\n"
                          "                   [--bp-threads K]\n"
                          "                   [--reference] [--scaling] [--kernel portable|avx2|avx512]\n"
-                         "                   [--text] [--png]\n");
+                         "                   [--text] [--png] [--padding zero|edge|none]\n"
+                         "                   [--filter ramp|shepp-logan|cosine|hamming|hann]\n");
             return 2;
         }
     }
@@ -528,6 +539,12 @@ int main(int argc, char **argv)
                     refSpu * updates, 1.0 / refSpu, "1.0x");
     std::printf("  %-30s %12.4f %12.4f   (run %.3f s wall, %.2f slices/s)\n", "slice, all stages",
                 wall / done, sliceCpu, wall, done / wall);
+    if (sliceCpu > 0)
+        std::printf("  filter (%s, padding %s, transform length %d): %.1f %% of the slice's CPU time,"
+                    " back-projection %.1f %%\n",
+                    FilterSpec::windowName(o.filter.window), FilterSpec::paddingName(o.filter.padding),
+                    o.filter.transformLength(o.N), 100 * total[Filter].cpu / done / sliceCpu,
+                    100 * total[Back].cpu / done / sliceCpu);
     if (o.scaling) {
         const int many = o.threads > 1 ? o.threads : 2;
         const Scaling sc = pairedScaling(s, o, many, 4);

@@ -139,7 +139,8 @@ bool CtCalc::startCt()
     // one or two samples leave nothing to transform
     if (N < 2)
         return refuse("Sinogram too narrow to reconstruct : " + QString::number(hSgm->width));
-    if (!core.prepare(N, n))
+    // the filter of this run, kept by the core until its next start
+    if (!core.prepare(N, n, conds ? conds->filter : FilterSpec()))
         return refuse(QString("Can not prepare the reconstruction of %1 x %2").arg(N).arg(n));
     nProj = n;
     if (!regionSet)

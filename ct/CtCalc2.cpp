@@ -51,16 +51,16 @@ void CtCalc2::setUi(CtCalc2Ui *panel)
     connect(this, &CtCalc2::resValue, panel, &CtCalc2Ui::showValue);
 }
 
-void CtCalc2::prepare(int N, int n)
+void CtCalc2::prepare(int N, int n, const FilterSpec &filter)
 {
     if (!onOwnThread()) {
         Handoff::release(this);
-        QMetaObject::invokeMethod(this, "prepare", Qt::QueuedConnection, Q_ARG(int, N),
-                                  Q_ARG(int, n));
+        QMetaObject::invokeMethod(this, [this, N, n, filter] { prepare(N, n, filter); },
+                                  Qt::QueuedConnection);
         return;
     }
     Handoff::Scope scope(this);
-    core.prepare(N, n);     // plans are made under the process-wide planner lock
+    core.prepare(N, n, filter);     // plans are made under the process-wide planner lock
     fftN = core.fftN;
     nProj = core.nProj;
 }
@@ -81,6 +81,7 @@ void CtCalc2::reserve(bool trial, int bpThreads)
         j.lowerLimit = conds->lowerLimit;
         j.upperLimit = conds->upperLimit;
         j.dataOffset = conds->dataOffset;
+        j.filter = conds->filter;
     }
     claims.fetch_add(1);
     // posted before startCt, so it reaches the worker first
@@ -135,6 +136,7 @@ void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool 
                 emit regionDefaulted(0, 0, N, N);
             }
             core.bpThreads = job.bpThreads;
+            core.setFilter(job.filter);     // prepared again only if it differs
             const bool done = core.reconstruct(hSgm, job.angleOffset, job.region);
             fftN = core.fftN;
             nProj = core.nProj;

@@ -47,6 +47,7 @@ public:
         double lowerLimit = 0, upperLimit = 0, dataOffset = 0;
         bool trial = false;         // a CoR trial: image always made, saved flat under trialTag
         int bpThreads = 1;          // back-projection threads (more for a lone slice)
+        FilterSpec filter;          // window, cut-off and padding of the run
     };
 
     explicit CtCalc2(CalcConds *conds = nullptr, QObject *parent = nullptr);
@@ -75,10 +76,10 @@ public:
     // GUI thread, once: pairs the worker with its panel and connects them.
     void setUi(CtCalc2Ui *panel);
     void setSinogram(Sinogram *s) { sinogram = s; }
-    // Transform buffers and plans for length N and n projections (no change
-    // when already of that size). From another thread the request is queued
-    // to the worker's thread.
-    Q_INVOKABLE void prepare(int N, int n);
+    // Transform buffers, plans and filter table for N samples, n projections
+    // and the filter (no change when already of that kind). From another
+    // thread the request is queued to the worker's thread.
+    void prepare(int N, int n, const FilterSpec &filter = FilterSpec());
 
     // GUI thread, right before emitting startCt for this worker (see above);
     // a CoR trial when `trial`; a slice that runs alone may back-project on

@@ -78,8 +78,10 @@ void CtCore::release()
     spectra.clear();
     filtered.clear();
     std::vector<double>().swap(res);
+    std::vector<double>().swap(filterTab);
     resValid = false;
     fftN = 0;
+    transN = 0;
 }
 
 bool CtCore::prepare(int N, int n)
@@ -87,14 +89,18 @@ bool CtCore::prepare(int N, int n)
     if (n < 0)
         n = 0;
     nProj = n;
-    if (N >= 2 && N == fftN && std::size_t(n) == spectra.size())
+    if (N >= 2 && N == fftN && std::size_t(n) == spectra.size() && wanted == prepared_)
         return true;
     release();
     nProj = n;
     if (N < 2)
         return false;
-    const std::size_t cbytes = sizeof(fftw_complex) * std::size_t(N / 2 + 1);
-    const std::size_t rbytes = sizeof(double) * std::size_t(N);
+    const FilterSpec spec = wanted;
+    const int L = spec.transformLength(N);
+    if (L < N)
+        return false;
+    const std::size_t cbytes = sizeof(fftw_complex) * std::size_t(L / 2 + 1);
+    const std::size_t rbytes = sizeof(double) * std::size_t(L);
     fwdIn = static_cast<double *>(fftw_malloc(rbytes));
     fwdOut = static_cast<fftw_complex *>(fftw_malloc(cbytes));
     bwdIn = static_cast<fftw_complex *>(fftw_malloc(cbytes));
@@ -115,8 +121,8 @@ bool CtCore::prepare(int N, int n)
     }
     if (ok) {
         FftwLock lock;
-        fwdPlan = fftw_plan_dft_r2c_1d(N, fwdIn, fwdOut, FFTW_ESTIMATE);
-        bwdPlan = fftw_plan_dft_c2r_1d(N, bwdIn, bwdOut, FFTW_ESTIMATE);
+        fwdPlan = fftw_plan_dft_r2c_1d(L, fwdIn, fwdOut, FFTW_ESTIMATE);
+        bwdPlan = fftw_plan_dft_c2r_1d(L, bwdIn, bwdOut, FFTW_ESTIMATE);
         ok = fwdPlan && bwdPlan;
     }
     if (!ok) {
@@ -124,10 +130,31 @@ bool CtCore::prepare(int N, int n)
         return false;
     }
     fftN = N;
+    transN = L;
+    prepared_ = spec;
+    buildFilterTable();
     cosTab.assign(std::size_t(n), 0.0);
     sinTab.assign(std::size_t(n), 0.0);
     res.reserve(std::size_t(N) * std::size_t(N));
     return true;
+}
+
+void CtCore::buildFilterTable()
+{
+    const int N = fftN, L = transN;
+    filterTab.assign(std::size_t(L / 2 + 1), 0.0);
+    if (prepared_.padding == FilterSpec::Padding::None) {
+        // the row's own length: the sampled ramp |w|, zero at k = 0
+        for (int k = 0; k <= L / 2; ++k)
+            filterTab[std::size_t(k)] = rampFactor(k, N) * prepared_.windowAt(k, L);
+        return;
+    }
+    // H = 2 pi DFT(h) of the spatial discrete ramp, real and even: one
+    // forward transform with the plan the rows use
+    FilterSpec::spatialRamp(L, fwdIn);
+    fftw_execute(fwdPlan);
+    for (int k = 0; k <= L / 2; ++k)
+        filterTab[std::size_t(k)] = 2.0 * M_PI * fwdOut[k][0] * prepared_.windowAt(k, L);
 }
 
 void CtCore::clearRes()
@@ -136,14 +163,19 @@ void CtCore::clearRes()
     resValid = false;
 }
 
+void CtCore::transformRow(const double *row)
+{
+    std::memcpy(fwdIn, row, sizeof(double) * std::size_t(fftN));
+    FilterSpec::pad(fwdIn, fftN, transN, prepared_.padding);
+    fftw_execute(fwdPlan);
+}
+
 void CtCore::transform(int i, const double *row)
 {
     if (!prepared() || i < 0 || i >= int(spectra.size()))
         return;
-    const int N = fftN;
-    std::memcpy(fwdIn, row, sizeof(double) * std::size_t(N));
-    fftw_execute(fwdPlan);
-    std::memcpy(spectra[std::size_t(i)], fwdOut, sizeof(fftw_complex) * std::size_t(N / 2 + 1));
+    transformRow(row);
+    std::memcpy(spectra[std::size_t(i)], fwdOut, sizeof(fftw_complex) * std::size_t(transN / 2 + 1));
 }
 
 void CtCore::filter(int i)
@@ -157,26 +189,25 @@ void CtCore::transformAndFilter(int i, const double *row)
 {
     if (!prepared() || i < 0 || i >= int(filtered.size()))
         return;
-    std::memcpy(fwdIn, row, sizeof(double) * std::size_t(fftN));
-    fftw_execute(fwdPlan);
+    transformRow(row);
     filterSpectrum(i, fwdOut);
 }
 
 void CtCore::filterSpectrum(int i, const fftw_complex *S)
 {
-    const int N = fftN;
-    for (int k = 0; k <= N / 2; ++k) {
-        const double r = rampFactor(k, N);
-        bwdIn[k][0] = S[k][0] * r;
-        bwdIn[k][1] = S[k][1] * r;
+    const int N = fftN, L = transN;
+    const double *H = filterTab.data();
+    for (int k = 0; k <= L / 2; ++k) {
+        bwdIn[k][0] = S[k][0] * H[k];
+        bwdIn[k][1] = S[k][1] * H[k];
     }
     fftw_execute(bwdPlan);
-    // 1/N completes the inverse transform and 1/n is the angular weight.
+    // 1/L completes the inverse transform and 1/n is the angular weight.
     // Against the exact (pi / n) |f| (f in cycles per sample) the ramp
     // 2 pi |f| over n is twice as large, so the values are twice the
     // attenuation per pixel: the scale of every stored data file, of the
     // viewer that analyses them and of the default limits and offset.
-    double div = double(N) * double(nProj);
+    double div = double(L) * double(nProj);
     if (div <= 0)
         div = 1;
     double *f = filtered[std::size_t(i)];

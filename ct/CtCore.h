@@ -2,15 +2,20 @@
 // The buffers and FFT plans of one filtered back-projection, and its three
 // per-projection steps: transform, ramp filter, back-projection.
 //
-// Symbols: n projections, sinogram width w, transform length N = w rounded
-// down to even, grid centre g = N / 2. The result is an N x N grid, row z,
-// column x; only pixels strictly inside the inscribed circle are computed.
+// Symbols: n projections, sinogram width w, N = w rounded down to even (the
+// samples of a row that are filtered and the size of the grid), grid centre
+// g = N / 2, L the transform length of the filter (FilterSpec: a power of two
+// >= 2N for a padded row, N for padding "none"). The result is an N x N grid,
+// row z, column x; only pixels strictly inside the inscribed circle are
+// computed.
 //
 // prepare() allocates everything; after it a calculation allocates nothing
 // (but for the threads of a slice shared out, see bpThreads).
 // Plans are made and destroyed under the process-wide planner lock, so cores
 // may be prepared and released on any thread. One core is used by one
 // thread at a time.
+#include "FilterSpec.h"
+
 #include <fftw3.h>
 
 #include <vector>
@@ -32,15 +37,17 @@ public:
     CtCore &operator=(const CtCore &) = delete;
 
     int fftN = 0;               // N the buffers were made for; 0 = not prepared
-    // The rows are real, so only the half spectrum 0..N/2 is computed and
+    int transN = 0;             // L, the transform length of the prepared filter
+    // The rows are real, so only the half spectrum 0..L/2 is computed and
     // kept (the other half is its complex conjugate).
-    double *fwdIn = nullptr;        // N samples
-    fftw_complex *fwdOut = nullptr; // N/2 + 1 frequencies
-    fftw_complex *bwdIn = nullptr;  // N/2 + 1 frequencies (overwritten by the inverse)
-    double *bwdOut = nullptr;       // N samples
+    double *fwdIn = nullptr;        // L samples: the row, then its padding
+    fftw_complex *fwdOut = nullptr; // L/2 + 1 frequencies
+    fftw_complex *bwdIn = nullptr;  // L/2 + 1 frequencies (overwritten by the inverse)
+    double *bwdOut = nullptr;       // L samples
     fftw_plan fwdPlan = nullptr;    // forward (sign -1) fwdIn -> fwdOut
     fftw_plan bwdPlan = nullptr;    // backward (sign +1) bwdIn -> bwdOut
-    std::vector<fftw_complex *> spectra;    // n half spectra of N/2 + 1
+    std::vector<double> filterTab;  // L/2 + 1 factors: ramp H[k] times window
+    std::vector<fftw_complex *> spectra;    // n half spectra of L/2 + 1
     std::vector<double *> filtered;         // n filtered rows of N, readable
                                             // BackProjectKernel::rowPad around
     int nProj = 0;              // n of the current calculation
@@ -55,10 +62,19 @@ public:
     // Angle of projection i of n in radians: offset + i * pi / n.
     static double projAngle(double angleOffsetDeg, int i, int n);
 
-    // Builds buffers and plans for length N and n projections unless they are
-    // already of that size. N < 2 (nothing to transform) releases everything
-    // and returns false, as does a failed allocation.
+    // The filter of the next prepare(); the current one is kept until then.
+    void setFilter(const FilterSpec &spec) { wanted = spec; }
+    const FilterSpec &filter() const { return wanted; }
+    // Builds buffers, plans and the filter table for N samples, n projections
+    // and the filter set by setFilter unless they are already of that kind.
+    // N < 2 (nothing to transform) releases everything and returns false, as
+    // does a failed allocation.
     bool prepare(int N, int n);
+    bool prepare(int N, int n, const FilterSpec &spec)
+    {
+        setFilter(spec);
+        return prepare(N, n);
+    }
     bool prepared() const { return fftN >= 2; }
     void release();
 
@@ -68,11 +84,11 @@ public:
     double resAt(int z, int x) const { return res[std::size_t(z) * std::size_t(fftN) + std::size_t(x)]; }
 
     // Step 1: spectrum of projection i from its sinogram row (N samples are
-    // used; the last sample of the odd-width row is left out).
+    // used; the last sample of the odd-width row is left out), padded to L.
     void transform(int i, const double *row);
-    // Step 2: ramp-filtered projection i, divided by N n (inverse transform
-    // and angular weight; the values are twice the attenuation per pixel, see
-    // filter()).
+    // Step 2: filtered projection i (the first N samples), divided by L n
+    // (inverse transform and angular weight; the values are twice the
+    // attenuation per pixel, see filterSpectrum()).
     void filter(int i);
     // Steps 1 and 2 in one pass over the row, the spectrum kept only while it
     // is filtered (spectra[i] is left as it was): the same filtered row as
@@ -102,17 +118,20 @@ public:
 
     // A whole slice from a sinogram: checks the size (N >= 2, n >= 1; prepares
     // again when N or n changed), clears res, transforms and filters every row,
-    // back-projects all and finds the extremes. Returns false when no
-    // calculation took place.
+    // back-projects all and finds the extremes, with the filter set by
+    // setFilter. Returns false when no calculation took place.
     bool reconstruct(const HSgm &hSgm, double angleOffsetDeg, const Region &region);
 
     // resMin / resMax over the whole grid when resValid.
     void findExtremes();
 
 private:
-    // Ramp filter of the spectrum in fwdOut, inverse transform and weight
-    // into filtered[i].
+    // Filter of the spectrum S, inverse transform and weight into filtered[i].
     void filterSpectrum(int i, const fftw_complex *S);
+    // The row's N samples and its padding into fwdIn; the forward transform.
+    void transformRow(const double *row);
+    // filterTab for the prepared length and filter.
+    void buildFilterTable();
     // Rows zBegin..zEnd-1 of projections i0..i1-1 (grid and region already
     // clipped), through the active kernel.
     void backProjectRows(int i0, int i1, int zBegin, int zEnd, int xBegin, int xEnd);
@@ -120,4 +139,6 @@ private:
     bool clipRegion(const Region &region, int &xBegin, int &xEnd, int &zBegin, int &zEnd) const;
 
     std::vector<double> cosTab, sinTab;     // per projection, made per back-projection call
+    FilterSpec wanted;                      // the filter of the next prepare
+    FilterSpec prepared_;                   // the filter of the buffers and table
 };

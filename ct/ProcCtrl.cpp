@@ -28,6 +28,7 @@ ProcCtrl::ProcCtrl(QWidget *parent) : QFrame(parent), ui(new Ui::ProcCtrl)
     connect(ui->ClearRecCoR, &QPushButton::clicked, this, &ProcCtrl::clearRecordedCoR);
     // "Record" records the current slice and CoR as pair 1
     connect(ui->RecCoR, &QPushButton::clicked, this, &ProcCtrl::recordCoR);
+    connect(ui->CutOff, &QLineEdit::editingFinished, this, &ProcCtrl::cutOffEditingFinished);
     connect(ui->FindCor, &QPushButton::clicked, this,
             [this] { emit askFindCor(ui->FindCorMethod->currentText()); });
 }
@@ -209,6 +210,61 @@ void ProcCtrl::showFindResult(bool found)
     ui->FindCor->setStyleSheet(found ? QString() : QStringLiteral("background-color: rgb(255, 192, 192);"));
 }
 
+FilterSpec ProcCtrl::filterSpec() const
+{
+    FilterSpec f;
+    FilterSpec::windowFromName(ui->Filter->currentText().toStdString(), &f.window);
+    FilterSpec::paddingFromName(ui->Padding->currentText().toStdString(), &f.padding);
+    bool ok = false;
+    const double c = ui->CutOff->text().toDouble(&ok);
+    if (ok && FilterSpec::cutoffValid(c)) {
+        f.cutoff = c;
+    } else {
+        qWarning().noquote() << "Cut-off refused (it lies in (0, 0.5]) : " + ui->CutOff->text()
+                                    + ", " + QString::number(cutOff, 'g', 6) + " used";
+        ui->CutOff->setText(QString::number(cutOff, 'g', 6));
+        f.cutoff = cutOff;
+    }
+    return f;
+}
+
+void ProcCtrl::cutOffEditingFinished()
+{
+    bool ok = false;
+    const double c = ui->CutOff->text().toDouble(&ok);
+    if (ok && FilterSpec::cutoffValid(c))
+        cutOff = c;
+    else
+        filterSpec();   // names the refusal and shows the valid value again
+}
+
+bool ProcCtrl::setFilterWindow(const QString &name)
+{
+    FilterSpec::Window w;
+    if (!FilterSpec::windowFromName(name.toStdString(), &w))
+        return false;
+    ui->Filter->setCurrentText(QString::fromLatin1(FilterSpec::windowName(w)));
+    return true;
+}
+
+bool ProcCtrl::setFilterCutoff(double c)
+{
+    if (!FilterSpec::cutoffValid(c))
+        return false;
+    cutOff = c;
+    ui->CutOff->setText(QString::number(c, 'g', 6));
+    return true;
+}
+
+bool ProcCtrl::setFilterPadding(const QString &name)
+{
+    FilterSpec::Padding p;
+    if (!FilterSpec::paddingFromName(name.toStdString(), &p))
+        return false;
+    ui->Padding->setCurrentText(QString::fromLatin1(FilterSpec::paddingName(p)));
+    return true;
+}
+
 double ProcCtrl::corForSlice(int s) const
 {
     return CalcConds::interpolateCor(cor, recCor1, recSlice1, recCor2, recSlice2, s);
@@ -246,4 +302,5 @@ void ProcCtrl::fillConds(CalcConds *conds, bool doCt1, bool doCt2) const
         step = 1;
     conds->sliceStep = int(conds->sliceFrom > conds->sliceTo ? -step : step);
     conds->threads = getThreads();
+    conds->filter = filterSpec();
 }

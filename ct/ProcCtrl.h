@@ -1,7 +1,10 @@
 #pragma once
 // "Proc Control": the conditions of a reconstruction the user edits - slice,
 // centre of rotation, two recorded CoR/slice pairs, rotation axis, slice range
-// and step, angle offset, worker threads and the two switches.
+// and step, angle offset, worker threads, the two switches and the filter
+// (window, cut-off, padding).
+#include "FilterSpec.h"
+
 #include <QFrame>
 
 class QAbstractButton;
@@ -46,6 +49,16 @@ public:
     // Selects the axis button; emits rotAxUpdated only when the axis changes.
     void setRotAxIsV(bool v);
 
+    // The filter shown: "Filter", "Cut-off" and "Padding". A cut-off field
+    // that does not hold a value in (0, 0.5] is named on the warning channel
+    // and the last valid cut-off is used (and shown again).
+    FilterSpec filterSpec() const;
+    // Each refuses (false, nothing changed) an unknown name or a cut-off
+    // outside (0, 0.5].
+    bool setFilterWindow(const QString &name);
+    bool setFilterCutoff(double c);
+    bool setFilterPadding(const QString &name);
+
     // CoR for slice s: along the line through the two recorded pairs when both
     // are set and differ in slice, otherwise the current CoR.
     double corForSlice(int s) const;
@@ -79,6 +92,10 @@ public slots:
 
 private:
     void showRecorded(int k);
+    // Takes the cut-off field if it is valid, else shows the last valid one.
+    void cutOffEditingFinished();
+
+    double cutOff = 0.5;        // last valid cut-off
 
     Ui::ProcCtrl *ui;
 };

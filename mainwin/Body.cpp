@@ -734,7 +734,7 @@ void Body::setupFFT()
     const int N = range.valid() ? (range.width & ~1) : 0;
     const int n = imgDatas->count();
     for (CtCalc2 *w : std::as_const(ctc2s))
-        w->prepare(N, n);       // queued to the worker's thread
+        w->prepare(N, n, conds.filter);     // queued to the worker's thread
 }
 
 void Body::setupSaveConds()

@@ -354,4 +354,31 @@ void BodyCommands::buildTable()
         if (!SetupFile(b).load(textArg(a)) || b->failureCount != before)
             outcome = Outcome::Failed;
     });
+
+    // ---- reconstruction filter
+    // the window and, when given, its cut-off (else the cut-off stays); an
+    // unknown name or a cut-off outside (0, 0.5] fails the command and
+    // changes nothing
+    add("ct_filter", [this, pc](A a) {
+        FilterSpec::Window w;
+        const bool known = FilterSpec::windowFromName(textArg(a).toStdString(), &w);
+        bool numeric = true;
+        const double c = a.size() > 1 ? a.at(1).toDouble(&numeric) : 0.5;
+        if (!known || !numeric || !FilterSpec::cutoffValid(c)) {
+            qWarning().noquote() << "ct_filter refused : " + a.join(QLatin1Char(' '))
+                                        + " (windows: ramp, shepp-logan, cosine, hamming, hann;"
+                                          " cut-off in (0, 0.5])";
+            outcome = Outcome::Failed;
+            return;
+        }
+        pc()->setFilterWindow(textArg(a));
+        if (a.size() > 1)
+            pc()->setFilterCutoff(c);
+    });
+    add("ct_filter_padding", [this, pc](A a) {
+        if (!pc()->setFilterPadding(textArg(a))) {
+            qWarning().noquote() << "ct_filter_padding refused : " + textArg(a) + " (zero, edge or none)";
+            outcome = Outcome::Failed;
+        }
+    });
 }

@@ -207,6 +207,10 @@ bool SetupFile::save(const QString &fname) const
     put("ct_recorded_cor_1", QString::number(pc->recSlice1) + QLatin1Char(' ') + real(pc->recCor1));
     put("ct_recorded_cor_2", QString::number(pc->recSlice2) + QLatin1Char(' ') + real(pc->recCor2));
     put("ct_auto_gen_sinogram", flag(pc->isAutoUpdate()));
+    const FilterSpec filter = pc->filterSpec();
+    put("ct_filter", QString::fromLatin1(FilterSpec::windowName(filter.window)) + QLatin1Char(' ')
+                         + real(filter.cutoff));
+    put("ct_filter_padding", QString::fromLatin1(FilterSpec::paddingName(filter.padding)));
 
     section("## CT Reconstruction calculation");
     put("calc_ct1", flag(ui->SelectCt1->isChecked()));

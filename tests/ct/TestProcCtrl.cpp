@@ -1,15 +1,17 @@
 // "Proc Control": form defaults, change signals only on change, recorded
-// CoR pairs and interpolation, and the conditions record.
+// CoR pairs and interpolation, the filter controls and the conditions record.
 #include "CalcConds.h"
 #include "ProcCtrl.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <cmath>
@@ -211,6 +213,38 @@ private slots:
         QCOMPARE(c.recSlice1, 4);
         QCOMPARE(c.recCor1, 98.0);
         QCOMPARE(c.recSlice2, -1);
+    }
+
+    // The filter as the user picks it; a cut-off typed outside (0, 0.5] or
+    // not a number is refused by name and the last valid one shown again.
+    void filterControls()
+    {
+        ProcCtrl p;
+        QComboBox *filter = get<QComboBox>(p, "Filter");
+        QComboBox *padding = get<QComboBox>(p, "Padding");
+        QCOMPARE(filter->currentText(), QString("ramp"));
+        QCOMPARE(text(p, "CutOff"), QString("0.5"));
+        QCOMPARE(padding->currentText(), QString("zero"));
+        filter->setCurrentText("cosine");
+        padding->setCurrentText("none");
+        type(p, "CutOff", "0.25");
+        CalcConds c;
+        p.fillConds(&c, true, false);
+        QVERIFY(c.filter.window == FilterSpec::Window::Cosine);
+        QCOMPARE(c.filter.cutoff, 0.25);
+        QVERIFY(c.filter.padding == FilterSpec::Padding::None);
+        for (const char *bad : {"0.75", "0", "-0.1", "nan", "wide"}) {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Cut-off refused"));
+            type(p, "CutOff", bad);
+            QCOMPARE(text(p, "CutOff"), QString("0.25"));
+        }
+        // typed but not confirmed: the run still takes only a valid cut-off
+        get<QLineEdit>(p, "CutOff")->setText("3");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Cut-off refused"));
+        p.fillConds(&c, true, false);
+        QCOMPARE(c.filter.cutoff, 0.25);
+        QVERIFY(!p.setFilterWindow("hanning") && !p.setFilterPadding("mirror") && !p.setFilterCutoff(0.6));
+        QCOMPARE(filter->currentText(), QString("cosine"));
     }
 };
 

@@ -8,6 +8,7 @@
 #include "ui_SelectDataFiles.h"
 
 #include "Batch.h"
+#include "CalcConds.h"
 #include "ConfigTable.h"
 #include "CtCalc.h"
 #include "CtCalc2.h"
@@ -27,6 +28,7 @@
 #include "XafsBatch.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QFile>
@@ -127,8 +129,8 @@ private slots:
             "show_sinogram show_ct1 show_i0 show_bg show_ct2 orvexLink_set_send_msg calc_exec "
             "seq_exec_show seq_exec_dir seq_exec_file_pattern seq_exec_next seq_exec_set "
             "seq_exec_set_index seq_exec_select_i0 seq_exec_keep_range_on_new_set ct_find_cor "
-            "ct_try_cor seq_exec_auto_cor ct_find_recorded_cor setup_save setup_load").toUpper().split(' ');
-        QCOMPARE(expected.size(), 86);      // every name of the list, none twice
+            "ct_try_cor seq_exec_auto_cor ct_find_recorded_cor setup_save setup_load ct_filter ct_filter_padding").toUpper().split(' ');
+        QCOMPARE(expected.size(), 88);      // every name of the list, none twice
         QCOMPARE(BodyCommands::names(), expected);
 
         using C = BodyCommands;
@@ -372,6 +374,47 @@ private slots:
         QVERIFY(ui->ImgsTab->currentWidget()->isAncestorOf(b.workerPanels().first()));
         cmd(b, "show_ct2 2147483647");          // no such worker: nothing
         QVERIFY(ui->ImgsTab->currentWidget()->isAncestorOf(b.workerPanels().first()));
+    }
+
+    // The filter: a known window with a cut-off in (0, 0.5], a known padding;
+    // anything else fails the command (":ifng") and changes nothing. A run
+    // takes what the panel shows.
+    void filterCommands()
+    {
+        Body b;
+        Trace t;
+        ProcCtrl *pc = b.form()->procCtrl;
+        for (const char *refused : {"ct_filter refused : hanning 0.3", "ct_filter refused : ramp 0.6",
+                                    "ct_filter refused : cosine x", "ct_filter refused : cosine 0",
+                                    "ct_filter_padding refused : mirror"})
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QString("^") + QRegularExpression::escape(refused)));
+        run(b, tmp.filePath("filter.bat"),
+            "ct_filter hann 0.4\n"
+            "ct_filter_padding edge\n"
+            "ct_filter hanning 0.3\n"
+            ":ifng add_inf_raw_i0_eng_ptn name-failed\n"
+            "ct_filter ramp 0.6\n"
+            ":ifng add_inf_i0_i0_eng_ptn cutoff-failed\n"
+            "ct_filter cosine x\n"
+            "ct_filter cosine 0\n"
+            "ct_filter_padding mirror\n"
+            ":ifng add_inf_raw_i0_val 3\n"
+            "ct_filter SHEPP-LOGAN\n",         // the cut-off stays
+            t, 10000);
+        QCOMPARE(b.batch()->commandsFailed(), 5);
+        QCOMPARE(b.form()->I0ofRawImage_->engPattern(), QString("name-failed"));
+        QCOMPARE(b.form()->I0ofI0Image_->engPattern(), QString("cutoff-failed"));
+        QCOMPARE(b.form()->I0ofRawImage_->i0Val(), 3.0);
+        CalcConds conds;
+        pc->fillConds(&conds, true, false);
+        QVERIFY(conds.filter.window == FilterSpec::Window::SheppLogan);
+        QCOMPARE(conds.filter.cutoff, 0.4);
+        QVERIFY(conds.filter.padding == FilterSpec::Padding::Edge);
+        cmd(b, "ct_filter_padding none");
+        cmd(b, "ct_filter ramp 0.5");
+        pc->fillConds(&conds, true, false);
+        QVERIFY(conds.filter.padding == FilterSpec::Padding::None);
+        QVERIFY(conds.filter.window == FilterSpec::Window::Ramp && conds.filter.cutoff == 0.5);
     }
 
     void everyWorkerTab()

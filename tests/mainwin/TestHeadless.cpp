@@ -172,6 +172,26 @@ private slots:
         QVERIFY2(!out.contains("c65.cfg"), out.constData());
     }
 
+    // A filter command that is refused counts as a failure of the run.
+    void refusedFilterGivesStatusOne()
+    {
+        const QString bat = writeBatch("filter.bat",
+            "ct_filter hann 0.4\n"
+            "ct_filter_padding edge\n"
+            "ct_filter hanning\n"
+            "ct_filter ramp 0.75\n"
+            "ct_filter_padding mirror\n");
+        QProcess p;
+        start(p, {"-nw", "-e", "-b", bat, "-x", "-q"});
+        QVERIFY(p.waitForFinished(60000));
+        const QByteArray out = p.readAll();
+        QCOMPARE(p.exitCode(), 1);
+        for (const char *named : {"ct_filter refused : hanning", "ct_filter refused : ramp 0.75",
+                                  "ct_filter_padding refused : mirror",
+                                  "tomix: 5 commands run, 3 failed;"})
+            QVERIFY2(out.contains(named), out.constData());
+    }
+
     // Status 2: no batch to run at all.
     void nothingToRunGivesStatusTwo()
     {

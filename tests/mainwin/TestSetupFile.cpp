@@ -72,7 +72,7 @@ class TestSetupFile : public QObject
             "ct_rot_ax_is_h 0", "ct_proc_slice 5", "ct_angle_offset 0.75", "calc_ct1 0", "ct_auto_exec 1",
             "ct_slice_from 1", "ct_slice_to 6", "ct_slice_step 2", "ct_threads 3", "ct_cor 14.5",
             "ct_recorded_cor_1 2 15.25", "ct_recorded_cor_2 6 13.75", "ct_auto_gen_sinogram 0",
-            "calc_show_res 0", "fix_color_scale 1", "fix_color_min -0.5", "fix_color_max 2.5",
+            "ct_filter hamming 0.4", "ct_filter_padding edge", "calc_show_res 0", "fix_color_scale 1", "fix_color_min -0.5", "fix_color_max 2.5",
             "auto_save_image 1", "auto_save_image_path " + q(out + "/img"), "auto_save_image_name \"image name\"",
             "auto_save_image_tag \"tag a\"", "auto_save_data 1", "auto_save_data_path " + q(out + "/data"),
             "auto_save_data_name data", "auto_save_data_tag E7100", "auto_save_data_upper_limit 5",
@@ -198,7 +198,8 @@ private slots:
         QCOMPARE(names, QString("images_new_on_load images_keep_setup images_multi images_seek i0_clear bg_clear "
                                 "ct_proc_slice ct_angle_offset ct_auto_exec ct_slice_from ct_slice_to "
                                 "ct_slice_step ct_threads ct_cor ct_rot_ax_is_h ct_recorded_cor_1 "
-                                "ct_recorded_cor_2 ct_auto_gen_sinogram calc_ct1 calc_show_res "
+                                "ct_recorded_cor_2 ct_auto_gen_sinogram ct_filter ct_filter_padding "
+                                "calc_ct1 calc_show_res "
                                 "fix_color_scale fix_color_min fix_color_max auto_save_image "
                                 "auto_save_image_path auto_save_image_name auto_save_image_tag "
                                 "auto_save_data auto_save_data_path auto_save_data_name auto_save_data_tag "
@@ -210,6 +211,8 @@ private slots:
                             .split(' '));
         QVERIFY(l.contains("ct_recorded_cor_1        -1 0"));
         QVERIFY(l.contains("ct_rot_ax_is_h           1"));
+        QVERIFY(l.contains("ct_filter                ramp 0.5"));
+        QVERIFY(l.contains("ct_filter_padding        zero"));
     }
 
     void roundTrip()
@@ -228,7 +231,8 @@ private slots:
             "i0_load \"" + dataDir + "/ref/i0-7125eV-00000.img\"", "bg_load \"" + dataDir + "/ref/bg.img\"",
             "ct_rot_ax_is_v 1", "ct_proc_slice 5", "ct_angle_offset 0.75", "ct_auto_exec 1", "ct_slice_from 1",
             "ct_slice_to 6", "ct_slice_step 2", "ct_threads 1", "ct_cor 14.5", "ct_recorded_cor_1 2 15.25",
-            "ct_recorded_cor_2 6 13.75", "ct_auto_gen_sinogram 0", "calc_ct1 0", "calc_show_res 0",
+            "ct_recorded_cor_2 6 13.75", "ct_auto_gen_sinogram 0", "ct_filter shepp-logan 0.35",
+            "ct_filter_padding edge", "calc_ct1 0", "calc_show_res 0",
             "fix_color_scale 1", "fix_color_min -0.5", "fix_color_max 2.5", "auto_save_image 1",
             "auto_save_image_path \"" + out + "/img\"", "auto_save_image_name \"image name\"",
             "auto_save_image_tag \"tag a\"", "auto_save_data 1", "auto_save_data_path \"" + out + "/data\"",
@@ -276,6 +280,10 @@ private slots:
         QCOMPARE(pb->recSlice2, 6);
         QCOMPARE(pb->recCor2, 13.75);
         QVERIFY(!pb->isAutoUpdate());
+        const FilterSpec f = pb->filterSpec();      // what a run (or a cluster task) takes
+        QVERIFY(f.window == FilterSpec::Window::SheppLogan);
+        QCOMPARE(f.cutoff, 0.35);
+        QVERIFY(f.padding == FilterSpec::Padding::Edge);
         QVERIFY(ub->SelectCt2->isChecked());
         QVERIFY(!ub->ShowCalcRes->isChecked());
         QVERIFY(ub->FixColorScale->isChecked());
