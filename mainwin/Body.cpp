@@ -684,13 +684,16 @@ void Body::stopCalcCt()
     ui->CalcSpentT->setText(QString::number(startTime.msecsTo(endTime) / 1000.0, 'g', 6));
     ui->CalcCT->setStyleSheet(StateStyle::idleRun);
     ending = true;
+    // the workers are idle here unless the run was stopped by hand
+    const int lost = takeRefusedSlices();
     if (batchStarted) {
         batchStarted = false;
-        if (runFailed)
-            batchInt->ok = false;       // ":ifng" sees a run that started nothing
+        // ":ifng" sees a run that started nothing or lost a slice
+        if (runFailed || lost > 0)
+            batchInt->ok = false;
         emit batchCalcFinished();
-    } else if (runFailed) {
-        ++failureCount;
+    } else {
+        failureCount += (runFailed ? 1 : 0) + lost;
     }
     emit calcFinished();
     finishRunIfIdle();
@@ -701,6 +704,8 @@ void Body::finishRunIfIdle()
     if (calculating || !ending || workersBusy())
         return;
     ending = false;
+    // slices a stopped run's workers refused after its end count on their own
+    failureCount += takeRefusedSlices();
     // what was asked for while the workers read the images happens now
     ui->I0ImgSel->setHeld(false);
     ui->BGImgSel->setHeld(false);
@@ -814,6 +819,17 @@ void Body::dispatchTrials()
         n > 0 ? std::floor(1000.0 * (trialRun.next - out.busy) / n) / 10 : 100.0));
     if (out.ended)
         stopCalcCt();
+}
+
+int Body::takeRefusedSlices()
+{
+    // each worker has named its refused slices and the reasons
+    long long all = 0;
+    for (const CtCalc2 *w : std::as_const(ctc2s))
+        all += w->refused();
+    const int n = int(all - refusedSeen);
+    refusedSeen = all;
+    return n;
 }
 
 void Body::ctCalcFinished()

@@ -72,7 +72,8 @@ public:
     // Failures outside the batch's own commands since construction: lines of
     // the configuration or a setup file that failed, setup files that could
     // not be read or written, rejected image files of a series, result
-    // folders that could not be made. Each was named by a warning.
+    // folders that could not be made, slices of runs no batch command started
+    // that could not be reconstructed. Each was named by a warning.
     int failures() const { return failureCount; }
     // Image files of the series being (or last) loaded that were rejected.
     int rejectedOnLoad() const { return int(loadRejected.size()); }
@@ -207,6 +208,8 @@ private:
     void endRefusedRun(const QString &why);
     // The run and every slice it handed out are over: what waited is done.
     void finishRunIfIdle();
+    // Slices the workers refused since the last call (named by them).
+    int takeRefusedSlices();
 
     Ui::Body *ui;
     QFileDialog *setupDialog;
@@ -233,6 +236,8 @@ private:
     bool startPending = false;  // a start asked for while the run was ending
     bool pendingByBatch = false;    // ... by the batch (calc_exec)
     bool runFailed = false;     // the run started nothing
+    // Slices the workers refused, as far as counted (see takeRefusedSlices).
+    long long refusedSeen = 0;
     QDateTime startTime, endTime;
 
     // viewer workflow
