@@ -991,10 +991,13 @@ void Body::batchExec()
 
 void Body::selectedDir(QString dir, QStringList patterns)
 {
-    setI0FileFromList();
     const QString name = ui->SelDDir->currentName();
     ui->SelectImageSaveDir->setAddTag(name);
     ui->SelectDataSaveDir->setAddTag(name);
+    if (!setI0FileFromList()) {
+        refuseSet();
+        return;
+    }
     setLoading = true;
     if (!ui->CTFiles->chooseInDir(dir, patterns, true)) {   // a set never adds to another
         setLoading = false;
@@ -1004,12 +1007,28 @@ void Body::selectedDir(QString dir, QStringList patterns)
 
 void Body::selectedFileInfoList(QFileInfoList fileInfoList)
 {
-    setI0FileFromList();
     const QString name = ui->SelDDir->currentName();
     ui->SelectImageSaveDir->setAddTag(name);
     ui->SelectDataSaveDir->setAddTag(name);
+    if (!setI0FileFromList()) {
+        refuseSet();
+        return;
+    }
     setLoading = true;
     ui->CTFiles->chooseFileInfos(fileInfoList, true);
+}
+
+void Body::refuseSet()
+{
+    qWarning().noquote() << QStringLiteral("Data set %1 not loaded : its I0 image can't be read : ")
+                                    .arg(ui->SelDDir->currentName())
+                                + refusedI0;
+    setRefused = true;
+    // The series goes: what is left of the previous set must not be
+    // reconstructed under this set's name, nor this set with another
+    // energy's I0. A sequence then finds nothing to reconstruct, counts that
+    // and goes on with the next set.
+    ui->CTFiles->chooseFileInfos(QFileInfoList(), true);
 }
 
 void Body::newSets(int count)
@@ -1060,15 +1079,24 @@ void Body::noticedStage(QString msg, qlonglong dEt)
     ui->TotalET->setText(QString::number(xafs->elapsed() / 1000));
 }
 
-void Body::setI0FileFromList()
+bool Body::setI0FileFromList()
 {
     const double e = ui->SelDDir->currentEnergy();
     int best = 0;
     for (int i = 1; i < i0Energies.size(); ++i)
         if (std::abs(i0Energies.at(i) - e) < std::abs(i0Energies.at(best) - e))
             best = i;
-    if (best < ui->SelI0Files->count())
-        ui->I0ImgSel->fileSelected0(ui->SelI0Files->file(best));
+    if (best >= ui->SelI0Files->count())
+        return true;        // no I0 files listed: the I0 image stays as chosen
+    const QString file = ui->SelI0Files->file(best);
+    ui->I0ImgSel->fileSelected0(file);
+    // an unreadable file leaves the previous image in the selector: that
+    // is another energy's I0, or none
+    if (ui->I0ImgSel->lastLoadFailed()) {
+        refusedI0 = file;
+        return false;
+    }
+    return true;
 }
 
 // ---------------------------------------------------------- setup files

@@ -165,7 +165,9 @@ private slots:
     void finishedSeqCalc();
     void i0FilesSelected(QStringList files, bool clear);
     void noticedStage(QString msg, qlonglong dEt);
-    void setI0FileFromList();
+    // Loads the listed I0 file of the energy nearest the current set's; false
+    // (refusedI0 names it) when that file can't be read.
+    bool setI0FileFromList();
     void showSaveSetupD();
     void showLoadSetupD();
     void saveLoadFileSelected(QString fname);
@@ -210,6 +212,9 @@ private:
     void finishRunIfIdle();
     // Slices the workers refused since the last call (named by them).
     int takeRefusedSlices();
+    // The data set handed over is not loaded (its I0 can't be read): named,
+    // setRefused set, the series emptied.
+    void refuseSet();
 
     Ui::Body *ui;
     QFileDialog *setupDialog;
@@ -265,6 +270,9 @@ private:
     CorTrialRun trialRun;
     QCheckBox *autoCor = nullptr;
     bool setLoading = false;    // the series being loaded is a data set handed over
+    // The last data set handed over was refused (its I0 file refusedI0 can't be read).
+    bool setRefused = false;
+    QString refusedI0;
     OrvexLink *orx;
     DataSaver *saver = nullptr;
     QThread *saverThread = nullptr;

@@ -203,6 +203,64 @@ private slots:
         QVERIFY(!QFile::exists(tmp.filePath("fres/F-00008.dat")));
     }
 
+    // A data set whose nearest-energy I0 cannot be read is not reconstructed
+    // with another energy's I0 (the one before it in a loop) nor with none
+    // (a cluster task's fresh window): seq_exec_set fails, nothing is written
+    // for that energy, the other sets are, and the run exits 1.
+    void unreadableI0FailsItsSet()
+    {
+        Phantom::Options o;
+        o.width = 40;
+        o.height = 8;
+        o.projections = 30;
+        o.energies = {7100, 7112, 7130};
+        QString err;
+        QVERIFY2(Phantom::standard(o).writeSeries(tmp.filePath("seq"), &err), qPrintable(err));
+        writeTestFile(tmp, "seq/ref/i0-7112eV-00000.img", "not an image");
+        const QString setup =
+            "seq_exec_select_i0 seq/ref i0-*.img\n"
+            "bg_load seq/ref/bg.img\n"
+            "ct_rot_ax_is_v 1\n"
+            "add_inf_ASR_standard 1\n"
+            "seq_exec_file_pattern *.img\n"
+            "seq_exec_dir seq\n"
+            "ct_slice_from 4\n"
+            "ct_slice_to 4\n"
+            "ct_threads 2\n"
+            "auto_save_data 1\n"
+            "calc_ct2 1\n"
+            "ct_auto_exec 1\n";
+        const QString loop = writeBatch("loop.bat", setup +
+            "auto_save_data_path loopres\n"
+            "loop\n"
+            "seq_exec_set\n"
+            "calc_exec\n"
+            "seq_exec_next\n"
+            ":ifok :goto loop\n");
+        const QString task = writeBatch("task.bat", setup +
+            "auto_save_data_path taskres\n"
+            "seq_exec_set_index 2\n"
+            "seq_exec_set\n"
+            "calc_exec\n");
+        for (const QString &bat : {loop, task}) {
+            QProcess p;
+            start(p, {"-nw", "-e", "-b", bat, "-x", "-q"});
+            QVERIFY(p.waitForFinished(120000));
+            const QByteArray out = p.readAll();
+            QCOMPARE(p.exitCode(), 1);
+            QVERIFY2(out.contains("Data set 7112eV not loaded : its I0 image can't be read : "),
+                     out.constData());
+            // the set's seq_exec_set and its calc_exec (nothing to reconstruct)
+            QVERIFY2(out.contains(bat == loop ? "tomix: 22 commands run, 2 failed; 2 files written"
+                                              : "tomix: 16 commands run, 2 failed; 0 files written"),
+                     out.constData());
+        }
+        QVERIFY(QFile::exists(tmp.filePath("loopres/7100eV-00004.dat")));
+        QVERIFY(QFile::exists(tmp.filePath("loopres/7130eV-00004.dat")));
+        QVERIFY(!QFile::exists(tmp.filePath("loopres/7112eV-00004.dat")));
+        QVERIFY(!QFile::exists(tmp.filePath("taskres/7112eV-00004.dat")));
+    }
+
     // Runs whose slices cannot be reconstructed name every such slice with
     // its reason and fail their command: a CoR outside the image, recorded
     // pairs that put a slice's CoR outside it, slices outside the image rows,
