@@ -129,9 +129,8 @@ bool CtCalc::startCt()
     hSgm = &sinogram->hSgm;
     if (!built || !hSgm->hasData() || qint64(hSgm->width) * hSgm->height <= 0) {
         const ProcCtrl *pc = sinogram->procCtrl();
-        return refuse(QString("No sinogram to reconstruct : slice %1, CoR %2")
-                          .arg(pc ? pc->sliceNo : 0)
-                          .arg(pc ? pc->cor : 0.0));
+        return refuse(QString("Slice %1 not reconstructed : ").arg(pc ? pc->sliceNo : 0)
+                      + (hSgm->why.isEmpty() ? QStringLiteral("no sinogram") : hSgm->why));
     }
     ui->ShowSliceNo->setText(QString::number(hSgm->slice));
     const int n = hSgm->height;

@@ -127,9 +127,16 @@ void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool 
     // previous slice's rows in place (the memory is kept for the next slice)
     hSgm.clear();
     const bool built = sinogram && sinogram->genSinogram0(&hSgm, rotAxIsV, cor, slice);
-    if (built && hSgm.hasData() && qint64(hSgm.width) * hSgm.height > 0) {
+    QString refusal;
+    if (!built || !hSgm.hasData() || qint64(hSgm.width) * hSgm.height <= 0) {
+        refusal = hSgm.why.isEmpty() ? QStringLiteral("no sinogram") : hSgm.why;
+    } else {
         const int N = CtCore::fftLengthFor(hSgm.width);
-        if (N >= 2) {
+        if (N < 2) {
+            refusal = QStringLiteral("CoR %1 leaves a sinogram of %2 sample(s), too narrow to "
+                                     "reconstruct")
+                          .arg(QString::number(cor, 'g', 6)).arg(hSgm.width);
+        } else {
             if (!job.regionSet) {
                 job.region = CtCore::Region{0, 0, double(N), double(N)};
                 job.regionSet = true;
@@ -152,8 +159,17 @@ void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool 
                     emit trialImage(corUsed, sliceNo, dispImage);
                 else if (imageMade)
                     emit ctImage(sliceNo, dispImage);
+            } else {
+                refusal = QStringLiteral("the reconstruction of %1 x %2 could not be prepared")
+                              .arg(N).arg(hSgm.height);
             }
         }
+    }
+    if (!refusal.isEmpty()) {
+        // named here; counted by whoever runs the slices (refused())
+        qWarning().noquote() << QStringLiteral("Slice %1 not reconstructed : ").arg(slice) + refusal;
+        refusedCount.fetch_add(1);
+        emit sliceRefused(slice, refusal);
     }
     endingCt();
 }

@@ -9,7 +9,8 @@
 // panel's calculation region, the colour bar's range, markers and "Fix"
 // state and the data limits, and marks the worker busy until it reports the
 // slice finished, so that a slice still queued to it keeps the run alive.
-// calcFinished follows every slice, also one that produced nothing.
+// calcFinished follows every slice, also one that produced nothing; such a
+// slice is announced by sliceRefused first.
 //
 // The worker never touches a widget: times, slice number, the region it
 // chose, the colour-bar range, the slice image and value readouts reach the
@@ -90,9 +91,16 @@ public:
     static QString trialTag(const QString &tag, double cor);
     // Busy with a slice or holding one that has not started yet.
     bool isBusy() const { return busy.load() || claims.load() > 0; }
+    // Slices refused since construction; raised before the worker turns
+    // idle, so whoever sees it idle sees its count.
+    int refused() const { return refusedCount.load(); }
 
 signals:
     void askToStartCalc();
+    // A slice handed to the worker gave no result (CoR or slice outside the
+    // image, a line without a finite pixel, ...): named on the warning
+    // channel and sent before that slice's calcFinished.
+    void sliceRefused(int slice, QString why);
     void calcFinished();
     void saveDataWDiscard(SavingData *data);
     void saveImgWDiscard(SavingImg *img);
@@ -134,6 +142,7 @@ private:
     bool onOwnThread() const;
 
     std::atomic<int> claims{0};
+    std::atomic<int> refusedCount{0};
 };
 
 Q_DECLARE_METATYPE(CtCalc2::Job)

@@ -1,6 +1,8 @@
 #pragma once
 // One sinogram: row i holds projection i, resampled about the centre of
 // rotation and normalised as ln((I0 - BG) / (I - BG)).
+#include <QString>
+
 #include <functional>
 #include <vector>
 
@@ -14,6 +16,31 @@ public:
     int width = 0;              // samples per row (odd when filled)
     int height = 0;             // rows = projections
     int slice = 0;              // slice the sinogram was built for
+
+    // Why the last begin() or build() left no rows to reconstruct from, in
+    // words for a log line ("CoR 2000 outside the image (0 .. 255)"); empty
+    // after a build that made rows.
+    QString why;
+
+    // Non-finite pixels (NaN, infinite) met by the last build() in the part
+    // of a line the samples are taken from. Each was replaced by linear
+    // interpolation between the nearest finite pixels of its line on either
+    // side (the one there is, at a line's end): the detector's dead-pixel
+    // correction. `line` is the projection index as given to the image
+    // reader, or i0Line / bgLine; `pos` the pixel along the line.
+    static constexpr int i0Line = -1;
+    static constexpr int bgLine = -2;
+    static constexpr int noLine = -3;
+    struct BadPixel {
+        int line = noLine;
+        int pos = 0;
+    };
+    static constexpr int namedPixels = 3;  // positions kept for the log line
+    int badCount = 0;                       // pixels replaced
+    std::vector<BadPixel> badPixels;        // the first namedPixels of them
+    // A line with no finite pixel at all cannot be mended: the build stops,
+    // the record is emptied and this names the line (noLine: none such).
+    int deadLine = noLine;
 
     // Stores the sizes and makes both arrays width x height zeroed doubles,
     // in the memory they already have when it is large enough; frees both
@@ -54,12 +81,20 @@ public:
 
     // The whole build: begin(), the I0 and BG samples (1.0 and 0.0 when the
     // reader is empty or returns false), then every projection in order.
+    // Non-finite pixels are mended (see badCount); a line without a finite
+    // pixel builds nothing (deadLine).
     // Scratch lines belong to the record, so concurrent builds into different
     // records share nothing and repeated builds allocate nothing once the
     // lines have grown. Returns true when rows were built.
     bool build(bool rotAxIsV, double cor, int slice, int dim, int nLines, int nImages,
                const LineReader &readI0, const LineReader &readBg,
                const ImageLineReader &readImage);
+
+    // Mends the non-finite pixels of line[lo..hi] (a line of dim pixels, see
+    // badCount) and records them under `which`. Returns the number mended, or
+    // -1 when the line has no finite pixel at all. One test per pixel when
+    // every pixel is finite.
+    int mendLine(double *line, int dim, int lo, int hi, int which);
 
 private:
     // resize() and begin(); with zero false, the arrays' old contents may

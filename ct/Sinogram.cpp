@@ -11,6 +11,7 @@
 #include "ui_Sinogram.h"
 
 #include <QCheckBox>
+#include <QStringList>
 
 #include <QDebug>
 
@@ -87,15 +88,22 @@ bool Sinogram::genSinogram0(HSgm *h, bool rotAxIsV, double cor, int slice,
     if (!datas)
         return false;
     for (int i : images)
-        if (i < 0 || i >= datas->count())
+        if (i < 0 || i >= datas->count()) {
+            if (h)
+                h->why = QStringLiteral("no projection %1").arg(i);
             return false;
+        }
     return build(h, rotAxIsV, cor, slice, &images);
 }
 
 bool Sinogram::build(HSgm *h, bool rotAxIsV, double cor, int slice, const std::vector<int> *images)
 {
-    if (!h || !datas)
+    if (!h)
         return false;
+    if (!datas) {
+        h->why = QStringLiteral("no projection images loaded");
+        return false;
+    }
     const ImgDatas *d = datas;
     const int dim = rotAxIsV ? d->width : d->height;
     const int nLines = rotAxIsV ? d->height : d->width;
@@ -114,14 +122,43 @@ bool Sinogram::build(HSgm *h, bool rotAxIsV, double cor, int slice, const std::v
             return true;
         };
     };
-    return h->build(rotAxIsV, cor, slice, dim, nLines, n, readRef(i0), readRef(bg),
-                    [d, rotAxIsV, slice, images](int i, double *line) {
-                        const ImgData *img = d->img(images ? (*images)[std::size_t(i)] : i);
-                        if (rotAxIsV)
-                            img->readRow(slice, line);
-                        else
-                            img->readColumn(slice, line);
-                    });
+    const bool built = h->build(rotAxIsV, cor, slice, dim, nLines, n, readRef(i0), readRef(bg),
+                                [d, rotAxIsV, slice, images](int i, double *line) {
+                                    const ImgData *img = d->img(images ? (*images)[std::size_t(i)] : i);
+                                    if (rotAxIsV)
+                                        img->readRow(slice, line);
+                                    else
+                                        img->readColumn(slice, line);
+                                });
+    // the files behind the lines the build names
+    const auto fileOf = [d, i0, bg, images](int line) -> QString {
+        if (line == HSgm::i0Line)
+            return i0 ? i0->fileName : QString();
+        if (line == HSgm::bgLine)
+            return bg ? bg->fileName : QString();
+        const ImgData *img = d->img(images ? (*images)[std::size_t(line)] : line);
+        return img ? img->fileName : QString();
+    };
+    const QString lineName = rotAxIsV ? QStringLiteral("row %1").arg(slice)
+                                      : QStringLiteral("column %1").arg(slice);
+    if (h->deadLine != HSgm::noLine)
+        h->why = QStringLiteral("no finite pixel in %1 of %2").arg(lineName, fileOf(h->deadLine));
+    if (h->badCount > 0) {
+        QStringList where;
+        for (const HSgm::BadPixel &b : h->badPixels) {
+            const int x = rotAxIsV ? b.pos : slice;
+            const int y = rotAxIsV ? slice : b.pos;
+            where << QStringLiteral("%1 (x %2, y %3)").arg(fileOf(b.line)).arg(x).arg(y);
+        }
+        if (h->badCount > int(where.size()))
+            where << QStringLiteral("...");
+        qWarning().noquote() << QStringLiteral("Slice %1 : %2 non-finite pixel(s) replaced from "
+                                               "their neighbours in the %3 : ")
+                                        .arg(slice).arg(h->badCount)
+                                        .arg(rotAxIsV ? QStringLiteral("row") : QStringLiteral("column"))
+                                    + where.join(QStringLiteral(", "));
+    }
+    return built;
 }
 
 bool Sinogram::genSinogram()

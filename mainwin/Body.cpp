@@ -686,13 +686,16 @@ void Body::stopCalcCt()
     ui->CalcSpentT->setText(QString::number(startTime.msecsTo(endTime) / 1000.0, 'g', 6));
     ui->CalcCT->setStyleSheet(StateStyle::idleRun);
     ending = true;
+    // the workers are idle here unless the run was stopped by hand
+    const int lost = takeRefusedSlices();
     if (batchStarted) {
         batchStarted = false;
-        if (runFailed)
-            batchInt->ok = false;       // ":ifng" sees a run that started nothing
+        // ":ifng" sees a run that started nothing or lost a slice
+        if (runFailed || lost > 0)
+            batchInt->ok = false;
         emit batchCalcFinished();
-    } else if (runFailed) {
-        ++failureCount;
+    } else {
+        failureCount += (runFailed ? 1 : 0) + lost;
     }
     emit calcFinished();
     finishRunIfIdle();
@@ -703,6 +706,8 @@ void Body::finishRunIfIdle()
     if (calculating || !ending || workersBusy())
         return;
     ending = false;
+    // slices a stopped run's workers refused after its end count on their own
+    failureCount += takeRefusedSlices();
     // what was asked for while the workers read the images happens now
     ui->I0ImgSel->setHeld(false);
     ui->BGImgSel->setHeld(false);
@@ -816,6 +821,17 @@ void Body::dispatchTrials()
         n > 0 ? std::floor(1000.0 * (trialRun.next - out.busy) / n) / 10 : 100.0));
     if (out.ended)
         stopCalcCt();
+}
+
+int Body::takeRefusedSlices()
+{
+    // each worker has named its refused slices and the reasons
+    long long all = 0;
+    for (const CtCalc2 *w : std::as_const(ctc2s))
+        all += w->refused();
+    const int n = int(all - refusedSeen);
+    refusedSeen = all;
+    return n;
 }
 
 void Body::ctCalcFinished()
@@ -977,10 +993,13 @@ void Body::batchExec()
 
 void Body::selectedDir(QString dir, QStringList patterns)
 {
-    setI0FileFromList();
     const QString name = ui->SelDDir->currentName();
     ui->SelectImageSaveDir->setAddTag(name);
     ui->SelectDataSaveDir->setAddTag(name);
+    if (!setI0FileFromList()) {
+        refuseSet();
+        return;
+    }
     setLoading = true;
     if (!ui->CTFiles->chooseInDir(dir, patterns, true)) {   // a set never adds to another
         setLoading = false;
@@ -990,12 +1009,28 @@ void Body::selectedDir(QString dir, QStringList patterns)
 
 void Body::selectedFileInfoList(QFileInfoList fileInfoList)
 {
-    setI0FileFromList();
     const QString name = ui->SelDDir->currentName();
     ui->SelectImageSaveDir->setAddTag(name);
     ui->SelectDataSaveDir->setAddTag(name);
+    if (!setI0FileFromList()) {
+        refuseSet();
+        return;
+    }
     setLoading = true;
     ui->CTFiles->chooseFileInfos(fileInfoList, true);
+}
+
+void Body::refuseSet()
+{
+    qWarning().noquote() << QStringLiteral("Data set %1 not loaded : its I0 image can't be read : ")
+                                    .arg(ui->SelDDir->currentName())
+                                + refusedI0;
+    setRefused = true;
+    // The series goes: what is left of the previous set must not be
+    // reconstructed under this set's name, nor this set with another
+    // energy's I0. A sequence then finds nothing to reconstruct, counts that
+    // and goes on with the next set.
+    ui->CTFiles->chooseFileInfos(QFileInfoList(), true);
 }
 
 void Body::newSets(int count)
@@ -1046,15 +1081,24 @@ void Body::noticedStage(QString msg, qlonglong dEt)
     ui->TotalET->setText(QString::number(xafs->elapsed() / 1000));
 }
 
-void Body::setI0FileFromList()
+bool Body::setI0FileFromList()
 {
     const double e = ui->SelDDir->currentEnergy();
     int best = 0;
     for (int i = 1; i < i0Energies.size(); ++i)
         if (std::abs(i0Energies.at(i) - e) < std::abs(i0Energies.at(best) - e))
             best = i;
-    if (best < ui->SelI0Files->count())
-        ui->I0ImgSel->fileSelected0(ui->SelI0Files->file(best));
+    if (best >= ui->SelI0Files->count())
+        return true;        // no I0 files listed: the I0 image stays as chosen
+    const QString file = ui->SelI0Files->file(best);
+    ui->I0ImgSel->fileSelected0(file);
+    // an unreadable file leaves the previous image in the selector: that
+    // is another energy's I0, or none
+    if (ui->I0ImgSel->lastLoadFailed()) {
+        refusedI0 = file;
+        return false;
+    }
+    return true;
 }
 
 // ---------------------------------------------------------- setup files

@@ -73,7 +73,8 @@ public:
     // the configuration or a setup file that failed, configuration files
     // INCLUDEd that could not be read, setup files that could not be read or
     // written, rejected image files of a series, result folders that could
-    // not be made. Each was named by a warning.
+    // not be made, slices of runs no batch command started that could not be
+    // reconstructed. Each was named by a warning.
     int failures() const { return failureCount; }
     // Image files of the series being (or last) loaded that were rejected.
     int rejectedOnLoad() const { return int(loadRejected.size()); }
@@ -165,7 +166,9 @@ private slots:
     void finishedSeqCalc();
     void i0FilesSelected(QStringList files, bool clear);
     void noticedStage(QString msg, qlonglong dEt);
-    void setI0FileFromList();
+    // Loads the listed I0 file of the energy nearest the current set's; false
+    // (refusedI0 names it) when that file can't be read.
+    bool setI0FileFromList();
     void showSaveSetupD();
     void showLoadSetupD();
     void saveLoadFileSelected(QString fname);
@@ -208,6 +211,11 @@ private:
     void endRefusedRun(const QString &why);
     // The run and every slice it handed out are over: what waited is done.
     void finishRunIfIdle();
+    // Slices the workers refused since the last call (named by them).
+    int takeRefusedSlices();
+    // The data set handed over is not loaded (its I0 can't be read): named,
+    // setRefused set, the series emptied.
+    void refuseSet();
 
     Ui::Body *ui;
     QFileDialog *setupDialog;
@@ -234,6 +242,8 @@ private:
     bool startPending = false;  // a start asked for while the run was ending
     bool pendingByBatch = false;    // ... by the batch (calc_exec)
     bool runFailed = false;     // the run started nothing
+    // Slices the workers refused, as far as counted (see takeRefusedSlices).
+    long long refusedSeen = 0;
     QDateTime startTime, endTime;
 
     // viewer workflow
@@ -263,6 +273,9 @@ private:
     CorTrialRun trialRun;
     QCheckBox *autoCor = nullptr;
     bool setLoading = false;    // the series being loaded is a data set handed over
+    // The last data set handed over was refused (its I0 file refusedI0 can't be read).
+    bool setRefused = false;
+    QString refusedI0;
     OrvexLink *orx;
     DataSaver *saver = nullptr;
     QThread *saverThread = nullptr;

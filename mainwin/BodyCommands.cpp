@@ -297,7 +297,13 @@ void BodyCommands::buildTable()
     add("seq_exec_dir", [ui](A a) { ui()->SelDDir->setDataDir(textArg(a)); });
     add("seq_exec_file_pattern", [ui](A a) { ui()->SelDDir->setPattern(textArg(a)); });
     add("seq_exec_next", [b, ui](A) { b->batch()->ok = ui()->SelDDir->next(); });
-    add("seq_exec_set", [ui](A) { ui()->SelDDir->set(); });
+    // a set whose I0 can't be read is not loaded: the command fails
+    add("seq_exec_set", [this, b, ui](A) {
+        b->setRefused = false;
+        ui()->SelDDir->set();
+        if (b->setRefused)
+            outcome = Outcome::Failed;
+    });
     // Data set k (1-based, as "From"/"To") becomes the current entry without
     // being handed over; with no such set nothing changes and the command fails.
     add("seq_exec_set_index", [this, ui](A a) {

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -171,6 +172,57 @@ private slots:
         QVERIFY(!h.hasData());
     }
 
+    // A NaN or infinite pixel is a dead detector pixel: it takes the linear
+    // interpolation between the nearest finite pixels of its line (the one
+    // there is at a line's end), also where a sample weighs it by 0; a line
+    // without a finite pixel builds nothing and is named.
+    void nonFinitePixelsMended()
+    {
+        const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
+        Lines l;
+        l.dim = 9;
+        l.images = {{1, 2, 3, 4, 5, 6, 7, 8, 9},
+                    {1, 2, nan, inf, 5, 6, 7, 8, 9},
+                    {-inf, 2, 3, 4, 5, 6, 7, 8, nan},   // pixel 0 is never sampled
+                    {nan, nan, 3, 4, 5, 6, 7, 8, 9}};
+        l.i0.assign(9, 100.0);
+        l.i0[4] = nan;
+        HSgm h;
+        // CoR 4: samples at pixels 1 .. 7 (fraction 0), which read pixels 1 .. 8
+        QVERIFY(l.build(h, 4.0, 0));
+        QCOMPARE(h.width, 7);
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 7; ++j) {
+                const double v = (i == 3 && j == 0) ? 3.0 : j + 2.0;
+                QCOMPARE(h.rawRow(i)[j], v);
+                QCOMPARE(h.sgmRow(i)[j], std::log(100.0 / v));
+            }
+        QCOMPARE(h.badCount, 5);
+        QCOMPARE(int(h.badPixels.size()), HSgm::namedPixels);
+        QCOMPARE(h.badPixels[0].line, HSgm::i0Line);
+        QCOMPARE(h.badPixels[0].pos, 4);
+        QCOMPARE(h.badPixels[1].line, 1);
+        QCOMPARE(h.badPixels[1].pos, 2);
+        QVERIFY(h.why.isEmpty());
+
+        l.images.push_back(std::vector<double>(9, nan));
+        QVERIFY(!l.build(h, 4.0, 0));
+        QVERIFY(!h.hasData());
+        QCOMPARE(h.deadLine, 4);
+        QVERIFY(h.why.contains("no finite pixel"));
+        l.images.pop_back();
+        l.i0.assign(9, -inf);
+        QVERIFY(!l.build(h, 4.0, 0));
+        QCOMPARE(h.deadLine, HSgm::i0Line);
+
+        // clean lines again: nothing named
+        l.i0.assign(9, 100.0);
+        l.images = {l.images[0]};
+        QVERIFY(l.build(h, 4.0, 0));
+        QCOMPARE(h.badCount, 0);
+        QCOMPARE(h.deadLine, HSgm::noLine);
+    }
+
     void normalisation()
     {
         const int dim = 40, n = 6;
@@ -230,10 +282,10 @@ private slots:
         QVERIFY(std::fabs(h.sgm[0] - 0.0) < 1e-15);      // pixel 1: 0 -> clamped
         QVERIFY(std::fabs(h.sgm[1] - 0.0) < 1e-15);      // pixel 2: -3 -> clamped
         QVERIFY(std::fabs(h.sgm[2] + 1.0) < 1e-15);      // pixel 3: e
-        // a NaN passes through the clamp
+        // a NaN pixel is a dead one: mended from its neighbours, (2 + 1) / 2
         l.images = {{2.0, std::nan(""), 1.0, 1.0, 1.0}};
         QVERIFY(l.build(h, 2.0, 0));
-        QVERIFY(std::isnan(h.sgm[0]));
+        QCOMPARE(h.sgm[0], -std::log(1.5));
         // I below BG: the logarithm of I0 - BG
         l.images = {{5.0, 5.0, 5.0, 5.0, 5.0}};
         l.i0.assign(5, 100.0);

@@ -702,6 +702,42 @@ private slots:
         QCOMPARE(ct1.count(), 2);
     }
 
+    // "Seq. Calc." over a set whose nearest-energy I0 can't be read: that set
+    // is not reconstructed with the I0 of the set before, it is counted, and
+    // the sequence goes on.
+    void sequenceRefusesASetWithoutItsI0()
+    {
+        Body b;
+        Ui::Body *ui = b.form();
+        const QString refs = tmp.filePath("broken i0");
+        QVERIFY(QDir().mkpath(refs));
+        QVERIFY(QFile::copy(i0Dir + "/ref/i0-7090eV-00000.img", refs + "/i0-7090eV-00000.img"));
+        QFile junk(refs + "/i0-7130eV-00000.img");
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("not an image");
+        junk.close();
+        const QString out = tmp.filePath("seq broken i0");
+        for (const QString &line : QStringList{
+                 "ct_rot_ax_is_v 1", "ct_slice_from 3", "ct_slice_to 3", "ct_threads 2",
+                 "calc_ct2 1", "ct_auto_exec 1", "auto_save_data 1",
+                 "auto_save_data_path \"" + out + "\"",
+                 "seq_exec_select_i0 \"" + refs + "\" i0-*.img", "add_inf_ASR_standard 1",
+                 "seq_exec_file_pattern *.img", "seq_exec_dir \"" + dataDir + "\""})
+            cmd(b, line);
+        QCOMPARE(ui->SeqCalcTo->value(), 2);
+        QCOMPARE(b.failures(), 0);
+        QList<int> counts;
+        connect(&b, &Body::calcFinished, &b, [&] { counts << b.images()->count(); });
+        bool done = false;
+        connect(b.xafsBatch(), &XafsBatch::finished, &b, [&] { done = true; });
+        ui->SeqCalc->click();
+        QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
+        QCOMPARE(counts, QList<int>({NP, 0}));
+        QCOMPARE(b.failures(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out + "/7100eV-00003.dat"), 10000);
+        QVERIFY(!QFile::exists(out + "/7125eV-00003.dat"));
+    }
+
     void nextSetAndConditions()
     {
         Body b;

@@ -14,6 +14,10 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
+#include <limits>
+#include <vector>
+
 class TestHeadless : public QObject
 {
     Q_OBJECT
@@ -190,6 +194,186 @@ private slots:
                                   "ct_filter_padding refused : mirror",
                                   "tomix: 5 commands run, 3 failed;"})
             QVERIFY2(out.contains(named), out.constData());
+    }
+
+    // Float TIFF projections with NaN and infinite pixels: each is replaced
+    // from its neighbours in the line and named with its file and position;
+    // no "nan" or "inf" reaches a saved file. A row with no finite pixel at
+    // all cannot be mended: that slice is named, not written, and counted.
+    void nonFinitePixels()
+    {
+        Phantom::Options o;
+        o.width = 48;
+        o.height = 12;
+        o.projections = 40;
+        const Phantom ph = Phantom::standard(o);
+        const double E = o.energies.first();
+        Phantom::TiffLayout f;
+        f.bits = 32;
+        f.isFloat = true;
+        const QString dir = tmp.filePath("float");
+        QVERIFY(QDir().mkpath(dir + "/ref"));
+        const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
+        auto at = [&](std::vector<double> &px, int x, int y) -> double & {
+            return px[std::size_t(y) * std::size_t(o.width) + std::size_t(x)];
+        };
+        std::vector<double> i0 = ph.i0Image(E);
+        at(i0, 10, 6) = -inf;
+        QVERIFY(Phantom::writeTiff(dir + "/ref/i0.tif", o.width, o.height, i0, f));
+        QVERIFY(Phantom::writeTiff(dir + "/ref/bg.tif", o.width, o.height, ph.bgImage(), f));
+        for (int i = 0; i < o.projections; ++i) {
+            std::vector<double> px = ph.projection(i, E);
+            if (i == 7)
+                at(px, 20, 4) = nan;
+            if (i == 30)
+                at(px, 25, 4) = inf;
+            if (i == 12)
+                for (int x = 0; x < o.width; ++x)
+                    at(px, x, 8) = nan;
+            QVERIFY(Phantom::writeTiff(dir + QString::asprintf("/p-%05d.tif", i), o.width, o.height, px, f));
+        }
+        const QString bat = writeBatch("float.bat",
+            "i0_load float/ref/i0.tif\n"
+            "bg_load float/ref/bg.tif\n"
+            "ct_rot_ax_is_v 1\n"
+            "images_load float p-*.tif\n"
+            "ct_slice_from 3\n"
+            "ct_slice_to 8\n"
+            "ct_threads 2\n"
+            "auto_save_data 1\n"
+            "auto_save_data_path fres\n"
+            "auto_save_data_tag F\n"
+            "calc_ct2 1\n"
+            "ct_auto_exec 1\n"
+            "calc_exec\n");
+        QProcess p;
+        start(p, {"-nw", "-e", "-b", bat, "-x", "-q"});
+        QVERIFY(p.waitForFinished(120000));
+        const QByteArray out = p.readAll();
+        QCOMPARE(p.exitCode(), 1);
+        for (const char *named : {"Slice 4 : 2 non-finite pixel(s) replaced from their neighbours in the row : ",
+                                  "float/p-00007.tif (x 20, y 4), ", "float/p-00030.tif (x 25, y 4)\n",
+                                  "Slice 6 : 1 non-finite pixel(s) replaced from their neighbours in the row : "
+                                  "float/ref/i0.tif (x 10, y 6)\n",
+                                  "Slice 8 not reconstructed : no finite pixel in row 8 of ",
+                                  "float/p-00012.tif\n",
+                                  "tomix: 13 commands run, 1 failed; 5 files written, 0 not written; "
+                                  "0 other failures\n"})
+            QVERIFY2(out.contains(named), out.constData());
+        for (int s = 3; s <= 7; ++s) {
+            QFile data(tmp.filePath(QString::asprintf("fres/F-%05d.dat", s)));
+            QVERIFY2(data.open(QIODevice::ReadOnly), qPrintable(data.fileName()));
+            const QByteArray text = data.readAll().toLower();
+            QVERIFY2(!text.contains("nan") && !text.contains("inf"), qPrintable(data.fileName()));
+        }
+        QVERIFY(!QFile::exists(tmp.filePath("fres/F-00008.dat")));
+    }
+
+    // A data set whose nearest-energy I0 cannot be read is not reconstructed
+    // with another energy's I0 (the one before it in a loop) nor with none
+    // (a cluster task's fresh window): seq_exec_set fails, nothing is written
+    // for that energy, the other sets are, and the run exits 1.
+    void unreadableI0FailsItsSet()
+    {
+        Phantom::Options o;
+        o.width = 40;
+        o.height = 8;
+        o.projections = 30;
+        o.energies = {7100, 7112, 7130};
+        QString err;
+        QVERIFY2(Phantom::standard(o).writeSeries(tmp.filePath("seq"), &err), qPrintable(err));
+        writeTestFile(tmp, "seq/ref/i0-7112eV-00000.img", "not an image");
+        const QString setup =
+            "seq_exec_select_i0 seq/ref i0-*.img\n"
+            "bg_load seq/ref/bg.img\n"
+            "ct_rot_ax_is_v 1\n"
+            "add_inf_ASR_standard 1\n"
+            "seq_exec_file_pattern *.img\n"
+            "seq_exec_dir seq\n"
+            "ct_slice_from 4\n"
+            "ct_slice_to 4\n"
+            "ct_threads 2\n"
+            "auto_save_data 1\n"
+            "calc_ct2 1\n"
+            "ct_auto_exec 1\n";
+        const QString loop = writeBatch("loop.bat", setup +
+            "auto_save_data_path loopres\n"
+            "loop\n"
+            "seq_exec_set\n"
+            "calc_exec\n"
+            "seq_exec_next\n"
+            ":ifok :goto loop\n");
+        const QString task = writeBatch("task.bat", setup +
+            "auto_save_data_path taskres\n"
+            "seq_exec_set_index 2\n"
+            "seq_exec_set\n"
+            "calc_exec\n");
+        for (const QString &bat : {loop, task}) {
+            QProcess p;
+            start(p, {"-nw", "-e", "-b", bat, "-x", "-q"});
+            QVERIFY(p.waitForFinished(120000));
+            const QByteArray out = p.readAll();
+            QCOMPARE(p.exitCode(), 1);
+            QVERIFY2(out.contains("Data set 7112eV not loaded : its I0 image can't be read : "),
+                     out.constData());
+            // the set's seq_exec_set and its calc_exec (nothing to reconstruct)
+            QVERIFY2(out.contains(bat == loop ? "tomix: 22 commands run, 2 failed; 2 files written"
+                                              : "tomix: 16 commands run, 2 failed; 0 files written"),
+                     out.constData());
+        }
+        QVERIFY(QFile::exists(tmp.filePath("loopres/7100eV-00004.dat")));
+        QVERIFY(QFile::exists(tmp.filePath("loopres/7130eV-00004.dat")));
+        QVERIFY(!QFile::exists(tmp.filePath("loopres/7112eV-00004.dat")));
+        QVERIFY(!QFile::exists(tmp.filePath("taskres/7112eV-00004.dat")));
+    }
+
+    // Runs whose slices cannot be reconstructed name every such slice with
+    // its reason and fail their command: a CoR outside the image, recorded
+    // pairs that put a slice's CoR outside it, slices outside the image rows,
+    // trial CoRs outside it.
+    void slicesThatCannotBeMadeFail()
+    {
+        const QString bat = writeBatch("outside.bat",
+            "i0_load data/ref/i0-7100eV-00000.img\n"
+            "bg_load data/ref/bg.img\n"
+            "ct_rot_ax_is_v 1\n"
+            "images_load data sample-7100eV-*.img\n"
+            "ct_threads 2\n"
+            "auto_save_data 1\n"
+            "auto_save_data_path out\n"
+            "auto_save_data_tag T\n"
+            "calc_ct2 1\n"
+            "ct_auto_exec 1\n"
+            "ct_slice_from 2\n"
+            "ct_slice_to 3\n"
+            "ct_cor 2000\n"
+            "calc_exec\n"
+            ":ifok :stop\n"
+            "ct_cor 23.5\n"
+            "ct_recorded_cor_1 2 23.5\n"
+            "ct_recorded_cor_2 3 60\n"
+            "calc_exec\n"
+            "ct_recorded_cor_2 -1 0\n"
+            "ct_slice_from 11\n"
+            "ct_slice_to 12\n"
+            "calc_exec\n"
+            "ct_proc_slice 5\n"
+            "ct_try_cor 30 50 10\n");
+        QProcess p;
+        start(p, {"-nw", "-e", "-b", bat, "-x", "-q"});
+        QVERIFY(p.waitForFinished(120000));
+        const QByteArray out = p.readAll();
+        QCOMPARE(p.exitCode(), 1);
+        for (const char *named : {"Slice 2 not reconstructed : CoR 2000 outside the image (0 .. 47)",
+                                  "Slice 3 not reconstructed : CoR 2000 outside the image (0 .. 47)",
+                                  "Slice 3 not reconstructed : CoR 60 outside the image (0 .. 47)",
+                                  "Slice 12 not reconstructed : outside the image rows (0 .. 11)",
+                                  "Slice 5 not reconstructed : CoR 50 outside the image (0 .. 47)",
+                                  "tomix: 24 commands run, 4 failed; 4 files written"})
+            QVERIFY2(out.contains(named), out.constData());
+        QVERIFY(QFile::exists(tmp.filePath("out/T-00002.dat")));
+        QVERIFY(QFile::exists(tmp.filePath("out/T-00011.dat")));
+        QVERIFY(!QFile::exists(tmp.filePath("out/T-00003.dat")));
     }
 
     // Status 2: no batch to run at all.
