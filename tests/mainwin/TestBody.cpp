@@ -336,6 +336,30 @@ private slots:
         QVERIFY(b.height() <= qMax(avail.height(), m.height()));
     }
 
+    void fourierSinogramFitsTheScreen()
+    {
+        // "Gen Fou. Sinogram" adds its picture without widening the window
+        // beyond a 1280 x 800 screen.
+        Body b;
+        load(b, "sample-7100eV-*.img");
+        b.resize(1280, 800);
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        b.form()->ImgsTab->setCurrentWidget(b.form()->ImgsTab->widget(1));
+        auto *fou = b.sinogram()->findChild<QCheckBox *>("GenFouS");
+        fou->click();
+        auto *fouDisp = b.sinogram()->findChild<ImgDispWPV *>("DispFouS");
+        QVERIFY(fouDisp->isVisible());
+        // and shows the transform of the sinogram on screen
+        QVERIFY(!fouDisp->image.isNull());
+        QTest::qWait(50);
+        const QSize m = b.minimumSizeHint().expandedTo(b.minimumSize());
+        QVERIFY2(m.width() <= 1280 && m.height() <= 800,
+                 qPrintable(QString("%1 x %2").arg(m.width()).arg(m.height())));
+        QVERIFY2(b.width() <= 1280 && b.height() <= 800,
+                 qPrintable(QString("%1 x %2").arg(b.width()).arg(b.height())));
+    }
+
     void singleAndRangeRuns()
     {
         Body b;
