@@ -18,8 +18,16 @@ LogDock::LogDock(QWidget *parent)
     view->setReadOnly(true);
     view->setLineWrapMode(QPlainTextEdit::NoWrap);
     view->setMaximumBlockCount(maxLines);
-    // a few lines high: the window keeps its room for the images
-    view->setMinimumHeight(view->fontMetrics().lineSpacing() * 4);
+    // a few lines high in the window, which keeps its room for the images;
+    // as a window of its own as high as wanted
+    const int line = view->fontMetrics().lineSpacing();
+    const int frame = 2 * view->frameWidth() + 8;
+    view->setMinimumHeight(4 * line + frame);
+    const int docked = 8 * line + frame;
+    view->setMaximumHeight(docked);
+    connect(this, &QDockWidget::topLevelChanged, view, [this, docked](bool floating) {
+        view->setMaximumHeight(floating ? QWIDGETSIZE_MAX : docked);
+    });
     setWidget(view);
     flushTimer->setSingleShot(true);
     flushTimer->setInterval(100);
