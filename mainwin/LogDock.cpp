@@ -48,7 +48,9 @@ void LogDock::take(quint64 seq, int type, QString text)
     lastSeq = seq;
     const bool failure = MessageLog::isFailure(QtMsgType(type));
     pending.append({failure, text});
-    if (pending.size() > maxLines)
+    // a flood before the next showing keeps its latest lines, trimmed now
+    // and then rather than at every line
+    if (pending.size() >= 2 * maxLines)
         pending.erase(pending.begin(), pending.begin() + (pending.size() - maxLines));
     if (failure) {
         lastFail = text;
@@ -63,6 +65,8 @@ void LogDock::flush()
     flushTimer->stop();
     if (pending.isEmpty())
         return;
+    if (pending.size() > maxLines)
+        pending.erase(pending.begin(), pending.begin() + (pending.size() - maxLines));
     QScrollBar *bar = view->verticalScrollBar();
     const bool atEnd = bar->value() == bar->maximum();
     QTextCharFormat plain;
