@@ -2,6 +2,7 @@
 #include "Body.h"
 #include "ConfigTable.h"
 #include "HeadlessRun.h"
+#include "MessageLog.h"
 #include "StartOptions.h"
 
 #include <QApplication>
@@ -12,6 +13,8 @@ int main(int argc, char *argv[])
     configTable.parseArgs(argc, argv);
 
     auto *app = new QApplication(argc, argv);
+    // every line still goes to the terminal; the window's Log shows it too
+    MessageLog::instance();
     auto *translator = new QTranslator;
 
     configTable.readFile(StartOptions::configFileName(configTable));

@@ -111,9 +111,16 @@ void CtCalc::calcCt()
 bool CtCalc::startCt()
 {
     // Nothing started: one line says why, and the caller learns it too.
-    const auto refuse = [this](const QString &why) {
+    // Once the start is shown, so is the end of a run that never began.
+    bool startShown = false;
+    const auto refuse = [this, &startShown](const QString &why) {
         refusal = why;
         qWarning().noquote() << why;
+        if (startShown) {
+            endTime = QDateTime::currentDateTime();
+            ui->EndT->setText(endTime.toString(timeFormat));
+            ui->SpentT->setText(num(startTime.msecsTo(endTime) / 1000.0));
+        }
         return false;
     };
     refusal.clear();
@@ -123,6 +130,10 @@ bool CtCalc::startCt()
         return refuse(QStringLiteral("A reconstruction is already in progress"));
     startTime = QDateTime::currentDateTime();
     ui->StartT->setText(startTime.toString(timeFormat));
+    // the previous run's end and time are not this run's
+    ui->EndT->setText(QStringLiteral("--"));
+    ui->SpentT->setText(QStringLiteral("--"));
+    startShown = true;
 
     // a refused CoR leaves the previous slice's rows in the record: not ours
     const bool built = sinogram->genSinogram();

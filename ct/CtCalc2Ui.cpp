@@ -171,6 +171,9 @@ void CtCalc2Ui::noticedStart(int slice, QDateTime when)
 {
     startTime = when;
     ui->StartT->setText(when.toString("hh:mm:ss.zzz"));
+    // the previous slice's end and time are not this slice's
+    ui->EndT->setText(QStringLiteral("--"));
+    ui->SpentT->setText(QStringLiteral("--"));
     showSliceNo(slice);
 }
 

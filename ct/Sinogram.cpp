@@ -44,9 +44,15 @@ Sinogram::Sinogram(QWidget *parent) : QFrame(parent), ui(new Ui::Sinogram)
 {
     ui->setupUi(this);
     NumberField::fit(ui->Cor);
-    // the Fourier picture takes room only when it is asked for
+    // the Fourier picture takes room only when it is asked for, under the
+    // sinogram: beside it, the two pictures would not fit a laptop screen
     ui->DispFouS->setVisible(ui->GenFouS->isChecked());
     connect(ui->GenFouS, &QCheckBox::toggled, ui->DispFouS, &QWidget::setVisible);
+    // ticked: the picture of the sinogram shown now, not of the next one
+    connect(ui->GenFouS, &QCheckBox::toggled, this, [this](bool on) {
+        if (on)
+            genFouSImage();
+    });
     connect(ui->DispSinogram, &ImgDispWPV::newPosInvY, this, &Sinogram::newPos);
     connect(ui->DispSinogram, &ImgDispWCBar::newBar, this, &Sinogram::genImage);
     connect(ui->Cor, &QLineEdit::editingFinished, this, &Sinogram::corEditingFinished);

@@ -143,12 +143,14 @@ void ColorBar::onMouseReleased()
 void ColorBar::minVEdited()
 {
     minV = ui->CMinLE->text().toDouble(); // not a number: 0
+    update();   // the end labels show the typed bound
     emit newBar();
 }
 
 void ColorBar::maxVEdited()
 {
     maxV = ui->CMaxLE->text().toDouble();
+    update();   // the end labels show the typed bound
     emit newBar();
 }
 

@@ -4,8 +4,18 @@
 #include "LineSyntax.h"
 
 #include <QAbstractButton>
+#include <QDebug>
 
 namespace {
+// A request can name thousands of files: the warning shows its start.
+QString logText(const QString &line)
+{
+    constexpr qsizetype shown = 300;
+    if (line.size() <= shown)
+        return line;
+    return line.left(shown) + QString("... (%1 characters)").arg(line.size());
+}
+
 const char *const LinkedStyle = "background-color: rgb(211, 255, 241);";
 const char *const ConnectingStyle = "background-color: rgb(255, 243, 162);";
 const char *const IdleStyle = "background-color: rgb(176, 192, 192);";
@@ -105,20 +115,31 @@ bool OrvexLink::beginRequest(bool hasContent)
     return true;
 }
 
+void OrvexLink::sendRequest(const QString &text)
+{
+    if (!linked) {
+        QString shown = text;
+        shown.chop(1);      // the line feed
+        qWarning().noquote() << "2dOrvex not connected, not sent : " + logText(shown);
+        return;
+    }
+    send(text);
+}
+
 void OrvexLink::loadFilesOfPattern(QString path)
 {
     if (beginRequest(true))
-        send(QString("%1 new %2 *.dat\n").arg(QStringLiteral("LOAD_I1_FILES_OF_PATTERN"), path));
+        sendRequest(QString("%1 new %2 *.dat\n").arg(QStringLiteral("LOAD_I1_FILES_OF_PATTERN"), path));
 }
 
 void OrvexLink::loadFiles(QStringList fileList)
 {
     if (beginRequest(!fileList.isEmpty()))
-        send(QString("%1 new %2\n").arg(QStringLiteral("LOAD_I1_FILES"), fileList.join(QLatin1Char(' '))));
+        sendRequest(QString("%1 new %2\n").arg(QStringLiteral("LOAD_I1_FILES"), fileList.join(QLatin1Char(' '))));
 }
 
 void OrvexLink::exec2dA(QString sliceNo)
 {
     if (beginRequest(true))
-        send(QString("%1 %2\n").arg(QStringLiteral("ANALYZER_EXEC_2DA"), sliceNo));
+        sendRequest(QString("%1 %2\n").arg(QStringLiteral("ANALYZER_EXEC_2DA"), sliceNo));
 }

@@ -44,6 +44,8 @@ public slots:
 
 private:
     bool beginRequest(bool hasContent);
+    // Sends a request, or names it in a warning when the peer is not connected.
+    void sendRequest(const QString &text);
 
     QPointer<QAbstractButton> linkButton;
 };

@@ -60,6 +60,11 @@ void TcpClient::connected()
     retryTimer->stop();
     rxBuffer.clear();
     dropping = false;
+    // a new connection logs its first line whatever the last one said
+    if (repeats > 0)
+        qDebug().noquote() << QString("rec: (the line before came %1 more times)").arg(repeats);
+    anyLogged = false;
+    repeats = 0;
     if (!linked) {
         linked = true;
         emit statChanged();
@@ -126,10 +131,24 @@ void TcpClient::takeBytes(const QByteArray &chunk)
         rxBuffer.clear();
         dropping = false;
         from = lf + 1;
-        qDebug().noquote() << "rec: " + logText(line);
+        logReceived(line);
         if (!line.isEmpty())
             emit receiveAnMsg(line);
     }
+}
+
+void TcpClient::logReceived(const QByteArray &line)
+{
+    if (anyLogged && line == lastLogged) {
+        ++repeats;
+        return;
+    }
+    if (repeats > 0)
+        qDebug().noquote() << QString("rec: (the line before came %1 more times)").arg(repeats);
+    qDebug().noquote() << "rec: " + logText(line);
+    lastLogged = line;
+    anyLogged = true;
+    repeats = 0;
 }
 
 void TcpClient::doConnect()

@@ -57,4 +57,10 @@ protected:
 private:
     void startAttempt();
     bool dropping = false;  // the current line overflowed; skip to its line feed
+    // A peer that repeats its state line is logged once per change: the line
+    // last logged and how often it came again since.
+    void logReceived(const QByteArray &line);
+    QByteArray lastLogged;
+    bool anyLogged = false;
+    qint64 repeats = 0;
 };

@@ -16,6 +16,7 @@
 #include "EnergyName.h"
 #include "ImgData.h"
 #include "ImgDatas.h"
+#include "LogDock.h"
 #include "OrvexLink.h"
 #include "PopDockBase.h"
 #include "RawDisp.h"
@@ -34,9 +35,12 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QScreen>
+#include <QStatusBar>
 #include <QThread>
+#include <QToolButton>
 
 #include <cmath>
 
@@ -82,6 +86,7 @@ Body::Body(QWidget *parent)
     ui->SelI0Files->setSimpleMode(true);
     ui->SelI0Files->setTitle(QString());
     ui->SelI0Files->setSelectText(tr("Sel. I0 File Set"));
+    buildLogAndStatus();
 
     // 4. overlay pens
     crossPen = QPen(QColor(255, 255, 0));
@@ -292,6 +297,39 @@ Body::~Body()
     delete commands;
     delete setupDialog;
     delete ui;
+}
+
+void Body::buildLogAndStatus()
+{
+    logLines = new LogDock(this);
+    logLines->hide();
+    auto *bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    bar->setSizeGripEnabled(false);
+    lastFailure = new QLabel(bar);
+    lastFailure->setObjectName(QStringLiteral("LastFailure"));
+    // a long message is cut, it never widens the window
+    lastFailure->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lastFailure->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    bar->addWidget(lastFailure, 1);
+    auto *showLog = new QToolButton(bar);
+    showLog->setObjectName(QStringLiteral("ShowLog"));
+    showLog->setDefaultAction(logLines->toggleViewAction());
+    showLog->setToolTip(tr("Show every line the program has written"));
+    bar->addPermanentWidget(showLog);
+    ui->BodyLayout->addWidget(logLines);
+    ui->BodyLayout->addWidget(bar);
+    connect(logLines, &LogDock::failed, this, &Body::showFailure);
+    if (!logLines->lastFailure().isEmpty())
+        showFailure(logLines->lastFailure());
+}
+
+void Body::showFailure(const QString &text)
+{
+    const QString shown = text.simplified();
+    lastFailure->setText(shown);
+    lastFailure->setToolTip(shown);
+    lastFailure->setStyleSheet(StateStyle::failed);
 }
 
 QThread *Body::startThreadFor(QObject *o)
@@ -623,6 +661,9 @@ void Body::startCalcCt()
     startTime = QDateTime::currentDateTime();
     ui->CalcStartT->setText(clockText(startTime));
     ui->CalcEndT->setText(QStringLiteral("--"));
+    ui->CalcSpentT->setText(QStringLiteral("--"));
+    ui->ProgPerCent->setText(QStringLiteral("0 %"));
+    ui->ProgPerCent->setStyleSheet(StateStyle::readOnly);
     ui->CalcCT->setStyleSheet(StateStyle::activeRun);
     // the workers read the I0 and BG images: they change only after the run
     ui->I0ImgSel->setHeld(true);
@@ -649,8 +690,6 @@ void Body::startCalcCt()
         conds.doCt1 = false;
         conds.doCt2 = true;
     }
-    if (conds.doCt2)
-        ui->ProgPerCent->setText(QStringLiteral("0 %"));
     setupFFT();
     setupSaveConds();
     if (trialRun.active) {
@@ -685,6 +724,11 @@ void Body::stopCalcCt()
     ui->CalcEndT->setText(clockText(endTime));
     ui->CalcSpentT->setText(QString::number(startTime.msecsTo(endTime) / 1000.0, 'g', 6));
     ui->CalcCT->setStyleSheet(StateStyle::idleRun);
+    if (runFailed) {
+        // nothing was reconstructed: the warning said why
+        ui->ProgPerCent->setText(tr("Refused"));
+        ui->ProgPerCent->setStyleSheet(StateStyle::failed);
+    }
     ending = true;
     // the workers are idle here unless the run was stopped by hand
     const int lost = takeRefusedSlices();
@@ -784,7 +828,7 @@ void Body::execMultiCtCalc()
         return;
     }
     if (!conds.rangeMode) {
-        stopCalcCt();
+        endCompletedRun();
         return;
     }
     if (!conds.doCt2) {
@@ -836,7 +880,15 @@ int Body::takeRefusedSlices()
 
 void Body::ctCalcFinished()
 {
-    stopCalcCt();       // nothing when the run has ended already
+    endCompletedRun();      // nothing when the run has ended already
+}
+
+void Body::endCompletedRun()
+{
+    if (!calculating)
+        return;
+    ui->ProgPerCent->setText(SliceDispatcher::progressText(100));
+    stopCalcCt();
 }
 
 void Body::changedCtSel(QAbstractButton *)

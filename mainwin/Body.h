@@ -19,6 +19,7 @@ class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QFileDialog;
+class QLabel;
 class QPainter;
 class QThread;
 class Batch;
@@ -30,6 +31,7 @@ class CorTrialStrip;
 class CtDisp;
 class DataSaver;
 class ImgDatas;
+class LogDock;
 class OrvexLink;
 class PopDockBase;
 class RawDisp;
@@ -59,6 +61,10 @@ public:
     QCheckBox *autoCorBox() const { return autoCor; }
     RawDisp *rawDisp() const { return raw; }
     OrvexLink *orvexLink() const { return orx; }
+    // Every line written to the terminal ("Log", closed at start) and, in
+    // the status bar, the last failure.
+    LogDock *logDock() const { return logLines; }
+    QLabel *lastFailureLabel() const { return lastFailure; }
     DataSaver *dataSaver() const { return saver; }
     XafsBatch *xafsBatch() const { return xafs; }
     Batch *batch() const { return batchInt; }
@@ -209,6 +215,8 @@ private:
     bool workersBusy() const;
     // A run that starts nothing ends at once, and a batch hears it failed.
     void endRefusedRun(const QString &why);
+    // The run did all it was asked: its progress is full.
+    void endCompletedRun();
     // The run and every slice it handed out are over: what waited is done.
     void finishRunIfIdle();
     // Slices the workers refused since the last call (named by them).
@@ -216,6 +224,9 @@ private:
     // The data set handed over is not loaded (its I0 can't be read): named,
     // setRefused set, the series emptied.
     void refuseSet();
+    // The log dock and the status bar below the window's panels.
+    void buildLogAndStatus();
+    void showFailure(const QString &text);
 
     Ui::Body *ui;
     QFileDialog *setupDialog;
@@ -277,6 +288,8 @@ private:
     bool setRefused = false;
     QString refusedI0;
     OrvexLink *orx;
+    LogDock *logLines = nullptr;
+    QLabel *lastFailure = nullptr;
     DataSaver *saver = nullptr;
     QThread *saverThread = nullptr;
     QButtonGroup *ctSel = nullptr;

@@ -149,6 +149,33 @@ private slots:
         QCOMPARE(minLE->toolTip(), QString("-0.00218808"));
     }
 
+    void typedBoundRedrawsTheBar()
+    {
+        // The end labels on the bar show a bound typed below it at once.
+        struct PaintCount : QObject {
+            int n = 0;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                n += e->type() == QEvent::Paint;
+                return false;
+            }
+        };
+        ImgDispWCBar w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::qWait(50);
+        PaintCount painted;
+        w.CBar->installEventFilter(&painted);
+        for (const char *name : {"CMinLE", "CMaxLE"}) {
+            painted.n = 0;
+            auto *edit = w.findChild<QLineEdit *>(name);
+            edit->selectAll();
+            QTest::keyClicks(edit, "-7");
+            QTest::keyClick(edit, Qt::Key_Return);
+            QTRY_VERIFY2(painted.n > 0, name);
+        }
+    }
+
     void markerDragging()
     {
         ColorBar bar;

@@ -221,6 +221,28 @@ private slots:
         QCOMPARE(rx.at(0).at(0).toByteArray(), QByteArray("_FILES"));
     }
 
+    void repeatedStateIsLoggedOnce()
+    {
+        // A viewer that answers its state over and over fills no log: a
+        // line is logged when it differs from the one before.
+        static QStringList lines;
+        lines.clear();
+        const QtMessageHandler before = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &m) { lines << m; });
+        TcpClient c;
+        QSignalSpy rx(&c, &TcpClient::receiveAnMsg);
+        QByteArray flood;
+        for (int i = 0; i < 5000; ++i)
+            flood += "ISBUSY 1\n";
+        c.takeBytes(flood);
+        c.takeBytes(flood);
+        c.takeBytes("ISBUSY 0 LOAD_I1_FILES\nISBUSY 0 LOAD_I1_FILES\n");
+        qInstallMessageHandler(before);
+        QCOMPARE(rx.count(), 10002);        // every line still reaches the link
+        QCOMPARE(lines, QStringList({"rec: ISBUSY 1", "rec: (the line before came 9999 more times)",
+                                     "rec: ISBUSY 0 LOAD_I1_FILES"}));
+    }
+
     void splittingDoesNotDependOnChunks()
     {
         // The same bytes cut at every place give the same lines.

@@ -12,6 +12,7 @@
 #include "ImgData.h"
 #include "ImgDatas.h"
 #include "ImgDispWPV.h"
+#include "LogDock.h"
 #include "OrvexLink.h"
 #include "Phantom.h"
 #include "ProcCtrl.h"
@@ -21,6 +22,7 @@
 #include "SelectAImgFile.h"
 #include "ui_SelectDataFiles.h"
 #include "Sinogram.h"
+#include "StateStyle.h"
 #include "DispA.h"
 #include "SelectDataFiles.h"
 
@@ -38,7 +40,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTime>
 #include <QTest>
+#include <QToolButton>
 
 #include <cmath>
 
@@ -332,6 +336,30 @@ private slots:
         QVERIFY(b.height() <= qMax(avail.height(), m.height()));
     }
 
+    void fourierSinogramFitsTheScreen()
+    {
+        // "Gen Fou. Sinogram" adds its picture without widening the window
+        // beyond a 1280 x 800 screen.
+        Body b;
+        load(b, "sample-7100eV-*.img");
+        b.resize(1280, 800);
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        b.form()->ImgsTab->setCurrentWidget(b.form()->ImgsTab->widget(1));
+        auto *fou = b.sinogram()->findChild<QCheckBox *>("GenFouS");
+        fou->click();
+        auto *fouDisp = b.sinogram()->findChild<ImgDispWPV *>("DispFouS");
+        QVERIFY(fouDisp->isVisible());
+        // and shows the transform of the sinogram on screen
+        QVERIFY(!fouDisp->image.isNull());
+        QTest::qWait(50);
+        const QSize m = b.minimumSizeHint().expandedTo(b.minimumSize());
+        QVERIFY2(m.width() <= 1280 && m.height() <= 800,
+                 qPrintable(QString("%1 x %2").arg(m.width()).arg(m.height())));
+        QVERIFY2(b.width() <= 1280 && b.height() <= 800,
+                 qPrintable(QString("%1 x %2").arg(b.width()).arg(b.height())));
+    }
+
     void singleAndRangeRuns()
     {
         Body b;
@@ -530,6 +558,87 @@ private slots:
             }
         }
         BackProjectKernel::force(BackProjectKernel::Auto);
+    }
+
+    void failuresShowInTheWindow()
+    {
+        // What goes wrong is named in the status bar and kept in the Log,
+        // and a run shows how it ended.
+        Body b;
+        Ui::Body *ui = b.form();
+        QLabel *status = b.lastFailureLabel();
+        ProcCtrl *pc = ui->procCtrl;
+        pc->setRotAxIsV(true);
+        load(b, "sample-7100eV-*.img");
+        auto calcField = [&](const char *name) { return b.ctCalc()->findChild<QLineEdit *>(name)->text(); };
+        auto clock = [](const QString &t) { return QTime::fromString(t, "hh:mm:ss.zzz"); };
+
+        // a CT1 run: full progress; a new run shows no time spent until it ends
+        ui->SelectCt1->click();
+        ui->CalcCT->click();
+        QVERIFY(b.isCalculating());
+        QCOMPARE(ui->CalcSpentT->text(), QString("--"));
+        QCOMPARE(calcField("SpentT"), QString("--"));
+        waitRunEnd(b);
+        QCOMPARE(ui->ProgPerCent->text(), QString("100.0 %"));
+        QVERIFY(calcField("SpentT").toDouble() >= 0 && calcField("SpentT") != "--");
+
+        // CoR far outside the image: refused, and End and Spent belong to it
+        pc->setCor(2000);
+        QTest::qWait(5);
+        ui->CalcCT->click();
+        waitRunEnd(b);
+        QCOMPARE(ui->ProgPerCent->text(), QString("Refused"));
+        QCOMPARE(ui->ProgPerCent->styleSheet(), QString(StateStyle::failed));
+        QVERIFY2(status->text().startsWith("No sinogram to reconstruct"), qPrintable(status->text()));
+        QCOMPARE(status->styleSheet(), QString(StateStyle::failed));
+        const QTime start = clock(calcField("StartT")), end = clock(calcField("EndT"));
+        QVERIFY(start.isValid() && end.isValid());
+        QVERIFY2(start <= end, qPrintable(calcField("StartT") + " " + calcField("EndT")));
+        QCOMPARE(calcField("SpentT").toDouble(), start.msecsTo(end) / 1000.0);
+        // the next good run is no longer shown refused
+        pc->setCor(W * 0.5);
+        ui->CalcCT->click();
+        waitRunEnd(b);
+        QCOMPARE(ui->ProgPerCent->text(), QString("100.0 %"));
+        QCOMPARE(ui->ProgPerCent->styleSheet(), QString(StateStyle::readOnly));
+
+        // a result folder that is a file: named by the window and by the
+        // saver's thread, whose line reaches the Log too
+        QFile plain(tmp.filePath("plainfile"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        ui->SelectDataSaveDir->fileSelected0(plain.fileName() + "/x.dat");
+        b.setAutoSaveData(true);
+        ui->SelectCt2->click();
+        ui->CalcCT->click();
+        QVERIFY2(status->text().startsWith("Can't make folder : "), qPrintable(status->text()));
+        waitRunEnd(b);
+        LogDock *log = b.logDock();
+        QTRY_VERIFY_WITH_TIMEOUT(log->text().contains(QString(LogDock::failureMark) + "Can't write data file : "), 10000);
+        b.setAutoSaveData(false);
+
+        // a setup saved into a folder that does not exist
+        b.saveSetup(tmp.filePath("missing/folder/setup.cfg"));
+        QVERIFY2(status->text().startsWith("can't open save setup file : "), qPrintable(status->text()));
+
+        // Exec 2DA with no viewer to hear it
+        b.orvexLink()->doDisconnect();
+        QTRY_VERIFY(!b.orvexLink()->isLinked());
+        ui->Exec2DA->click();
+        QVERIFY2(status->text().contains("2dOrvex not connected"), qPrintable(status->text()));
+
+        // every line is in the Log, warnings marked; the Log opens from the status bar
+        const QString all = log->text();
+        QVERIFY(all.contains("Loaded 60 of 60 files"));
+        QVERIFY(all.contains(QString(LogDock::failureMark) + "No sinogram to reconstruct"));
+        QVERIFY(all.contains(QString(LogDock::failureMark) + "2dOrvex not connected"));
+        QVERIFY(!log->isVisible());
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        QVERIFY(!log->isVisible());
+        b.findChild<QToolButton *>("ShowLog")->click();
+        QVERIFY(log->isVisible());
     }
 
     void viewerWorkflow()
