@@ -590,7 +590,8 @@ private slots:
         waitRunEnd(b);
         QCOMPARE(ui->ProgPerCent->text(), QString("Refused"));
         QCOMPARE(ui->ProgPerCent->styleSheet(), QString(StateStyle::failed));
-        QVERIFY2(status->text().startsWith("No sinogram to reconstruct"), qPrintable(status->text()));
+        QVERIFY2(status->text().startsWith("Slice 6 not reconstructed : CoR 2000 outside the image"),
+                 qPrintable(status->text()));
         QCOMPARE(status->styleSheet(), QString(StateStyle::failed));
         const QTime start = clock(calcField("StartT")), end = clock(calcField("EndT"));
         QVERIFY(start.isValid() && end.isValid());
@@ -631,7 +632,7 @@ private slots:
         // every line is in the Log, warnings marked; the Log opens from the status bar
         const QString all = log->text();
         QVERIFY(all.contains("Loaded 60 of 60 files"));
-        QVERIFY(all.contains(QString(LogDock::failureMark) + "No sinogram to reconstruct"));
+        QVERIFY(all.contains(QString(LogDock::failureMark) + "Slice 6 not reconstructed"));
         QVERIFY(all.contains(QString(LogDock::failureMark) + "2dOrvex not connected"));
         QVERIFY(!log->isVisible());
         b.show();
