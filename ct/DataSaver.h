@@ -13,9 +13,10 @@
 // A record marked flat (a CoR trial) goes into path itself.
 //
 // Every file is written under a temporary name in its folder and renamed
-// into place when complete. A folder that cannot be made or a file that
-// cannot be written is reported by a warning naming it; the next record is
-// processed as usual.
+// into place only when complete (WholeFile): a file that does not fit on the
+// disk leaves nothing under its name. A folder that cannot be made or a file
+// that cannot be written is reported by a warning naming it and counted; the
+// next record is processed as usual.
 #include "SavingData.h"
 #include "SavingImg.h"
 

@@ -13,6 +13,7 @@
 #include "SelectDataDir.h"
 #include "SelectDataFiles.h"
 #include "TextLines.h"
+#include "WholeFile.h"
 
 #include <QDebug>
 #include <QFile>
@@ -61,12 +62,8 @@ QString SetupFile::quoted(const QString &text)
 
 bool SetupFile::save(const QString &fname) const
 {
-    QFile f(fname);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        qWarning().noquote() << "can't open save setup file : " + fname;
-        return false;
-    }
-    QTextStream out(&f);
+    QString text;
+    QTextStream out(&text);
     const Ui::Body *ui = body->form();
     const ProcCtrl *pc = ui->procCtrl;
     auto put = [&out](const QString &name, const QString &value) { out << line(name, value) << '\n'; };
@@ -132,7 +129,13 @@ bool SetupFile::save(const QString &fname) const
     put("seq_exec_auto_cor", flag(body->autoCorBox()->isChecked()));
 
     out.flush();
-    f.close();
+    // whole or not at all: a setup saved earlier under this name stays as it
+    // was when the disk is full
+    bool opened = false;
+    if (!WholeFile::write(fname, text.toUtf8(), &opened)) {
+        qWarning().noquote() << (opened ? "Can't write setup file : " : "can't open save setup file : ") + fname;
+        return false;
+    }
     return true;
 }
 

@@ -12,7 +12,8 @@ class SetupFile
 public:
     explicit SetupFile(Body *body);
 
-    // Writes the file, replacing any existing one. False when it cannot be opened.
+    // Writes the file whole, replacing any existing one, or leaves that one
+    // as it was; false when it cannot be written.
     bool save(const QString &fname) const;
     // Runs every line as a command, in file order. False when it cannot be opened.
     bool load(const QString &fname) const;
