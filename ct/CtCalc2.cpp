@@ -3,6 +3,7 @@
 #include "CtCalc2Ui.h"
 #include "DataFileText.h"
 #include "Handoff.h"
+#include "SaveQueue.h"
 #include "SavingData.h"
 #include "SavingImg.h"
 #include "Sinogram.h"
@@ -202,30 +203,33 @@ void CtCalc2::saveImage()
         genResImage();
     if (!imageMade)
         return;
+    if (!isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveImgWDiscard)))
+        return;
+    if (saveQueue)
+        saveQueue->take();      // waits while the saver holds its fill
     auto *rec = new SavingImg(imgPath, imgName, job.trial ? trialTag(imgTag, corUsed) : imgTag,
                               sliceNo, dispImage);
     rec->flat = job.trial;
-    if (isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveImgWDiscard))) {
-        Handoff::release(rec);
-        emit saveImgWDiscard(rec);  // the receiver deletes it
-    } else {
-        delete rec;
-    }
+    rec->queue = saveQueue;
+    Handoff::release(rec);
+    emit saveImgWDiscard(rec);  // the receiver deletes it
 }
 
 void CtCalc2::saveData()
 {
+    if (!isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveDataWDiscard)))
+        return;
+    // room first: the text of a 1024-pixel slice is some 20 MB
+    if (saveQueue)
+        saveQueue->take();
     auto *rec = new SavingData(dataPath, dataName, job.trial ? trialTag(dataTag, corUsed) : dataTag,
                                sliceNo);
     rec->flat = job.trial;
+    rec->queue = saveQueue;
     rec->data = DataFileText::make(core, job.region, job.lowerLimit, job.upperLimit,
                                    job.dataOffset);
-    if (isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveDataWDiscard))) {
-        Handoff::release(rec);
-        emit saveDataWDiscard(rec);  // the receiver deletes it
-    } else {
-        delete rec;
-    }
+    Handoff::release(rec);
+    emit saveDataWDiscard(rec);  // the receiver deletes it
 }
 
 void CtCalc2::setSaveImage(bool f, QString path, QString name, QString tag)

@@ -31,6 +31,7 @@
 
 class CalcConds;
 class CtCalc2Ui;
+class SaveQueue;
 class Sinogram;
 
 class CtCalc2 : public QObject
@@ -67,6 +68,9 @@ public:
     QString imgPath, imgName, imgTag;
     bool dataSaveOn = false;
     QString dataPath, dataName, dataTag;
+    // The saver's queue: a record is handed over only when it has room (the
+    // worker waits for it). Set once before the worker's thread starts.
+    SaveQueue *saveQueue = nullptr;
     Job job;                        // the conditions of the current slice
     int sliceNo = 0;                // slice in work / last worked on
     double corUsed = 0;             // the CoR that slice is reconstructed at

@@ -131,8 +131,11 @@ void DataSaver::saveData(SavingData *data)
 
 void DataSaver::saveDataWDiscard(SavingData *data)
 {
+    SaveQueue *q = data ? data->queue : nullptr;
     saveData(data);
     delete data;
+    if (q)
+        q->give();
 }
 
 void DataSaver::saveImg(SavingImg *img)
@@ -151,6 +154,9 @@ void DataSaver::saveImg(SavingImg *img)
 
 void DataSaver::saveImgWDiscard(SavingImg *img)
 {
+    SaveQueue *q = img ? img->queue : nullptr;
     saveImg(img);
     delete img;
+    if (q)
+        q->give();
 }

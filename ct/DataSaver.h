@@ -17,6 +17,7 @@
 // disk leaves nothing under its name. A folder that cannot be made or a file
 // that cannot be written is reported by a warning naming it and counted; the
 // next record is processed as usual.
+#include "SaveQueue.h"
 #include "SavingData.h"
 #include "SavingImg.h"
 
@@ -66,6 +67,11 @@ public:
     int failures() const { return failed.load(); }
     int filesWritten() const { return written.load(); }
 
+    // The places of the records handed to this saver: a worker takes one
+    // before it emits a record; the "WDiscard" slots give it back once the
+    // record is written and deleted.
+    SaveQueue *queue() { return &places; }
+
 public slots:
     // Sets the three switches; from another thread the change is queued to
     // the saver's thread, behind the records already sent.
@@ -79,6 +85,7 @@ private:
     bool writeData(const QString &file, const QByteArray &bytes);
     bool writeImage(const QString &file, const QImage &image);
 
+    SaveQueue places;
     std::atomic<int> failed{0};
     std::atomic<int> written{0};
 };

@@ -13,6 +13,7 @@
 #include "CorTrialStrip.h"
 #include "CtDisp.h"
 #include "DataSaver.h"
+#include "SaveQueue.h"
 #include "EnergyName.h"
 #include "ImgData.h"
 #include "ImgDatas.h"
@@ -158,6 +159,7 @@ Body::Body(QWidget *parent)
         auto *panel = new CtCalc2Ui;
         worker->setUi(panel);
         worker->setSinogram(sgm);
+        worker->saveQueue = saver->queue();
         dock->setContent(panel, tr("CT Calc2 %1").arg(k));
         if (k == 1 || showAllCt2Images) {
             if (showAllCt2Images)
@@ -269,9 +271,10 @@ Body::Body(QWidget *parent)
 
 Body::~Body()
 {
-    // Workers finish the slice they hold; the saver then writes everything
-    // they handed over (queued before the empty call below) before its
-    // thread ends.
+    // Workers finish the slice they hold, without waiting for room in the
+    // saver's queue; the saver then writes everything they handed over
+    // (queued before the empty call below) before its thread ends.
+    saver->queue()->open();
     for (QThread *t : std::as_const(threads)) {
         if (t == saverThread)
             continue;
@@ -640,6 +643,10 @@ void Body::startCalcCt()
     saver->setSubFolders(ui->SaveInSubFolders->isChecked(), ui->SubOfEnergy->isChecked(),
                          ui->SubOfSlice->isChecked());
     ui->procCtrl->fillConds(&conds, ui->SelectCt1->isChecked(), ui->SelectCt2->isChecked());
+    // two slices' records (image and data) per worker wait for the saver at
+    // most; a worker with more waits for room (no worker is busy here)
+    saver->queue()->setCapacity(SaveQueue::perWorker * std::max(1, conds.threads));
+    saver->queue()->close();
     conds.upperLimit = ui->DataUpperLimit->text().toDouble();
     conds.lowerLimit = ui->DataLowerLimit->text().toDouble();
     conds.dataOffset = ui->DataOffset->text().toDouble();
@@ -675,6 +682,9 @@ void Body::stopCalcCt()
         return;             // every run ends once
     calculating = false;
     trialRun.active = false;
+    // workers still waiting for room in the saver's queue hand their slice
+    // over and finish
+    saver->queue()->open();
     // "Calc" during a projection-by-projection run ends it after the
     // projection in progress; its own end is this one
     if (ctCalc1->isBusy())
