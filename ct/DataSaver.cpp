@@ -55,6 +55,12 @@ QString DataSaver::subFolder(const QString &path, const QString &sub)
 QStringList DataSaver::foldersFor(const QString &path, const QString &tag,
                                   const QString &index) const
 {
+    return foldersFor(subFolders, ofEnergy, ofSlice, path, tag, index);
+}
+
+QStringList DataSaver::foldersFor(bool subFolders, bool ofEnergy, bool ofSlice, const QString &path,
+                                  const QString &tag, const QString &index)
+{
     if (!subFolders)
         return {path};
     QStringList folders;

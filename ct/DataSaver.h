@@ -58,6 +58,9 @@ public:
 
     // The folders one record is written into, in writing order.
     QStringList foldersFor(const QString &path, const QString &tag, const QString &index) const;
+    // The same for the three switches given.
+    static QStringList foldersFor(bool subFolders, bool ofEnergy, bool ofSlice, const QString &path,
+                                  const QString &tag, const QString &index);
     // Creates the sub-folders a record needs; false (after a debug line) when
     // one could not be made.
     bool makeFolders(const QString &path, const QString &tag, const QString &index) const;
