@@ -83,16 +83,26 @@ void CtCalc2::reserve(bool trial, int bpThreads)
         j.upperLimit = conds->upperLimit;
         j.dataOffset = conds->dataOffset;
     }
+    // handed over under a lock: a copy made inside the event queue would
+    // be written after any release mark we could set before posting
+    {
+        std::lock_guard<std::mutex> lock(jobsLock);
+        jobs.push_back(j);
+    }
     claims.fetch_add(1);
     // posted before startCt, so it reaches the worker first
     Handoff::release(this);
-    QMetaObject::invokeMethod(this, "takeJob", Qt::QueuedConnection, Q_ARG(CtCalc2::Job, j));
+    QMetaObject::invokeMethod(this, "takeJob", Qt::QueuedConnection);
 }
 
-void CtCalc2::takeJob(const CtCalc2::Job &j)
+void CtCalc2::takeJob()
 {
     Handoff::Scope scope(this);
-    job = j;
+    std::lock_guard<std::mutex> lock(jobsLock);
+    if (!jobs.empty()) {        // one per reserve(), in order
+        job = jobs.front();
+        jobs.pop_front();
+    }
 }
 
 void CtCalc2::releaseClaim()

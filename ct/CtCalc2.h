@@ -28,6 +28,8 @@
 #include <QString>
 
 #include <atomic>
+#include <deque>
+#include <mutex>
 
 class CalcConds;
 class CtCalc2Ui;
@@ -129,14 +131,16 @@ public slots:
     void reRender(const GreyMap &grey, bool fixed);
     // Sends resValue for the pixel at column x, row z, if there is one.
     void valueAt(double x, double z);
-    // The conditions of the next slice (posted by reserve()).
-    void takeJob(const CtCalc2::Job &j);
+    // Takes the conditions of the next slice (one posted per reserve()).
+    void takeJob();
 
 private:
     void releaseClaim();
     bool onOwnThread() const;
 
     std::atomic<int> claims{0};
+    std::mutex jobsLock;
+    std::deque<Job> jobs;       // reserved, not yet taken
 };
 
 Q_DECLARE_METATYPE(CtCalc2::Job)
