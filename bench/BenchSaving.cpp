@@ -3,9 +3,11 @@
 // slices (180 projections, 100 rows) through the window's dispatcher, hand
 // their records to the saver thread and their images to the "CT Images"
 // list, as the main window does; R runs of 100 slices one after the other
-// (default 4: 400 slices; 20 gives 2000). After each run it prints the peak
-// resident memory so far (VmHWM) and the most records the saver held: with
-// the saver's queue bounded both stay flat from the first run on.
+// (default 4: 400 slices; 20 gives 2000), the list kept over all of them as
+// in one long run. After each run it prints the peak resident memory so far
+// (VmHWM), the most records the saver held and the list's pictures: with the
+// saver's queue bounded the saver's share stays flat from the first run on,
+// and the list grows by one picture of display size per slice.
 // --unbounded hands records over without waiting for room, as before the
 // bound; the saver then falls behind (PNG and data files take longer than a
 // slice) and the peak grows with every run: use few runs.
@@ -173,15 +175,18 @@ int main(int argc, char **argv)
         // as the window does: a run closes the queue and opens it when it ends
         saver.queue()->setCapacity(SaveQueue::perWorker * nWorkers);
         saver.queue()->close();
-        list.clear();
         run.calculating = true;
         SliceDispatcher::start(run.conds);
         run.step();
         if (run.calculating)
             run.loop.exec();
         saver.queue()->open();
-        std::printf("after %4d slices (%.0f s): peak %.0f MB, at most %d records waiting for the saver\n",
-                    r * rows, t.elapsed() / 1000.0, peakMB(), most.load());
+        qint64 listBytes = 0;
+        for (const auto &e : std::as_const(list.images))
+            listBytes += e.second.sizeInBytes();
+        std::printf("after %4d slices (%.0f s): peak %.0f MB, at most %d records waiting for the saver, "
+                    "list %.0f MB\n",
+                    r * rows, t.elapsed() / 1000.0, peakMB(), most.load(), listBytes / 1e6);
         std::fflush(stdout);
     }
     QMetaObject::invokeMethod(&saver, [] {}, Qt::BlockingQueuedConnection);
