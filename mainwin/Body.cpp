@@ -772,7 +772,8 @@ void Body::warnOverwrites()
     const int extent = conds.rotAxIsV ? imgDatas->height : imgDatas->width;
     QList<int> slices;
     if (trialRun.active || !conds.rangeMode) {
-        slices << conds.slice;
+        if (conds.slice >= 0 && conds.slice < extent)
+            slices << conds.slice;
     } else {
         // the slices from sliceFrom on, by the step, that lie in the image
         const long long step = conds.sliceStep != 0 ? std::llabs(conds.sliceStep) : 1;
