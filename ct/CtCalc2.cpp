@@ -3,6 +3,7 @@
 #include "CtCalc2Ui.h"
 #include "DataFileText.h"
 #include "Handoff.h"
+#include "SaveQueue.h"
 #include "SavingData.h"
 #include "SavingImg.h"
 #include "Sinogram.h"
@@ -83,16 +84,26 @@ void CtCalc2::reserve(bool trial, int bpThreads)
         j.dataOffset = conds->dataOffset;
         j.filter = conds->filter;
     }
+    // handed over under a lock: a copy made inside the event queue would
+    // be written after any release mark we could set before posting
+    {
+        std::lock_guard<std::mutex> lock(jobsLock);
+        jobs.push_back(j);
+    }
     claims.fetch_add(1);
     // posted before startCt, so it reaches the worker first
     Handoff::release(this);
-    QMetaObject::invokeMethod(this, "takeJob", Qt::QueuedConnection, Q_ARG(CtCalc2::Job, j));
+    QMetaObject::invokeMethod(this, "takeJob", Qt::QueuedConnection);
 }
 
-void CtCalc2::takeJob(const CtCalc2::Job &j)
+void CtCalc2::takeJob()
 {
     Handoff::Scope scope(this);
-    job = j;
+    std::lock_guard<std::mutex> lock(jobsLock);
+    if (!jobs.empty()) {        // one per reserve(), in order
+        job = jobs.front();
+        jobs.pop_front();
+    }
 }
 
 void CtCalc2::releaseClaim()
@@ -220,30 +231,33 @@ void CtCalc2::saveImage()
         genResImage();
     if (!imageMade)
         return;
+    if (!isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveImgWDiscard)))
+        return;
+    if (saveQueue)
+        saveQueue->take();      // waits while the saver holds its fill
     auto *rec = new SavingImg(imgPath, imgName, job.trial ? trialTag(imgTag, corUsed) : imgTag,
                               sliceNo, dispImage);
     rec->flat = job.trial;
-    if (isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveImgWDiscard))) {
-        Handoff::release(rec);
-        emit saveImgWDiscard(rec);  // the receiver deletes it
-    } else {
-        delete rec;
-    }
+    rec->queue = saveQueue;
+    Handoff::release(rec);
+    emit saveImgWDiscard(rec);  // the receiver deletes it
 }
 
 void CtCalc2::saveData()
 {
+    if (!isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveDataWDiscard)))
+        return;
+    // room first: the text of a 1024-pixel slice is some 20 MB
+    if (saveQueue)
+        saveQueue->take();
     auto *rec = new SavingData(dataPath, dataName, job.trial ? trialTag(dataTag, corUsed) : dataTag,
                                sliceNo);
     rec->flat = job.trial;
+    rec->queue = saveQueue;
     rec->data = DataFileText::make(core, job.region, job.lowerLimit, job.upperLimit,
                                    job.dataOffset);
-    if (isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveDataWDiscard))) {
-        Handoff::release(rec);
-        emit saveDataWDiscard(rec);  // the receiver deletes it
-    } else {
-        delete rec;
-    }
+    Handoff::release(rec);
+    emit saveDataWDiscard(rec);  // the receiver deletes it
 }
 
 void CtCalc2::setSaveImage(bool f, QString path, QString name, QString tag)

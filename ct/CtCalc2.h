@@ -29,9 +29,12 @@
 #include <QString>
 
 #include <atomic>
+#include <deque>
+#include <mutex>
 
 class CalcConds;
 class CtCalc2Ui;
+class SaveQueue;
 class Sinogram;
 
 class CtCalc2 : public QObject
@@ -69,6 +72,9 @@ public:
     QString imgPath, imgName, imgTag;
     bool dataSaveOn = false;
     QString dataPath, dataName, dataTag;
+    // The saver's queue: a record is handed over only when it has room (the
+    // worker waits for it). Set once before the worker's thread starts.
+    SaveQueue *saveQueue = nullptr;
     Job job;                        // the conditions of the current slice
     int sliceNo = 0;                // slice in work / last worked on
     double corUsed = 0;             // the CoR that slice is reconstructed at
@@ -134,8 +140,8 @@ public slots:
     void reRender(const GreyMap &grey, bool fixed);
     // Sends resValue for the pixel at column x, row z, if there is one.
     void valueAt(double x, double z);
-    // The conditions of the next slice (posted by reserve()).
-    void takeJob(const CtCalc2::Job &j);
+    // Takes the conditions of the next slice (one posted per reserve()).
+    void takeJob();
 
 private:
     void releaseClaim();
@@ -143,6 +149,8 @@ private:
 
     std::atomic<int> claims{0};
     std::atomic<int> refusedCount{0};
+    std::mutex jobsLock;
+    std::deque<Job> jobs;       // reserved, not yet taken
 };
 
 Q_DECLARE_METATYPE(CtCalc2::Job)

@@ -22,7 +22,14 @@ void CtDisp::clear()
 
 void CtDisp::addImg(int no, const QImage &img)
 {
-    images.append(qMakePair(no, img));
+    QImage kept = img;
+    if (img.width() > keptSide || img.height() > keptSide) {
+        kept = img.scaled(keptSide, keptSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        // smooth scaling works in 32 bits; grey levels fit in 8
+        if (img.format() == QImage::Format_Grayscale8 && kept.format() != img.format())
+            kept = kept.convertToFormat(QImage::Format_Grayscale8);
+    }
+    images.append(qMakePair(no, kept));
     for (int i = int(images.size()) - 1; i > 0 && images.at(i - 1).first > no; --i)
         images.swapItemsAt(i, i - 1);
     const int last = int(images.size()) - 1;

@@ -2,11 +2,11 @@
 #include "Handoff.h"
 #include "SavingData.h"
 #include "SavingImg.h"
+#include "WholeFile.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QImage>
 #include <QThread>
 
@@ -55,6 +55,12 @@ QString DataSaver::subFolder(const QString &path, const QString &sub)
 QStringList DataSaver::foldersFor(const QString &path, const QString &tag,
                                   const QString &index) const
 {
+    return foldersFor(subFolders, ofEnergy, ofSlice, path, tag, index);
+}
+
+QStringList DataSaver::foldersFor(bool subFolders, bool ofEnergy, bool ofSlice, const QString &path,
+                                  const QString &tag, const QString &index)
+{
     if (!subFolders)
         return {path};
     QStringList folders;
@@ -87,17 +93,12 @@ bool DataSaver::makeFolders(const QString &path, const QString &tag, const QStri
     return ok;
 }
 
-// Both writers go through a file of a temporary name in the same folder,
-// renamed into place once complete: a file with a result's name is never
-// half-written, even when the program is killed while writing.
+// Both writers go through WholeFile: a file with a result's name is never
+// half-written, not on a full disk and not when the program is killed while
+// writing.
 bool DataSaver::writeData(const QString &file, const QByteArray &bytes)
 {
-    QSaveFile f(file);
-    bool ok = f.open(QIODevice::WriteOnly);
-    if (ok) {
-        ok = f.write(bytes) == bytes.size();
-        ok = f.commit() && ok;
-    }
+    const bool ok = WholeFile::write(file, bytes);
     if (!ok) {
         qWarning().noquote() << "Can't write data file : " + file;
         ++failed;
@@ -109,14 +110,8 @@ bool DataSaver::writeData(const QString &file, const QByteArray &bytes)
 
 bool DataSaver::writeImage(const QString &file, const QImage &image)
 {
-    QSaveFile f(file);
-    const QByteArray format = QFileInfo(file).suffix().toLatin1();
-    bool ok = f.open(QIODevice::WriteOnly);
-    if (ok) {
-        const bool png = format.compare("png", Qt::CaseInsensitive) == 0;
-        ok = image.save(&f, format.isEmpty() ? nullptr : format.constData(), png ? pngQuality : -1);
-        ok = ok ? f.commit() : (f.cancelWriting(), false);
-    }
+    const bool png = QFileInfo(file).suffix().compare("png", Qt::CaseInsensitive) == 0;
+    const bool ok = WholeFile::writeImage(file, image, png ? pngQuality : -1);
     if (!ok) {
         qWarning().noquote() << "Can't write image file : " + file;
         ++failed;
@@ -142,8 +137,11 @@ void DataSaver::saveData(SavingData *data)
 
 void DataSaver::saveDataWDiscard(SavingData *data)
 {
+    SaveQueue *q = data ? data->queue : nullptr;
     saveData(data);
     delete data;
+    if (q)
+        q->give();
 }
 
 void DataSaver::saveImg(SavingImg *img)
@@ -162,6 +160,9 @@ void DataSaver::saveImg(SavingImg *img)
 
 void DataSaver::saveImgWDiscard(SavingImg *img)
 {
+    SaveQueue *q = img ? img->queue : nullptr;
     saveImg(img);
     delete img;
+    if (q)
+        q->give();
 }

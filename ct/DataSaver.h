@@ -13,9 +13,11 @@
 // A record marked flat (a CoR trial) goes into path itself.
 //
 // Every file is written under a temporary name in its folder and renamed
-// into place when complete. A folder that cannot be made or a file that
-// cannot be written is reported by a warning naming it; the next record is
-// processed as usual.
+// into place only when complete (WholeFile): a file that does not fit on the
+// disk leaves nothing under its name. A folder that cannot be made or a file
+// that cannot be written is reported by a warning naming it and counted; the
+// next record is processed as usual.
+#include "SaveQueue.h"
 #include "SavingData.h"
 #include "SavingImg.h"
 
@@ -56,6 +58,9 @@ public:
 
     // The folders one record is written into, in writing order.
     QStringList foldersFor(const QString &path, const QString &tag, const QString &index) const;
+    // The same for the three switches given.
+    static QStringList foldersFor(bool subFolders, bool ofEnergy, bool ofSlice, const QString &path,
+                                  const QString &tag, const QString &index);
     // Creates the sub-folders a record needs; false (after a debug line) when
     // one could not be made.
     bool makeFolders(const QString &path, const QString &tag, const QString &index) const;
@@ -64,6 +69,11 @@ public:
     // since construction.
     int failures() const { return failed.load(); }
     int filesWritten() const { return written.load(); }
+
+    // The places of the records handed to this saver: a worker takes one
+    // before it emits a record; the "WDiscard" slots give it back once the
+    // record is written and deleted.
+    SaveQueue *queue() { return &places; }
 
 public slots:
     // Sets the three switches; from another thread the change is queued to
@@ -78,6 +88,7 @@ private:
     bool writeData(const QString &file, const QByteArray &bytes);
     bool writeImage(const QString &file, const QImage &image);
 
+    SaveQueue places;
     std::atomic<int> failed{0};
     std::atomic<int> written{0};
 };

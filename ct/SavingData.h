@@ -6,6 +6,8 @@
 #include <QMetaType>
 #include <QString>
 
+class SaveQueue;
+
 class SavingData
 {
 public:
@@ -17,6 +19,7 @@ public:
     QString tag;        // second name part; also the energy sub-folder
     QString index;      // slice number, five digits, zero-padded
     bool flat = false;  // into the path itself, whatever the sub-folder switches say
+    SaveQueue *queue = nullptr;     // the saver queue it holds a place in, if any
     QByteArray data;    // the complete file text
 
     // "sample-E8990-00037.dat", or "E8990-00037.dat" without a name.

@@ -6,6 +6,8 @@
 #include <QMetaType>
 #include <QString>
 
+class SaveQueue;
+
 class SavingImg
 {
 public:
@@ -18,6 +20,7 @@ public:
     QString tag;        // second name part; also the energy sub-folder
     QString index;      // slice number, five digits, zero-padded
     bool flat = false;  // into the path itself, whatever the sub-folder switches say
+    SaveQueue *queue = nullptr;     // the saver queue it holds a place in, if any
     QImage image;       // 8-bit grey picture of colour-bar levels
 
     // "sample-E8990-00037.png", or "E8990-00037.png" without a name.

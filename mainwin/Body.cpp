@@ -13,6 +13,7 @@
 #include "CorTrialStrip.h"
 #include "CtDisp.h"
 #include "DataSaver.h"
+#include "SaveQueue.h"
 #include "EnergyName.h"
 #include "ImgData.h"
 #include "ImgDatas.h"
@@ -34,8 +35,10 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
+#include <QMap>
 #include <QPainter>
 #include <QScreen>
 #include <QStatusBar>
@@ -43,6 +46,8 @@
 #include <QToolButton>
 
 #include <cmath>
+#include <cstdlib>
+#include <tuple>
 
 static QString clockText(const QDateTime &t)
 {
@@ -163,6 +168,7 @@ Body::Body(QWidget *parent)
         auto *panel = new CtCalc2Ui;
         worker->setUi(panel);
         worker->setSinogram(sgm);
+        worker->saveQueue = saver->queue();
         dock->setContent(panel, tr("CT Calc2 %1").arg(k));
         if (k == 1 || showAllCt2Images) {
             if (showAllCt2Images)
@@ -276,9 +282,10 @@ Body::Body(QWidget *parent)
 
 Body::~Body()
 {
-    // Workers finish the slice they hold; the saver then writes everything
-    // they handed over (queued before the empty call below) before its
-    // thread ends.
+    // Workers finish the slice they hold, without waiting for room in the
+    // saver's queue; the saver then writes everything they handed over
+    // (queued before the empty call below) before its thread ends.
+    saver->queue()->open();
     for (QThread *t : std::as_const(threads)) {
         if (t == saverThread)
             continue;
@@ -683,6 +690,10 @@ void Body::startCalcCt()
     saver->setSubFolders(ui->SaveInSubFolders->isChecked(), ui->SubOfEnergy->isChecked(),
                          ui->SubOfSlice->isChecked());
     ui->procCtrl->fillConds(&conds, ui->SelectCt1->isChecked(), ui->SelectCt2->isChecked());
+    // two slices' records (image and data) per worker wait for the saver at
+    // most; a worker with more waits for room (no worker is busy here)
+    saver->queue()->setCapacity(SaveQueue::perWorker * std::max(1, conds.threads));
+    saver->queue()->close();
     conds.upperLimit = ui->DataUpperLimit->text().toDouble();
     conds.lowerLimit = ui->DataLowerLimit->text().toDouble();
     conds.dataOffset = ui->DataOffset->text().toDouble();
@@ -692,6 +703,7 @@ void Body::startCalcCt()
     }
     setupFFT();
     setupSaveConds();
+    warnOverwrites();
     if (trialRun.active) {
         trialStrip->clear();
         dispatchTrials();
@@ -716,6 +728,9 @@ void Body::stopCalcCt()
         return;             // every run ends once
     calculating = false;
     trialRun.active = false;
+    // workers still waiting for room in the saver's queue hand their slice
+    // over and finish
+    saver->queue()->open();
     // "Calc" during a projection-by-projection run ends it after the
     // projection in progress; its own end is this one
     if (ctCalc1->isBusy())
@@ -798,6 +813,71 @@ void Body::setupSaveConds()
         w->setSaveImage(img, is->path(), is->name(), is->addTag());
         w->setSaveData(dat, ds->path(), ds->name(), ds->addTag());
     }
+}
+
+void Body::warnOverwrites()
+{
+    if (!conds.doCt2)
+        return;     // the single-slice calculator saves nothing
+    // the slices the run can reconstruct: those of the image
+    const int extent = conds.rotAxIsV ? imgDatas->height : imgDatas->width;
+    QList<int> slices;
+    if (trialRun.active || !conds.rangeMode) {
+        if (conds.slice >= 0 && conds.slice < extent)
+            slices << conds.slice;
+    } else {
+        // the slices from sliceFrom on, by the step, that lie in the image
+        const long long step = conds.sliceStep != 0 ? std::llabs(conds.sliceStep) : 1;
+        const long long from = conds.sliceFrom, to = conds.sliceTo;
+        if (from <= to) {
+            const long long first = from < 0 ? from + (-from + step - 1) / step * step : from;
+            for (long long s = first; s <= std::min<long long>(to, extent - 1); s += step)
+                slices << int(s);
+        } else {
+            const long long top = extent - 1;
+            const long long first = from > top ? from - (from - top + step - 1) / step * step : from;
+            for (long long s = first; s >= std::max<long long>(to, 0); s -= step)
+                slices << int(s);
+        }
+    }
+    const bool sub = ui->SaveInSubFolders->isChecked();
+    const bool energy = ui->SubOfEnergy->isChecked();
+    const bool slice = ui->SubOfSlice->isChecked();
+    QMap<QString, int> existing;    // by save folder
+    QStringList order;
+    for (auto [on, sel, ext] : {std::tuple(ui->AutoSaveImage->isChecked(), ui->SelectImageSaveDir, "png"),
+                                std::tuple(ui->AutoSaveData->isChecked(), ui->SelectDataSaveDir, "dat")}) {
+        if (!on)
+            continue;
+        const QString path = sel->path();
+        QStringList tags;
+        if (trialRun.active) {
+            for (double cor : std::as_const(trialRun.list))
+                tags << CtCalc2::trialTag(sel->addTag(), cor);
+        } else {
+            tags << sel->addTag();
+        }
+        int n = 0;
+        for (const QString &tag : std::as_const(tags))
+            for (int s : std::as_const(slices)) {
+                const QString index = DataSaver::indexText(s);
+                const QString name = DataSaver::fileName(sel->name(), tag, index, ext);
+                const QStringList folders = trialRun.active
+                    ? QStringList{path}
+                    : DataSaver::foldersFor(sub, energy, slice, path, tag, index);
+                for (const QString &folder : folders)
+                    if (QFileInfo::exists(QDir(folder).absoluteFilePath(name)))
+                        ++n;
+            }
+        const QString dir = QDir(path).absolutePath();
+        if (!existing.contains(dir))
+            order << dir;
+        existing[dir] += n;
+    }
+    for (const QString &dir : std::as_const(order))
+        if (existing.value(dir) > 0)
+            qWarning().noquote() << QStringLiteral("Overwriting %1 existing result files in %2")
+                                        .arg(existing.value(dir)).arg(dir);
 }
 
 void Body::execSingleCtCalc()
@@ -1108,11 +1188,16 @@ void Body::setNextImageSet()
 
 void Body::startingSeqCalc()
 {
+    seqImageTag = ui->SelectImageSaveDir->addTag();
+    seqDataTag = ui->SelectDataSaveDir->addTag();
     ui->SeqCalc->setStyleSheet(StateStyle::activeRun);
 }
 
 void Body::finishedSeqCalc()
 {
+    // a later run of the user's must not write under the last set's name
+    ui->SelectImageSaveDir->setAddTag(seqImageTag);
+    ui->SelectDataSaveDir->setAddTag(seqDataTag);
     ui->SeqCalc->setStyleSheet(StateStyle::idleRun);
 }
 

@@ -148,6 +148,9 @@ public slots:
 private slots:
     void setupFFT();
     void setupSaveConds();
+    // Says on the warning channel, once per save folder, how many of the
+    // files the run is about to write exist already there.
+    void warnOverwrites();
     void execSingleCtCalc();
     void execMultiCtCalc();
     void ctCalcFinished();
@@ -283,6 +286,9 @@ private:
     CorTrialStrip *trialStrip = nullptr;
     CorTrialRun trialRun;
     QCheckBox *autoCor = nullptr;
+    // The image and data tags a "Seq. Calc." found; each data set's name
+    // replaces them while it runs, and they come back when it ends.
+    QString seqImageTag, seqDataTag;
     bool setLoading = false;    // the series being loaded is a data set handed over
     // The last data set handed over was refused (its I0 file refusedI0 can't be read).
     bool setRefused = false;

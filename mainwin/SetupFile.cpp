@@ -13,11 +13,11 @@
 #include "SelectDataDir.h"
 #include "SelectDataFiles.h"
 #include "TextLines.h"
+#include "WholeFile.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
 
 #include <algorithm>
@@ -155,15 +155,9 @@ QString SetupFile::quoted(const QString &text)
 
 bool SetupFile::save(const QString &fname) const
 {
-    // written whole under a temporary name and renamed: an existing setup is
-    // never left half-written
-    QSaveFile f(fname);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        qWarning().noquote() << "can't open save setup file : " + fname;
-        return false;
-    }
+    QString text;
+    QTextStream out(&text);
     bool ok = true;
-    QTextStream out(&f);
     const Ui::Body *ui = body->form();
     const ProcCtrl *pc = ui->procCtrl;
     auto put = [&out](const QString &name, const QString &value) { out << line(name, value) << '\n'; };
@@ -254,8 +248,11 @@ bool SetupFile::save(const QString &fname) const
     put("seq_exec_auto_cor", flag(body->autoCorBox()->isChecked()));
 
     out.flush();
-    if (out.status() != QTextStream::Ok || !f.commit()) {
-        qWarning().noquote() << "can't write save setup file : " + fname;
+    // whole or not at all: a setup saved earlier under this name stays as it
+    // was when the disk is full
+    bool opened = false;
+    if (!WholeFile::write(fname, text.toUtf8(), &opened)) {
+        qWarning().noquote() << (opened ? "Can't write setup file : " : "can't open save setup file : ") + fname;
         return false;
     }
     return ok;

@@ -12,9 +12,10 @@ class SetupFile
 public:
     explicit SetupFile(Body *body);
 
-    // Writes the file whole, replacing any existing one. False, after a
-    // warning, when it cannot be written, or when no line reloads exactly the
-    // chosen I0 file set (the file is written all the same).
+    // Writes the file whole, replacing any existing one, or leaves that one
+    // as it was. False, after a warning, when it cannot be written, or when
+    // no line reloads exactly the chosen I0 file set (the file is written all
+    // the same).
     bool save(const QString &fname) const;
     // Runs every line as a command, in file order. False, after a warning,
     // when it cannot be read or is already being loaded (a setup that loads

@@ -13,13 +13,37 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+
 #include <cfloat>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
+
+// A disk that fills up: while it lives, no file of this process may grow
+// beyond `bytes` (a write past it fails as on a full disk instead of raising
+// SIGXFSZ).
+struct FileSizeLimit {
+    rlimit was{};
+    void (*handler)(int) = SIG_DFL;
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        handler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &was);
+        rlimit lim = was;
+        lim.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &was);
+        std::signal(SIGXFSZ, handler);
+    }
+};
 
 class TestSaving : public QObject
 {
@@ -151,6 +175,53 @@ private slots:
         saver.saveDataWDiscard(good);
         QCOMPARE(readAll(tmp.filePath("E1/a-E1-00004.dat")), QByteArray("y"));
         QCOMPARE(saver.failures(), 2);
+    }
+
+    // A disk that fills up while a file is written: a data file written in
+    // one piece, one that fits the write buffer and a PNG image. None of
+    // them appears under its name, no temporary file is left, an older file
+    // of that name stays as it was, and each failure is named and counted.
+    void fullDiskLeavesNoFile()
+    {
+        QTemporaryDir tmp;
+        DataSaver saver;
+        SavingData big(tmp.path(), "big", "E1", 1), small(tmp.path(), "small", "E1", 1);
+        big.data = QByteArray(200000, 'b');
+        small.data = QByteArray(6000, 's');
+        QImage noise(300, 300, QImage::Format_Grayscale8);
+        std::mt19937 rng(5);
+        for (int y = 0; y < noise.height(); ++y)
+            for (int x = 0; x < noise.width(); ++x)
+                noise.scanLine(y)[x] = uchar(rng());
+        SavingImg img(tmp.path(), "img", "E1", 1, noise);
+        {
+            QFile old(tmp.filePath("small-E1-00001.dat"));
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old\n");
+        }
+        for (const char *f : {"big-E1-00001.dat", "small-E1-00001.dat"})
+            QTest::ignoreMessage(QtWarningMsg, qPrintable("Can't write data file : " + tmp.filePath(f)));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Can't write image file : " + tmp.filePath("img-E1-00001.png")));
+        {
+            FileSizeLimit full(4096);
+            saver.saveData(&big);
+            saver.saveData(&small);
+            saver.saveImg(&img);
+        }
+        QCOMPARE(saver.failures(), 3);
+        QCOMPARE(saver.filesWritten(), 0);
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"small-E1-00001.dat"}));
+        QCOMPARE(readAll(tmp.filePath("small-E1-00001.dat")), QByteArray("old\n"));
+
+        // with room again, all three are written whole
+        saver.saveData(&big);
+        saver.saveData(&small);
+        saver.saveImg(&img);
+        QCOMPARE(saver.failures(), 3);
+        QCOMPARE(readAll(tmp.filePath("big-E1-00001.dat")), big.data);
+        QCOMPARE(readAll(tmp.filePath("small-E1-00001.dat")), small.data);
+        QCOMPARE(QImage(tmp.filePath("img-E1-00001.png")), noise);
     }
 
     // Header, line count and pixel order for the region (0, 0, 198, 198).

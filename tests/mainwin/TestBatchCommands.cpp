@@ -35,6 +35,7 @@
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTest>
 
 class TestBatchCommands : public QObject
@@ -848,11 +849,18 @@ private slots:
         } else {
             for (const QString &line : setup.split('\n'))
                 cmd(b, line);
+            cmd(b, "auto_save_data_tag mine");
+            cmd(b, "auto_save_image_tag ours");
             QCOMPARE(ui->SeqCalcTo->value(), 2);
             bool done = false;
             connect(b.xafsBatch(), &XafsBatch::finished, &b, [&] { done = true; });
+            // every set writes under a name of its own
+            QTest::failOnWarning(QRegularExpression("^Overwriting"));
             ui->SeqCalc->click();
             QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
+            // the tags it found are back
+            QCOMPARE(ui->SelectDataSaveDir->addTag(), QString("mine"));
+            QCOMPARE(ui->SelectImageSaveDir->addTag(), QString("ours"));
         }
         QCOMPARE(b.i0EnergyList(), QList<double>({7090, 7130}));
         QCOMPARE(i0s, QStringList({"i0-7090eV-00000.img", "i0-7130eV-00000.img"}));
@@ -862,6 +870,16 @@ private slots:
             for (int s = 2; s <= 4; ++s)
                 QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out + "/x-" + tag + QString::asprintf("-%05d.dat", s)),
                                          10000);
+        if (byBatch)
+            return;
+        // a later run of the user's under the last set's name says that it
+        // replaces that set's results, once
+        cmd(b, "auto_save_data_tag 7125eV");
+        tags.clear();
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Overwriting 3 existing result files in " + out));
+        ui->CalcCT->click();
+        waitRunEnd(b);
+        QCOMPARE(tags, QStringList({"7125eV"}));
     }
 };
 

@@ -9,6 +9,7 @@
 #include "CtCalc2.h"
 #include "CtCalc2Ui.h"
 #include "CtDisp.h"
+#include "DataSaver.h"
 #include "ImgData.h"
 #include "ImgDatas.h"
 #include "ImgDispWPV.h"
@@ -17,6 +18,7 @@
 #include "Phantom.h"
 #include "ProcCtrl.h"
 #include "RawDisp.h"
+#include "SaveQueue.h"
 #include "BackProjectKernel.h"
 #include "SelectAFile.h"
 #include "SelectAImgFile.h"
@@ -44,6 +46,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <atomic>
 #include <cmath>
 
 // Holds a worker's thread until released (at the latest when it goes out of
@@ -420,6 +423,68 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(b.ctDisp()->count(), shown);
         QCOMPARE(ends.count(), 1);
+    }
+
+    // A saver that falls behind holds up the workers instead of piling up
+    // records: with its thread held, a two-worker run of 12 slices hands it
+    // no more than two slices' records per worker and stays in progress.
+    // Stopping the run then ends it at once, although workers wait for room;
+    // every record handed over is written once the saver goes on. The "CT
+    // Images" list keeps large pictures at display size.
+    void saverFallingBehind()
+    {
+        Body b;
+        ProcCtrl *pc = b.form()->procCtrl;
+        pc->setRotAxIsV(true);
+        load(b, "sample-7100eV-*.img");
+        if (b.workers().size() < 2)
+            QSKIP("needs two workers");
+        const QString out = tmp.filePath("behind");
+        b.form()->SelectDataSaveDir->fileSelected0(out + "/x.dat");
+        b.form()->SelectImageSaveDir->fileSelected0(out + "/x.png");
+        b.setAutoSaveData(true);
+        b.setAutoSaveImage(true);
+        b.form()->SelectCt2->click();
+        pc->setAutoExec(true);
+        pc->setSliceFrom(0);
+        pc->setSliceTo(H - 1);
+        pc->setSliceStep(1);
+        pc->setThreads(2);
+        std::atomic<int> handed{0};
+        for (CtCalc2 *w : b.workers()) {
+            connect(w, &CtCalc2::saveDataWDiscard, w, [&] { ++handed; }, Qt::DirectConnection);
+            connect(w, &CtCalc2::saveImgWDiscard, w, [&] { ++handed; }, Qt::DirectConnection);
+        }
+        QSemaphore saverGate;
+        QSemaphoreReleaser releaseOnExit(saverGate);    // also when a check fails
+        QMetaObject::invokeMethod(b.dataSaver(), [&] { saverGate.acquire(); }, Qt::QueuedConnection);
+
+        b.form()->CalcCT->click();
+        QTRY_COMPARE_WITH_TIMEOUT(handed.load(), 2 * SaveQueue::perWorker, 10000);
+        QTest::qWait(500);      // unbounded, the 12 slices would be done by now
+        QCOMPARE(handed.load(), 2 * SaveQueue::perWorker);
+        QVERIFY(b.isCalculating());
+
+        QSignalSpy ends(&b, &Body::calcFinished);
+        b.form()->CalcCT->click();      // the window does not wait for the saver
+        QVERIFY(!b.isCalculating());
+        QCOMPARE(ends.count(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!b.workers().at(0)->isBusy() && !b.workers().at(1)->isBusy(), 10000);
+        QVERIFY(handed.load() < 2 * H);
+        releaseOnExit.cancel();
+        saverGate.release();
+        QMetaObject::invokeMethod(b.dataSaver(), [] {}, Qt::BlockingQueuedConnection);
+        QCOMPARE(b.dataSaver()->failures(), 0);
+        QCOMPARE(b.dataSaver()->filesWritten(), handed.load());
+        QCOMPARE(QDir(out).entryList(QDir::Files).size(), handed.load());
+
+        QImage big(1024, 512, QImage::Format_Grayscale8);
+        big.fill(200);
+        b.ctDisp()->addImg(H, big);
+        const QImage kept = b.ctDisp()->images.last().second;
+        QCOMPARE(kept.size(), QSize(400, 200));
+        QCOMPARE(kept.format(), QImage::Format_Grayscale8);
+        QCOMPARE(qGray(kept.pixel(100, 100)), 200);
     }
 
     void loadingWaitsForRun()

@@ -28,6 +28,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+
+#include <csignal>
+
 class TestSetupFile : public QObject
 {
     Q_OBJECT
@@ -437,6 +441,42 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, qPrintable("can't open save setup file : " + missing));
         b.saveSetup(missing);
         QVERIFY(!QFile::exists(missing));
+    }
+
+    // A disk that fills up while a setup is saved (no file may grow beyond
+    // 300 bytes): the setup saved before under that name stays whole, no
+    // temporary file is left, and the failure is named and counted.
+    void fullDiskKeepsTheOldSetup()
+    {
+        Body b;
+        QTemporaryDir dir;
+        const QString file = dir.filePath("s.cfg");
+        b.saveSetup(file);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray before = f.readAll();
+        f.close();
+        QVERIFY(before.size() > 1000);
+        const int failed = b.failures();
+
+        cmd(b, "ct_slice_from 17");
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Can't write setup file : " + file));
+        {
+            void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit was{};
+            getrlimit(RLIMIT_FSIZE, &was);
+            rlimit lim = was;
+            lim.rlim_cur = 300;
+            setrlimit(RLIMIT_FSIZE, &lim);
+            b.saveSetup(file);
+            setrlimit(RLIMIT_FSIZE, &was);
+            std::signal(SIGXFSZ, handler);
+        }
+        QCOMPARE(b.failures(), failed + 1);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+        f.close();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"s.cfg"}));
     }
 };
 
