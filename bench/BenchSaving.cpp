@@ -7,7 +7,8 @@
 // in one long run. After each run it prints the peak resident memory so far
 // (VmHWM), the most records the saver held and the list's pictures: with the
 // saver's queue bounded the saver's share stays flat from the first run on,
-// and the list grows by one picture of display size per slice.
+// and the list keeps its pictures within its budget (64 MB), however many
+// slices there are.
 // --unbounded hands records over without waiting for room, as before the
 // bound; the saver then falls behind (PNG and data files take longer than a
 // slice) and the peak grows with every run: use few runs.

@@ -3,6 +3,9 @@
 
 #include <QSpinBox>
 
+#include <algorithm>
+#include <cmath>
+
 CtDisp::CtDisp(QWidget *parent) : QFrame(parent), ui(new Ui::CtDisp)
 {
     ui->setupUi(this);
@@ -18,20 +21,52 @@ void CtDisp::clear()
 {
     images.clear();
     shown = -1;
+    bytes = 0;
+    sideNow = keptSide;
+}
+
+void CtDisp::setBudget(qint64 b)
+{
+    budgetBytes = std::max<qint64>(b, 1);
+    keepWithinBudget();
+}
+
+QImage CtDisp::shrunk(const QImage &img, int side)
+{
+    if (img.width() <= side && img.height() <= side)
+        return img;
+    QImage kept = img.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    // smooth scaling works in 32 bits; grey levels fit in 8
+    if (img.format() == QImage::Format_Grayscale8 && kept.format() != img.format())
+        kept = kept.convertToFormat(QImage::Format_Grayscale8);
+    return kept;
+}
+
+void CtDisp::keepWithinBudget()
+{
+    const int before = sideNow;
+    while (bytes > budgetBytes && sideNow > minSide) {
+        sideNow = std::max(minSide, int(sideNow / std::sqrt(2.0)));
+        bytes = 0;
+        for (auto &e : images) {
+            e.second = shrunk(e.second, sideNow);
+            bytes += e.second.sizeInBytes();
+        }
+    }
+    // the picture on screen is one of those made smaller
+    if (sideNow != before && shown >= 0 && shown < int(images.size()))
+        showImg(shown);
 }
 
 void CtDisp::addImg(int no, const QImage &img)
 {
-    QImage kept = img;
-    if (img.width() > keptSide || img.height() > keptSide) {
-        kept = img.scaled(keptSide, keptSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        // smooth scaling works in 32 bits; grey levels fit in 8
-        if (img.format() == QImage::Format_Grayscale8 && kept.format() != img.format())
-            kept = kept.convertToFormat(QImage::Format_Grayscale8);
-    }
+    const QImage kept = shrunk(img, sideNow);
+    bytes += kept.sizeInBytes();
     images.append(qMakePair(no, kept));
     for (int i = int(images.size()) - 1; i > 0 && images.at(i - 1).first > no; --i)
         images.swapItemsAt(i, i - 1);
+    // shrinks the pictures already kept too, before the new one is shown
+    keepWithinBudget();
     const int last = int(images.size()) - 1;
     ui->seeker_->setMaximum(last);
     if (QSpinBox *index = ui->seeker_->findChild<QSpinBox *>("Index"))

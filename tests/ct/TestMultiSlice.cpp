@@ -344,6 +344,36 @@ private slots:
         QCoreApplication::processEvents();
     }
 
+    // The list of a long run holds a fixed amount of memory: past its budget
+    // every picture is kept smaller, and the newest is still the one shown.
+    void ctDispWithinBudget()
+    {
+        CtDisp d;
+        d.setBudget(1 << 20);
+        QImage slice(512, 384, QImage::Format_Grayscale8);
+        for (int i = 0; i < 200; ++i) {
+            slice.fill(i);
+            d.addImg(i, slice);
+            QVERIFY2(d.keptBytes() <= d.budget(), qPrintable(QString::number(i)));
+        }
+        QCOMPARE(d.count(), 200);
+        QVERIFY(d.side() < CtDisp::keptSide && d.side() >= CtDisp::minSide);
+        qint64 sum = 0;
+        for (const auto &e : std::as_const(d.images)) {
+            QVERIFY(qMax(e.second.width(), e.second.height()) <= d.side());
+            QCOMPARE(e.second.format(), QImage::Format_Grayscale8);
+            sum += e.second.sizeInBytes();
+        }
+        QCOMPARE(sum, d.keptBytes());
+        QCOMPARE(d.shownIndex(), 199);
+        QCOMPARE(d.ui->dispA_->image, d.images.last().second);
+        QCOMPARE(qGray(d.images.first().second.pixel(0, 0)), 0);
+        QCOMPARE(qGray(d.images.last().second.pixel(10, 10)), 199);
+        d.clear();
+        QCOMPARE(d.keptBytes(), 0);
+        QCOMPARE(d.side(), int(CtDisp::keptSide));
+    }
+
     void ctDispOrder()
     {
         CtDisp d;
