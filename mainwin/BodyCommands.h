@@ -54,6 +54,8 @@ private:
     };
     void add(const char *name, std::function<void(const QStringList &)> run);
     void buildTable();
+    // Registers the command of a setting of the settings table.
+    void setting(const QString &name);
     void showTabOf(QWidget *page);
     void showCt2Tab(int n);
 
