@@ -50,6 +50,10 @@ public:
         bool special = false;
         // The line a setup file carries when the (first) value is empty text.
         QString emptyLine;
+        // A saved setting's value in a fresh window, as a setup line writes
+        // it; unless the window derives it from the machine at start-up.
+        QString def;
+        bool defFromMachine = false;
         // Sets the control; false when refused (a warning has named why).
         std::function<bool(Body *, const Values &)> write;
         // The control's value, one per kind, as a setup file restores it.
