@@ -75,10 +75,14 @@ QList<SettingsTable::Setting> SettingsTable::build()
     // ---- projection images
     special("images_load", S::OriginalImages);
     add("images_new_on_load", {K::Flag}, S::OriginalImages, "1",
-        always([ctForm](Body *b, const V &v) { (v.flag() ? ctForm(b)->LoadNewFiles : ctForm(b)->AddFiles)->setChecked(true); }),
+        always([ctForm](Body *b, const V &v) {
+            (v.flag() ? ctForm(b)->LoadNewFiles : ctForm(b)->AddFiles)->setChecked(true);
+        }),
         [ui](Body *b) { return QVariantList{ui(b)->CTFiles->newFiles()}; });
     add("images_add_on_load", {K::Flag}, S::None, "",
-        always([ctForm](Body *b, const V &v) { (v.flag() ? ctForm(b)->AddFiles : ctForm(b)->LoadNewFiles)->setChecked(true); }));
+        always([ctForm](Body *b, const V &v) {
+            (v.flag() ? ctForm(b)->AddFiles : ctForm(b)->LoadNewFiles)->setChecked(true);
+        }));
     add("images_exp_time", {K::Real}, S::None, "",
         always([ui](Body *b, const V &v) { ui(b)->CTFiles->setExpTime(v.real()); }));
     add("images_keep_setup", {K::Flag}, S::OriginalImages, "1",
@@ -198,7 +202,9 @@ QList<SettingsTable::Setting> SettingsTable::build()
             qWarning().noquote() << "ct_filter_padding refused : " + v.text() + " (zero, edge or none)";
             return false;
         },
-        [pc](Body *b) { return QVariantList{QString::fromLatin1(FilterSpec::paddingName(pc(b)->filterSpec().padding))}; })
+        [pc](Body *b) {
+            return QVariantList{QString::fromLatin1(FilterSpec::paddingName(pc(b)->filterSpec().padding))};
+        })
         ->choices = choicesOf(FilterSpec::paddingNames());
     add("ct_set_disp_region", {K::Real, K::Real, K::Real, K::Real}, S::None, "", always([](Body *b, const V &v) {
             b->applyRegions(v.real(0), v.real(1), v.real(2), v.real(3), false, nullptr);
