@@ -3,6 +3,8 @@
 // every command sets one control of the main window or of one of its panels,
 // or presses one of its buttons, as a user would. The main window keeps the
 // batch protocol (when the interpreter may go on); this class only executes.
+// The commands that set a setting come from the settings table; the actions
+// (loads, clears, tabs, runs) are written here.
 #include "BatchCmd.h"
 
 #include <QList>
