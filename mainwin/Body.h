@@ -45,6 +45,7 @@ class Body : public QFrame
     // The command set and the setup files reach every control, as a user does.
     friend class BodyCommands;
     friend class SetupFile;
+    friend class SettingsTable;
 public:
     explicit Body(QWidget *parent = nullptr);
     ~Body() override;

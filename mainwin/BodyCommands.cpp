@@ -15,12 +15,14 @@
 #include "SelectAImgFile.h"
 #include "SelectDataDir.h"
 #include "SelectDataFiles.h"
+#include "SettingsTable.h"
 #include "SetupFile.h"
 #include "ui_SelectDataDir.h"
 
 #include <QDebug>
 #include <QSpinBox>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -126,146 +128,59 @@ void BodyCommands::buildTable()
     auto ui = [b] { return b->ui; };
     auto ctFiles = [ui] { return ui()->CTFiles; };
     auto pc = [ui] { return ui()->procCtrl; };
-    auto check = [](QAbstractButton *box, bool on) { box->setChecked(on); };
 
+    // Settings come from the settings table, in the order names are tested;
+    // actions are written here.
     // ---- projection images
     add("images_load", [this, ctFiles](A a) {
         if (!ctFiles()->chooseDir(textArg(a), patternArgs(a)))
             outcome = Outcome::Failed;
     });
-    add("images_new_on_load", [ctFiles](A a) {
-        Ui::SelectDataFiles *f = ctFiles()->form();
-        (flagArg(a) ? f->LoadNewFiles : f->AddFiles)->setChecked(true);
-    });
-    add("images_add_on_load", [ctFiles](A a) {
-        Ui::SelectDataFiles *f = ctFiles()->form();
-        (flagArg(a) ? f->AddFiles : f->LoadNewFiles)->setChecked(true);
-    });
+    setting("images_new_on_load");
+    setting("images_add_on_load");
     add("images_clear", [ctFiles](A) { ctFiles()->clearFiles(); });
-    add("images_exp_time", [ctFiles](A a) { ctFiles()->setExpTime(realArg(a)); });
-    add("images_multi", [ctFiles](A a) {
-        Ui::SelectDataFiles *f = ctFiles()->form();
-        f->LoadMultiTimes->setChecked(flagArg(a));
-        f->MultiTimes->setText(QString::number(intArg(a, 1)));
-    });
-    add("images_seek", [ui](A a) {
-        SeekCtrl *seek = ui()->seekCtrl;
-        const int v = qMin(qMax(0, intArg(a)), seek->maximum());
-        if (auto *index = seek->findChild<QSpinBox *>(QStringLiteral("Index")))
-            index->setValue(v);
-    });
-    add("images_keep_setup", [ctFiles, check](A a) {
-        check(ctFiles()->form()->KeepConditions, flagArg(a));
-    });
+    setting("images_exp_time");
+    setting("images_multi");
+    setting("images_seek");
+    setting("images_keep_setup");
 
     // ---- I0 and BG images
-    // an image that cannot be read turns the selector red and keeps the
-    // previous one; an image of another size than the series is held but
-    // red, and the sinogram leaves it out; either way the command fails
-    add("i0_load", [this, ui](A a) {
-        ui()->I0ImgSel->fileSelected0(textArg(a));
-        if (ui()->I0ImgSel->lastLoadFailed() || !ui()->I0ImgSel->sizeFits())
-            outcome = Outcome::Failed;
-    });
+    setting("i0_load");
     add("i0_clear", [ui](A) { ui()->I0ImgSel->clear0(); });
-    add("i0_exp_time", [ui](A a) { ui()->I0ImgSel->setExpTime(realArg(a)); });
-    add("bg_load", [this, ui](A a) {
-        ui()->BGImgSel->fileSelected0(textArg(a));
-        if (ui()->BGImgSel->lastLoadFailed() || !ui()->BGImgSel->sizeFits())
-            outcome = Outcome::Failed;
-    });
+    setting("i0_exp_time");
+    setting("bg_load");
     add("bg_clear", [ui](A) { ui()->BGImgSel->clear0(); });
-    add("bg_exp_time", [ui](A a) { ui()->BGImgSel->setExpTime(realArg(a)); });
+    setting("bg_exp_time");
 
-    // ---- processing parameters; a commanded slice, slice-to or CoR is kept
-    // over the next load (while "Keep Conds." is checked)
-    add("ct_proc_slice", [b, pc](A a) {
-        pc()->setSliceNo(intArg(a));
-        b->resetSliceOnLoad = false;
-    });
-    // as a click: "Auto Exec" goes with CT2
-    add("ct_auto_exec", [b, pc](A a) {
-        pc()->setAutoExec(flagArg(a));
-        b->changedAutoExec();
-    });
-    add("ct_slice_from", [pc](A a) { pc()->setSliceFrom(intArg(a)); });
-    add("ct_slice_to", [b, pc](A a) {
-        pc()->setSliceTo(intArg(a));
-        b->resetSliceToOnLoad = false;
-    });
-    add("ct_slice_step", [pc](A a) { pc()->setSliceStep(intArg(a)); });
-    add("ct_threads", [pc](A a) { pc()->setThreads(intArg(a)); });
-    add("ct_cor", [b, pc](A a) {
-        pc()->setCor(realArg(a));
-        b->resetCorOnLoad = false;
-    });
-    add("ct_recorded_cor_1", [pc](A a) { pc()->setRecordedCoR(1, intArg(a), realArg(a, 1)); });
-    add("ct_recorded_cor_2", [pc](A a) { pc()->setRecordedCoR(2, intArg(a), realArg(a, 1)); });
-    add("ct_rot_ax_is_h", [pc](A a) { pc()->setRotAxIsV(!flagArg(a)); });
-    add("ct_rot_ax_is_v", [pc](A a) { pc()->setRotAxIsV(flagArg(a)); });
-    add("ct_auto_gen_sinogram", [pc](A a) { pc()->setAutoUpdate(flagArg(a)); });
-    add("ct_angle_offset", [pc](A a) { pc()->setAngleOffset(realArg(a)); });
-    add("ct_set_disp_region", [b](A a) {
-        b->applyRegions(realArg(a, 0), realArg(a, 1), realArg(a, 2), realArg(a, 3), false, nullptr);
-    });
-    add("ct_set_calc_region", [b](A a) {
-        b->applyRegions(realArg(a, 0), realArg(a, 1), realArg(a, 2), realArg(a, 3), true, nullptr);
-    });
-
-    // ---- calculation and display. CT1 and CT2 form one exclusive pair: one
-    // of them off means the other on.
-    // As a click, CT1 unchecks "Auto Exec": a range is for CT2 only.
-    add("calc_ct1", [b, ui](A a) {
-        (flagArg(a) ? ui()->SelectCt1 : ui()->SelectCt2)->setChecked(true);
-        b->changedCtSel(ui()->SelectCt1);
-    });
-    add("calc_ct2", [b, ui](A a) {
-        (flagArg(a) ? ui()->SelectCt2 : ui()->SelectCt1)->setChecked(true);
-        b->changedCtSel(ui()->SelectCt2);
-    });
-    add("calc_show_res", [ui, check](A a) { check(ui()->ShowCalcRes, flagArg(a)); });
-    add("fix_color_scale", [ui, check](A a) { check(ui()->FixColorScale, flagArg(a)); });
-    // as a user's edit of the field: a fixed scale takes the new bound at once
-    add("fix_color_min", [b](A a) {
-        b->setColorMin(realArg(a));
-        b->fixColorScaleChanged();
-    });
-    add("fix_color_max", [b](A a) {
-        b->setColorMax(realArg(a));
-        b->fixColorScaleChanged();
-    });
-
+    // ---- processing parameters
+    for (const char *n : {"ct_proc_slice", "ct_auto_exec", "ct_slice_from", "ct_slice_to", "ct_slice_step",
+                          "ct_threads", "ct_cor", "ct_recorded_cor_1", "ct_recorded_cor_2", "ct_rot_ax_is_h",
+                          "ct_rot_ax_is_v", "ct_auto_gen_sinogram", "ct_angle_offset", "ct_set_disp_region",
+                          "ct_set_calc_region",
+    // ---- calculation and display
+                          "calc_ct1", "calc_ct2", "calc_show_res", "fix_color_scale", "fix_color_min",
+                          "fix_color_max",
     // ---- automatic saving
-    add("auto_save_image", [ui, check](A a) { check(ui()->AutoSaveImage, flagArg(a)); });
-    add("auto_save_image_path", [ui](A a) { ui()->SelectImageSaveDir->setPath(textArg(a)); });
-    add("auto_save_image_name", [ui](A a) { ui()->SelectImageSaveDir->setName(textArg(a)); });
-    add("auto_save_image_tag", [ui](A a) { ui()->SelectImageSaveDir->setAddTag(textArg(a)); });
+                          "auto_save_image", "auto_save_image_path", "auto_save_image_name",
+                          "auto_save_image_tag"})
+        setting(n);
     add("auto_save_image_clear", [ui](A) { ui()->SelectImageSaveDir->clear0(); });
-    add("auto_save_data", [ui, check](A a) { check(ui()->AutoSaveData, flagArg(a)); });
-    add("auto_save_data_path", [ui](A a) { ui()->SelectDataSaveDir->setPath(textArg(a)); });
-    add("auto_save_data_name", [ui](A a) { ui()->SelectDataSaveDir->setName(textArg(a)); });
-    add("auto_save_data_tag", [ui](A a) { ui()->SelectDataSaveDir->setAddTag(textArg(a)); });
+    for (const char *n : {"auto_save_data", "auto_save_data_path", "auto_save_data_name", "auto_save_data_tag"})
+        setting(n);
     add("auto_save_data_clear", [ui](A) { ui()->SelectDataSaveDir->clear0(); });
-    add("auto_save_in_sub_folders", [ui, check](A a) { check(ui()->SaveInSubFolders, flagArg(a)); });
-    add("auto_save_in_sub_folders_of_slice", [ui, check](A a) { check(ui()->SubOfSlice, flagArg(a)); });
-    add("auto_save_in_sub_folders_of_energy", [ui, check](A a) { check(ui()->SubOfEnergy, flagArg(a)); });
-    add("auto_save_data_upper_limit", [ui](A a) { ui()->DataUpperLimit->setText(textArg(a)); });
-    add("auto_save_data_lower_limit", [ui](A a) { ui()->DataLowerLimit->setText(textArg(a)); });
-    add("auto_save_data_offset", [ui](A a) { ui()->DataOffset->setText(textArg(a)); });
-
+    for (const char *n : {"auto_save_in_sub_folders", "auto_save_in_sub_folders_of_slice",
+                          "auto_save_in_sub_folders_of_energy", "auto_save_data_upper_limit",
+                          "auto_save_data_lower_limit", "auto_save_data_offset",
     // ---- additional information for CT-XAFS
-    add("add_inf_show", [b](A a) { b->setShowAdditionalInfo(flagArg(a)); });
-    add("add_inf_ASR_standard", [ui](A a) { ui()->SelDDir->setIsASRStandard(flagArg(a)); });
-    add("add_inf_raw_i0_val", [ui](A a) { ui()->I0ofRawImage_->setI0Val(realArg(a)); });
-    add("add_inf_raw_i0_from_xafs", [ui](A a) { ui()->I0ofRawImage_->setCalcFromXafs(flagArg(a)); });
-    add("add_inf_raw_i0_xafs", [ui](A a) { ui()->I0ofRawImage_->setXafsFile(textArg(a)); });
+                          "add_inf_show", "add_inf_ASR_standard", "add_inf_raw_i0_val", "add_inf_raw_i0_from_xafs",
+                          "add_inf_raw_i0_xafs"})
+        setting(n);
     add("add_inf_raw_i0_xafs_clear", [ui](A) { ui()->I0ofRawImage_->clearXafsFile(); });
-    add("add_inf_raw_i0_eng_ptn", [ui](A a) { ui()->I0ofRawImage_->setEngPattern(textArg(a)); });
-    add("add_inf_i0_i0_val", [ui](A a) { ui()->I0ofI0Image_->setI0Val(realArg(a)); });
-    add("add_inf_i0_i0_from_xafs", [ui](A a) { ui()->I0ofI0Image_->setCalcFromXafs(flagArg(a)); });
-    add("add_inf_i0_i0_xafs", [ui](A a) { ui()->I0ofI0Image_->setXafsFile(textArg(a)); });
+    for (const char *n : {"add_inf_raw_i0_eng_ptn", "add_inf_i0_i0_val", "add_inf_i0_i0_from_xafs",
+                          "add_inf_i0_i0_xafs"})
+        setting(n);
     add("add_inf_i0_i0_xafs_clear", [ui](A) { ui()->I0ofI0Image_->clearXafsFile(); });
-    add("add_inf_i0_i0_eng_ptn", [ui](A a) { ui()->I0ofI0Image_->setEngPattern(textArg(a)); });
+    setting("add_inf_i0_i0_eng_ptn");
 
     // ---- image tabs: by number, or the tab that holds the named picture
     add("show_tab", [ui](A a) { ui()->ImgsTab->setCurrentIndex(intArg(a)); });
@@ -277,7 +192,7 @@ void BodyCommands::buildTable()
     add("show_ct2", [this](A a) { showCt2Tab(intArg(a)); });
 
     // ---- viewer link, calculation, sequential execution
-    add("orvexLink_set_send_msg", [ui, check](A a) { check(ui()->SendMsg2Orvex, flagArg(a)); });
+    setting("orvexLink_set_send_msg");
     add("calc_exec", [this, b](A) {
         // Like the "Calc" button: nothing to reconstruct, nothing starts.
         if (!b->hasImages()) {
@@ -293,9 +208,9 @@ void BodyCommands::buildTable()
         }
         emit b->batchCalcStart();
     });
-    add("seq_exec_show", [ui, check](A a) { check(ui()->ShowAdditionalInfo, flagArg(a)); });
-    add("seq_exec_dir", [ui](A a) { ui()->SelDDir->setDataDir(textArg(a)); });
-    add("seq_exec_file_pattern", [ui](A a) { ui()->SelDDir->setPattern(textArg(a)); });
+    setting("seq_exec_show");
+    setting("seq_exec_dir");
+    setting("seq_exec_file_pattern");
     add("seq_exec_next", [b, ui](A) { b->batch()->ok = ui()->SelDDir->next(); });
     // a set whose I0 can't be read is not loaded: the command fails
     add("seq_exec_set", [this, b, ui](A) {
@@ -320,7 +235,7 @@ void BodyCommands::buildTable()
         if (!ui()->SelI0Files->chooseInDir(textArg(a), patternArgs(a)))
             outcome = Outcome::Failed;
     });
-    add("seq_exec_keep_range_on_new_set", [ui, check](A a) { check(ui()->keepOnNewSet, flagArg(a)); });
+    setting("seq_exec_keep_range_on_new_set");
 
     // ---- centre of rotation found from the data; a failure fails the command
     add("ct_find_cor", [this, b, pc](A a) {
@@ -343,7 +258,7 @@ void BodyCommands::buildTable()
             outcome = Outcome::HeldByRun;
         }
     });
-    add("seq_exec_auto_cor", [b, check](A a) { check(b->autoCor, flagArg(a)); });
+    setting("seq_exec_auto_cor");
     add("ct_find_recorded_cor", [this, b, pc](A a) {
         if (!CorActions(b->sgm, pc()).findAndRecord(intArg(a), intArg(a, 1)))
             outcome = Outcome::Failed;
@@ -360,31 +275,20 @@ void BodyCommands::buildTable()
         if (!SetupFile(b).load(textArg(a)) || b->failureCount != before)
             outcome = Outcome::Failed;
     });
+    // ---- reconstruction filter, and every later setting
+    for (const SettingsTable::Setting &st : SettingsTable::all())
+        if (st.write && std::none_of(table.cbegin(), table.cend(),
+                                     [&st](const Entry &e) { return e.upperName == st.name.toUpper(); }))
+            setting(st.name);
+}
 
-    // ---- reconstruction filter
-    // the window and, when given, its cut-off (else the cut-off stays); an
-    // unknown name or a cut-off outside (0, 0.5] fails the command and
-    // changes nothing
-    add("ct_filter", [this, pc](A a) {
-        FilterSpec::Window w;
-        const bool known = FilterSpec::windowFromName(textArg(a).toStdString(), &w);
-        bool numeric = true;
-        const double c = a.size() > 1 ? a.at(1).toDouble(&numeric) : 0.5;
-        if (!known || !numeric || !FilterSpec::cutoffValid(c)) {
-            qWarning().noquote() << "ct_filter refused : " + a.join(QLatin1Char(' '))
-                                        + " (windows: ramp, shepp-logan, cosine, hamming, hann;"
-                                          " cut-off in (0, 0.5])";
+void BodyCommands::setting(const QString &name)
+{
+    const SettingsTable::Setting *st = SettingsTable::find(name);
+    Q_ASSERT(st && st->write);
+    Body *b = body;
+    add(qPrintable(name), [this, b, st](const QStringList &a) {
+        if (!st->write(b, SettingsTable::convert(*st, a)))
             outcome = Outcome::Failed;
-            return;
-        }
-        pc()->setFilterWindow(textArg(a));
-        if (a.size() > 1)
-            pc()->setFilterCutoff(c);
-    });
-    add("ct_filter_padding", [this, pc](A a) {
-        if (!pc()->setFilterPadding(textArg(a))) {
-            qWarning().noquote() << "ct_filter_padding refused : " + textArg(a) + " (zero, edge or none)";
-            outcome = Outcome::Failed;
-        }
     });
 }

@@ -3,6 +3,8 @@
 // every command sets one control of the main window or of one of its panels,
 // or presses one of its buttons, as a user would. The main window keeps the
 // batch protocol (when the interpreter may go on); this class only executes.
+// The commands that set a setting come from the settings table; the actions
+// (loads, clears, tabs, runs) are written here.
 #include "BatchCmd.h"
 
 #include <QList>
@@ -54,6 +56,8 @@ private:
     };
     void add(const char *name, std::function<void(const QStringList &)> run);
     void buildTable();
+    // Registers the command of a setting of the settings table.
+    void setting(const QString &name);
     void showTabOf(QWidget *page);
     void showCt2Tab(int n);
 

@@ -1,5 +1,7 @@
 #include "SetupFile.h"
 
+#include "SettingsTable.h"
+
 #include "Body.h"
 #include "ui_Body.h"
 #include "ui_SelectDataFiles.h"
@@ -25,16 +27,6 @@
 namespace {
 
 constexpr int nameColumn = 25;
-
-QString flag(bool on)
-{
-    return on ? QStringLiteral("1") : QStringLiteral("0");
-}
-
-QString real(double v)
-{
-    return QString::number(v, 'g', 6);
-}
 
 // A file name as a pattern that matches only itself: the wildcard
 // characters in brackets. A double quote cannot stand in a setup line; "?"
@@ -159,93 +151,48 @@ bool SetupFile::save(const QString &fname) const
     QTextStream out(&text);
     bool ok = true;
     const Ui::Body *ui = body->form();
-    const ProcCtrl *pc = ui->procCtrl;
     auto put = [&out](const QString &name, const QString &value) { out << line(name, value) << '\n'; };
-    auto section = [&out](const char *header) { out << '\n' << header << "\n\n"; };
-    // the chosen image, or none: a setup restores "none" too
-    auto image = [&out, &put](const char *load, const char *clear, const QString &path) {
-        if (path.isEmpty())
-            out << clear << '\n';
-        else
-            put(QLatin1String(load), quoted(path));
-    };
 
     out << "### Tomix setup saving setup file\n";
 
-    section("## Original Images");
-    const SelectDataFiles *ct = ui->CTFiles;
-    bool exact = true;
-    for (const QString &l : loadLines(ct, &exact))
-        put(QStringLiteral("#%1").arg(QStringLiteral("images_load")), l);
-    if (!exact)
-        qWarning().noquote() << "setup file " + fname
-                                    + " : the projection line does not load exactly the files chosen";
-    put("images_new_on_load", flag(ct->newFiles()));
-    put("images_keep_setup", flag(ct->keepConditions()));
-    put("images_multi", flag(ct->form()->LoadMultiTimes->isChecked())
-                            + QLatin1Char(' ') + QString::number(ct->multiTimes()));
-    put("images_seek", QString::number(ui->seekCtrl->value()));
-    image("i0_load", "i0_clear", ui->I0ImgSel->path());
-    image("bg_load", "bg_clear", ui->BGImgSel->path());
-
-    section("## CT Reconstruction setting");
-    put("ct_proc_slice", QString::number(pc->sliceNo));
-    put("ct_angle_offset", real(pc->getAngleOffset()));
-    put("ct_auto_exec", flag(pc->isAutoExec()));
-    put("ct_slice_from", QString::number(pc->getSliceFrom()));
-    put("ct_slice_to", QString::number(pc->getSliceTo()));
-    put("ct_slice_step", QString::number(pc->getSliceStep()));
-    put("ct_threads", QString::number(pc->getThreads()));
-    put("ct_cor", real(pc->cor));
-    put("ct_rot_ax_is_h", flag(!pc->rotAxIsV));
-    put("ct_recorded_cor_1", QString::number(pc->recSlice1) + QLatin1Char(' ') + real(pc->recCor1));
-    put("ct_recorded_cor_2", QString::number(pc->recSlice2) + QLatin1Char(' ') + real(pc->recCor2));
-    put("ct_auto_gen_sinogram", flag(pc->isAutoUpdate()));
-    const FilterSpec filter = pc->filterSpec();
-    put("ct_filter", QString::fromLatin1(FilterSpec::windowName(filter.window)) + QLatin1Char(' ')
-                         + real(filter.cutoff));
-    put("ct_filter_padding", QString::fromLatin1(FilterSpec::paddingName(filter.padding)));
-
-    section("## CT Reconstruction calculation");
-    put("calc_ct1", flag(ui->SelectCt1->isChecked()));
-    put("calc_show_res", flag(ui->ShowCalcRes->isChecked()));
-    put("fix_color_scale", flag(ui->FixColorScale->isChecked()));
-    put("fix_color_min", real(body->colorMin()));
-    put("fix_color_max", real(body->colorMax()));
-    put("auto_save_image", flag(ui->AutoSaveImage->isChecked()));
-    put("auto_save_image_path", quoted(ui->SelectImageSaveDir->path()));
-    put("auto_save_image_name", quoted(ui->SelectImageSaveDir->name()));
-    put("auto_save_image_tag", quoted(ui->SelectImageSaveDir->addTag()));
-    put("auto_save_data", flag(ui->AutoSaveData->isChecked()));
-    put("auto_save_data_path", quoted(ui->SelectDataSaveDir->path()));
-    put("auto_save_data_name", quoted(ui->SelectDataSaveDir->name()));
-    put("auto_save_data_tag", quoted(ui->SelectDataSaveDir->addTag()));
-    put("auto_save_data_upper_limit", real(ui->DataUpperLimit->text().toDouble()));
-    put("auto_save_data_lower_limit", real(ui->DataLowerLimit->text().toDouble()));
-    put("auto_save_data_offset", real(ui->DataOffset->text().toDouble()));
-    put("auto_save_in_sub_folders", flag(ui->SaveInSubFolders->isChecked()));
-    put("auto_save_in_sub_folders_of_slice", flag(ui->SubOfSlice->isChecked()));
-    put("auto_save_in_sub_folders_of_energy", flag(ui->SubOfEnergy->isChecked()));
-
-    section("## Additional Settings for CT-XAFS");
-    const SelectDataDir *sdd = ui->SelDDir;
-    // the box itself, then what it shows (add_inf_show leaves the box)
-    put("seq_exec_show", flag(ui->ShowAdditionalInfo->isChecked()));
-    put("add_inf_show", flag(ui->ShowAdditionalInfo->isChecked()));
-    put("add_inf_ASR_standard", flag(sdd->isASRStandard()));
-    put("seq_exec_dir", quoted(sdd->dataDir()));
-    put("seq_exec_file_pattern", quoted(sdd->pattern()));
-    // the I0 files chosen, and no others of their folder; the list is
-    // replaced by each load, so one folder only
-    const QStringList i0Lines = loadLines(ui->SelI0Files, &exact);
-    if (i0Lines.size() > 1 || !exact) {
-        qWarning().noquote() << "setup file " + fname + " : no line loads exactly the I0 file set";
-        ok = false;
+    // every saved setting, section by section in table order; the file sets
+    // are lines of their own at their place
+    using Table = SettingsTable;
+    for (const Table::Section sec : {Table::Section::OriginalImages, Table::Section::Reconstruction,
+                                     Table::Section::Calculation, Table::Section::CtXafs}) {
+        out << '\n' << Table::sectionHeader(sec) << "\n\n";
+        for (const Table::Setting &s : Table::all()) {
+            if (s.section != sec)
+                continue;
+            if (s.name == QLatin1String("images_load")) {
+                // the projections chosen, as a comment: a setup does not load them
+                bool exact = true;
+                for (const QString &l : loadLines(ui->CTFiles, &exact))
+                    put(QLatin1Char('#') + s.name, l);
+                if (!exact)
+                    qWarning().noquote() << "setup file " + fname
+                                                + " : the projection line does not load exactly the files chosen";
+            } else if (s.name == QLatin1String("seq_exec_select_i0")) {
+                // the I0 files chosen, and no others of their folder; the list
+                // is replaced by each load, so one folder only
+                bool exact = true;
+                const QStringList i0Lines = loadLines(ui->SelI0Files, &exact);
+                if (i0Lines.size() > 1 || !exact) {
+                    qWarning().noquote() << "setup file " + fname + " : no line loads exactly the I0 file set";
+                    ok = false;
+                }
+                if (!i0Lines.isEmpty())
+                    put(s.name, i0Lines.first());
+            } else {
+                const QVariantList v = s.read(body);
+                // the chosen image, or none: a setup restores "none" too
+                if (!s.emptyLine.isEmpty() && v.value(0).toString().isEmpty())
+                    out << s.emptyLine << '\n';
+                else
+                    put(s.name, Table::valueText(s, v));
+            }
+        }
     }
-    if (!i0Lines.isEmpty())
-        put("seq_exec_select_i0", i0Lines.first());
-    put("seq_exec_keep_range_on_new_set", flag(ui->keepOnNewSet->isChecked()));
-    put("seq_exec_auto_cor", flag(body->autoCorBox()->isChecked()));
 
     out.flush();
     // whole or not at all: a setup saved earlier under this name stays as it

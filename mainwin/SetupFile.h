@@ -1,8 +1,9 @@
 #pragma once
 // Setup files: the working conditions of the main window as a list of batch
 // commands under a title line and four section headers. Saving writes one
-// command per setting with its current value; loading runs the file's lines
-// through the command set.
+// command per saved setting of the settings table, in its section and order,
+// with its current value; loading runs the file's lines through the command
+// set.
 #include <QString>
 
 class Body;

@@ -25,6 +25,7 @@
 #include "SelectAImgFile.h"
 #include "SelectDataDir.h"
 #include "SelectDataFiles.h"
+#include "SettingsTable.h"
 #include "XafsBatch.h"
 
 #include <QDir>
@@ -151,6 +152,69 @@ private slots:
         QCOMPARE(C::textArg({}), QString());
         QCOMPARE(C::patternArgs({"dir"}), QStringList());
         QCOMPARE(C::patternArgs({"dir", "*.img", "*.tif"}), QStringList({"*.img", "*.tif"}));
+    }
+
+    // The README's command table names every setting with its arguments:
+    // the kinds in order (one word for a run of the same kind), a choice by
+    // "name" or its choices, and every choice in backticks on its row. Every
+    // name on the table is a command.
+    void readmeCommandTableMatchesTheSettings()
+    {
+        QFile f(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../README.md"));
+        QVERIFY(f.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QStringList lines = QString::fromUtf8(f.readAll()).split('\n');
+        const qsizetype start = lines.indexOf(QRegularExpression("^Every command .*"));
+        QVERIFY(start >= 0);
+        QMap<QString, QPair<QString, QString>> rows;   // name: argument cell, whole row
+        qsizetype i = start + 1;
+        while (i < lines.size() && !lines.at(i).startsWith('|'))
+            ++i;
+        for (; i < lines.size() && lines.at(i).startsWith('|'); ++i) {
+            const QStringList cells = lines.at(i).split('|');   // "", names, arguments, effect, ""
+            if (cells.size() < 4)
+                continue;
+            const QRegularExpression code("`([A-Za-z0-9_]+)`");
+            for (auto m = code.globalMatch(cells.at(1)); m.hasNext();) {
+                const QString name = m.next().captured(1);
+                QVERIFY2(BodyCommands::names().contains(name.toUpper()), qPrintable("no such command: " + name));
+                rows.insert(name.toUpper(), {cells.at(2), lines.at(i)});
+            }
+        }
+        QVERIFY(rows.size() > 60);
+
+        using T = SettingsTable;
+        const QMap<T::Kind, QString> word{{T::Kind::Flag, "\\bflag\\b"}, {T::Kind::Int, "\\bint\\b"},
+                                          {T::Kind::Real, "\\breal\\b"}, {T::Kind::Text, "\\btext\\b"},
+                                          {T::Kind::Path, "\\b(path|dir|file|text)\\b"},
+                                          {T::Kind::NumberText, "\\btext\\b"}};
+        int settings = 0;
+        for (const T::Setting &s : T::all()) {
+            if (!s.write)
+                continue;
+            ++settings;
+            const QString up = s.name.toUpper();
+            QVERIFY2(rows.contains(up), qPrintable("not on the README's command table: " + s.name));
+            const QString args = rows.value(up).first, row = rows.value(up).second;
+            qsizetype at = 0;
+            for (int k = 0; k < s.args.size(); ++k) {
+                if (k > 0 && s.args.at(k) == s.args.at(k - 1))
+                    continue;
+                QString pattern = word.value(s.args.at(k));
+                if (s.args.at(k) == T::Kind::Choice) {
+                    QStringList alt{"\\bname\\b"};
+                    for (const QString &c : s.choices) {
+                        QVERIFY2(row.contains('`' + c + '`'), qPrintable(s.name + " does not name " + c));
+                        alt << '`' + QRegularExpression::escape(c) + '`';
+                    }
+                    pattern = '(' + alt.join('|') + ')';
+                }
+                const QRegularExpressionMatch m = QRegularExpression(pattern).match(args, at);
+                QVERIFY2(m.hasMatch(), qPrintable(s.name + ": argument " + QString::number(k + 1) + " ("
+                                                  + T::kindName(s.args.at(k)) + ") not in \"" + args + '"'));
+                at = m.capturedEnd();
+            }
+        }
+        QVERIFY(settings > 60);
     }
 
     void everyCommandSetsItsControl()

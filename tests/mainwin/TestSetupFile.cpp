@@ -3,6 +3,7 @@
 #include "Batch.h"
 #include "Body.h"
 #include "SetupFile.h"
+#include "SettingsTable.h"
 #include "ui_Body.h"
 #include "ui_SelectDataFiles.h"
 
@@ -162,6 +163,28 @@ private slots:
         QCOMPARE(SetupFile::quoted("/a b/c"), QString("\"/a b/c\""));
         QCOMPARE(SetupFile::quoted("tab\there"), QString("\"tab\there\""));
         QCOMPARE(SetupFile::quoted(""), QString(""));
+    }
+
+    // A fresh window saves every setting of the settings table with the
+    // table's default (but the thread count, which is the machine's), and
+    // nothing else.
+    void freshWindowSavesTheTableDefaults()
+    {
+        Body b;
+        const QString file = tmp.filePath("defaults.cfg");
+        QVERIFY(SetupFile(&b).save(file));
+        const QMap<QString, QString> saved = settingsIn(file);
+        QStringList table;
+        for (const SettingsTable::Setting &s : SettingsTable::all()) {
+            if (s.section == SettingsTable::Section::None || s.special)
+                continue;
+            table << s.name;
+            QVERIFY2(saved.contains(s.name), qPrintable("not saved: " + s.name));
+            if (!s.defFromMachine)
+                QCOMPARE(saved.value(s.name), s.def);
+        }
+        const QStringList names = saved.keys();
+        QCOMPARE(QSet<QString>(names.cbegin(), names.cend()), QSet<QString>(table.cbegin(), table.cend()));
     }
 
     void layoutOfAFreshWindow()
