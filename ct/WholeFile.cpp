@@ -1,5 +1,6 @@
 #include "WholeFile.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 #include <QSaveFile>
@@ -38,10 +39,14 @@ bool WholeFile::write(const QString &file, const QByteArray &bytes, bool *opened
 
 bool WholeFile::writeImage(const QString &file, const QImage &image, int quality)
 {
-    QSaveFile f(file);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
+    // encoded in memory first: a disk that fills up under the encoder would
+    // end it in its error path (the PNG writer then leaks its row buffer);
+    // the bytes are then written as any others
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
     const QByteArray format = QFileInfo(file).suffix().toLatin1();
-    const bool ok = image.save(&f, format.isEmpty() ? nullptr : format.constData(), quality);
-    return finish(f, ok);
+    if (!image.save(&buffer, format.isEmpty() ? nullptr : format.constData(), quality))
+        return false;
+    return write(file, bytes);
 }
