@@ -50,8 +50,9 @@ public:
     // Appends a stage to the chain (run in the order added).
     void addStage(std::unique_ptr<SinogramStage> stage);
     int stageCount() const { return int(stages.size()); }
-    // Runs the chain on h in place; false (h untouched after the failing
-    // stage) when a stage cannot be prepared for its size.
+    // Runs the chain on h in place; false (named on the warning channel, h
+    // as the stages before it left it) when a stage cannot be prepared for
+    // its size.
     bool correct(HSgm &h);
 
     // --- filter and method

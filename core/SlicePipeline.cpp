@@ -3,6 +3,9 @@
 #include "Reconstructor.h"
 #include "SinogramStage.h"
 
+#include <QDebug>
+#include <QString>
+
 #include <cfloat>
 
 SlicePipeline::SlicePipeline() : SlicePipeline(std::make_unique<BackProjector>()) {}
@@ -36,8 +39,11 @@ void SlicePipeline::addStage(std::unique_ptr<SinogramStage> stage)
 bool SlicePipeline::correct(HSgm &h)
 {
     for (const std::unique_ptr<SinogramStage> &s : stages) {
-        if (!s->prepare(h.width, h.height))
+        if (!s->prepare(h.width, h.height)) {
+            qWarning().noquote() << QStringLiteral("Sinogram stage %1 could not be prepared for %2 x %3")
+                                        .arg(QString::fromUtf8(s->name())).arg(h.width).arg(h.height);
             return false;
+        }
         s->apply(h);
     }
     return true;
