@@ -3,9 +3,10 @@
 // reconstruction (ring removal, zinger removal, ...). A SlicePipeline runs
 // its stages in order on every sinogram it reconstructs.
 //
-// prepare() is called once for a sinogram size and may allocate; apply()
-// then works in place and allocates nothing, so a stage can run slice after
-// slice on a worker thread. One stage object belongs to one pipeline.
+// prepare() is called when the sinogram's size changes and may allocate;
+// apply() then works in place and allocates nothing, so a stage can run
+// slice after slice on a worker thread. One stage object belongs to one
+// pipeline.
 class HSgm;
 
 class SinogramStage

@@ -34,18 +34,23 @@ void SlicePipeline::addStage(std::unique_ptr<SinogramStage> stage)
 {
     if (stage)
         stages.push_back(std::move(stage));
+    stagesW = stagesH = -1;     // the new stage is prepared with the next sinogram
 }
 
 bool SlicePipeline::correct(HSgm &h)
 {
+    const bool sized = h.width == stagesW && h.height == stagesH;
+    stagesW = stagesH = -1;
     for (const std::unique_ptr<SinogramStage> &s : stages) {
-        if (!s->prepare(h.width, h.height)) {
+        if (!sized && !s->prepare(h.width, h.height)) {
             qWarning().noquote() << QStringLiteral("Sinogram stage %1 could not be prepared for %2 x %3")
                                         .arg(QString::fromUtf8(s->name())).arg(h.width).arg(h.height);
             return false;
         }
         s->apply(h);
     }
+    stagesW = h.width;
+    stagesH = h.height;
     return true;
 }
 

@@ -50,9 +50,9 @@ public:
     // Appends a stage to the chain (run in the order added).
     void addStage(std::unique_ptr<SinogramStage> stage);
     int stageCount() const { return int(stages.size()); }
-    // Runs the chain on h in place; false (named on the warning channel, h
-    // as the stages before it left it) when a stage cannot be prepared for
-    // its size.
+    // Runs the chain on h in place, preparing the stages first when h's size
+    // differs from the last one's; false (named on the warning channel, h as
+    // the stages before it left it) when a stage cannot be prepared for it.
     bool correct(HSgm &h);
 
     // --- filter and method
@@ -115,4 +115,5 @@ private:
     std::vector<std::unique_ptr<SinogramStage>> stages;
     std::unique_ptr<Reconstructor> recon;
     FilterSpec wanted;
+    int stagesW = -1, stagesH = -1;     // size the stages are prepared for; -1: none
 };

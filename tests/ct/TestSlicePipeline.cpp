@@ -1,7 +1,8 @@
 // The slice pipeline: its corrections run on the sinogram, in order, before
 // the filter, in every way a slice is run; its result is the one the core's
 // own whole-slice path gives, bit for bit, at once or projection by
-// projection; a stage that cannot be prepared stops the slice.
+// projection; stages are prepared when the size changes, and one that cannot
+// be prepared stops the slice.
 #include "CtCore.h"
 #include "HSgm.h"
 #include "SinogramStage.h"
@@ -131,20 +132,30 @@ private slots:
                                             "b apply"};
         QVERIFY(log == once);
 
-        // projection by projection: corrected once, at the start
+        // projection by projection: corrected once, at the start; a sinogram
+        // of the same size finds the stages prepared
         log.clear();
         h = h0;
         QVERIFY(p.begin(h));
         for (int i = 0; i < n; ++i)
             p.step(h, i, 0, r);
-        QVERIFY(log == once);
+        const std::vector<std::string> applied{"a apply", "b apply"};
+        QVERIFY(log == applied);
         QVERIFY(p.res() == plain.res());
 
+        // a new size prepares again; a stage that cannot be had stops there
         log.clear();
         b->ok = false;
-        h = h0;
+        h = randomSinogram(w + 2, n, 5);
+        const char *named = "Sinogram stage b could not be prepared for 23 x 16";
+        QTest::ignoreMessage(QtWarningMsg, named);
         QVERIFY(!p.run(h, 0, r));
-        const std::vector<std::string> stopped{"a prepare 21x16", "a apply", "b prepare 21x16"};
+        const std::vector<std::string> stopped{"a prepare 23x16", "a apply", "b prepare 23x16"};
+        QVERIFY(log == stopped);
+        // nor does it count as prepared for the next slice of that size
+        log.clear();
+        QTest::ignoreMessage(QtWarningMsg, named);
+        QVERIFY(!p.run(h, 0, r));
         QVERIFY(log == stopped);
     }
 };
