@@ -7,9 +7,9 @@
 // worker does; the finder builds a new one of the rows it reads). Prints the
 // error of each value found too, or why nothing was found.
 #include "CorFinder.h"
-#include "CtCore.h"
 #include "HSgm.h"
 #include "Phantom.h"
+#include "SlicePipeline.h"
 
 #include <QElapsedTimer>
 
@@ -47,7 +47,7 @@ void run(int W, int n, int rounds)
         lines.push_back(counts(p.projection(i, 7112.5)));
     // the rows of the listed projections, as the window builds them
     auto build = [&](HSgm &h, double cor, const std::vector<int> &used) {
-        h.build(true, cor, 0, W, 1, int(used.size()),
+        SlicePipeline::build(h, true, cor, 0, W, 1, int(used.size()),
                 [&](double *l) { std::copy(i0.begin(), i0.end(), l); return true; },
                 [&](double *l) { std::copy(bg.begin(), bg.end(), l); return true; },
                 [&](int i, double *l) {
@@ -62,12 +62,12 @@ void run(int W, int n, int rounds)
     QElapsedTimer t;
     std::printf("line %d x %d projections, true CoR %.2f (%d rounds, median)\n", W, n, p.cor(), rounds);
     std::vector<double> tRec;
-    CtCore core;
+    SlicePipeline pipe;
     HSgm h;     // a worker keeps its record from slice to slice
     for (int r = 0; r < rounds; ++r) {
         t.start();
         build(h, p.cor(), all);
-        core.reconstruct(h, 0, CtCore::Region{0, 0, 4096, 4096});
+        pipe.run(h, 0, SliceRegion{0, 0, 4096, 4096});
         tRec.push_back(t.nsecsElapsed() * 1e-6);
     }
     const double rec = median(tRec);

@@ -4,14 +4,16 @@
 // The plain per-pixel kernel is timed on a tenth of the projections for
 // comparison. "updates" are pixel updates: pixels inside the circle times
 // projections.
-#include "CtCore.h"
+#include "BackProjector.h"
 #include "HSgm.h"
+#include "SlicePipeline.h"
 
 #include <QElapsedTimer>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -63,47 +65,45 @@ void run(int N, int n, int rounds)
 {
     const Series s = makeSeries(N, n);
     HSgm h;
-    CtCore core;
-    const CtCore::Region all{0, 0, 2047, 2047};
+    auto method = std::make_unique<BackProjector>();
+    BackProjector *bp = method.get();
+    SlicePipeline pipe(std::move(method));
+    const SliceRegion all{0, 0, 2047, 2047};
     std::vector<double> tSgm, tFilter, tBack;
     QElapsedTimer t;
     for (int r = 0; r < rounds; ++r) {
         t.start();
-        h.build(true, s.cor, 0, s.dim, 1, s.n,
+        SlicePipeline::build(h, true, s.cor, 0, s.dim, 1, s.n,
                 [&](double *line) { std::copy(s.i0.begin(), s.i0.end(), line); return true; },
                 [&](double *line) { std::copy(s.bg.begin(), s.bg.end(), line); return true; },
                 [&](int i, double *line) { std::copy(s.lines[size_t(i)].begin(), s.lines[size_t(i)].end(), line); });
         tSgm.push_back(t.nsecsElapsed() * 1e-6);
-        if (CtCore::fftLengthFor(h.width) != N || !core.prepare(N, h.height)) {
+        if (SlicePipeline::lengthFor(h.width) != N || !pipe.begin(h)) {
             std::printf("unexpected sinogram %d x %d\n", h.width, h.height);
             return;
         }
-        core.clearRes();
         t.start();
-        for (int i = 0; i < n; ++i)
-            core.transform(i, h.sgmRow(i));
-        for (int i = 0; i < n; ++i)
-            core.filter(i);
+        pipe.filterAll(h);
         tFilter.push_back(t.nsecsElapsed() * 1e-6);
         t.start();
-        core.backProjectAll(0, all);
+        pipe.projectAll(0, all);
         tBack.push_back(t.nsecsElapsed() * 1e-6);
     }
-    const std::vector<double> fast = core.res;
+    const std::vector<double> fast = pipe.res();
 
     // plain kernel on every tenth projection, and the fast one on the same
     std::vector<double> tPlain, tSame;
     const int step = 10;
     for (int r = 0; r < std::max(1, rounds - 1); ++r) {
-        core.clearRes();
+        pipe.clearResult();
         t.start();
         for (int i = 0; i < n; i += step)
-            core.backProjectPlain(i, 0, all);
+            bp->addOnePlain(i, 0, all);
         tPlain.push_back(t.nsecsElapsed() * 1e-6);
-        core.clearRes();
+        pipe.clearResult();
         t.start();
         for (int i = 0; i < n; i += step)
-            core.backProject(i, 0, all);
+            bp->projectOne(i, 0, all);
         tSame.push_back(t.nsecsElapsed() * 1e-6);
     }
 

@@ -7,7 +7,6 @@
 #include "CalcConds.h"
 #include "CtCalc2.h"
 #include "CtCalc2Ui.h"
-#include "CtCore.h"
 #include "DataFileText.h"
 #include "DataSaver.h"
 #include "ImgDatas.h"
@@ -15,6 +14,7 @@
 #include "SgmRange.h"
 #include "Sinogram.h"
 #include "SliceDispatcher.h"
+#include "SlicePipeline.h"
 
 #include <QApplication>
 #include <QDir>
@@ -145,7 +145,7 @@ int main(int argc, char **argv)
     Sinogram sino;
     sino.setImgDatas(&datas);
     const double cor = ph.cor();
-    const int N = CtCore::fftLengthFor(SgmRange(true, o.width, cor).width);
+    const int N = SlicePipeline::lengthFor(SgmRange(true, o.width, cor).width);
     const int n = datas.count();
     std::printf("%d slices, N = %d, n = %d, %d hardware threads\n", slices, N, n,
                 QThread::idealThreadCount());
@@ -175,16 +175,17 @@ int main(int argc, char **argv)
     std::printf("2 workers saving PNG and data: %.2f slices/s  (%.2f x without saving)\n",
                 twoSave, twoSave / two);
 
-    CtCore core;
+    SlicePipeline pipe;
     HSgm h;
     sino.genSinogram0(&h, true, cor, slices / 2);
-    core.reconstruct(h, 0, {0, 0, double(N), double(N)});
+    pipe.run(h, 0, {0, 0, double(N), double(N)});
     QElapsedTimer t;
     t.start();
     const int reps = 5;
     qsizetype bytes = 0;
     for (int r = 0; r < reps; ++r)
-        bytes += DataFileText::make(core, {0, 0, double(N), double(N)}, -1e30, 1e30, 0).size();
+        bytes += DataFileText::make(pipe.res().data(), pipe.size(), {0, 0, double(N), double(N)},
+                                   -1e30, 1e30, 0).size();
     std::printf("data-file text %d x %d: %.1f ms, %.1f MB\n", N, N,
                 t.nsecsElapsed() * 1e-6 / reps, double(bytes) / reps / 1e6);
     return 0;

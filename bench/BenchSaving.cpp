@@ -15,7 +15,6 @@
 #include "CalcConds.h"
 #include "CtCalc2.h"
 #include "CtCalc2Ui.h"
-#include "CtCore.h"
 #include "CtDisp.h"
 #include "DataSaver.h"
 #include "ImgDatas.h"
@@ -24,6 +23,7 @@
 #include "SgmRange.h"
 #include "Sinogram.h"
 #include "SliceDispatcher.h"
+#include "SlicePipeline.h"
 
 #include <QApplication>
 #include <QDir>
@@ -108,7 +108,7 @@ int main(int argc, char **argv)
     Sinogram sino;
     sino.setImgDatas(&datas);
     const double cor = ph.cor();
-    const int N = CtCore::fftLengthFor(SgmRange(true, o.width, cor).width);
+    const int N = SlicePipeline::lengthFor(SgmRange(true, o.width, cor).width);
     std::printf("%d runs of %d slices, N = %d, %d projections, %d workers, saving data and PNG, %s queue\n",
                 runs, rows, N, datas.count(), nWorkers, bounded ? "bounded" : "UNBOUNDED");
     std::printf("before the first run: peak %.0f MB\n", peakMB());

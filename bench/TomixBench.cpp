@@ -8,9 +8,10 @@
 // The data: n projections of S image lines of N + 3 pixels (16-bit counts of
 // a few absorbing discs over a dark level), with I0 and BG lines. Each slice
 // goes through what a worker does: the sinogram from the raw lines with I0
-// and BG (HSgm), transform and ramp filter of every row (CtCore), the
-// back-projection over the whole N x N grid, and on request the data-file
-// text and the PNG image. T threads each own one CtCore and one HSgm and take
+// and BG (HSgm), transform and ramp filter of every row, the back-projection
+// over the whole N x N grid (the stages of a SlicePipeline), and on request
+// the data-file text and the PNG image. T threads each own one SlicePipeline
+// and one HSgm and take
 // slices from a shared counter, as the workers do; with K > 1 (and one
 // worker) each slice's back-projection is shared out over K threads, as for a
 // lone slice, and CPU times are the process's.
@@ -28,11 +29,12 @@
 // back-projection's, with its padding and transform length (default: the
 // default filter, rows zero-padded to a power of two >= 2N).
 #include "BackProjectKernel.h"
-#include "CtCore.h"
+#include "BackProjector.h"
 #include "DataFileText.h"
 #include "DataSaver.h"
 #include "GreyMap.h"
 #include "HSgm.h"
+#include "SlicePipeline.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -47,6 +49,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <ctime>
 #include <thread>
 #include <vector>
@@ -207,11 +210,11 @@ struct Pool {
     Pool(const Series &series, const Options &options, int slices) : s(series), o(options), total(slices) {}
 
     // One slice through every stage, timed into out; false when it failed.
-    bool runSlice(HSgm &h, CtCore &core, int slice, ThreadResult &out) const
+    bool runSlice(HSgm &h, SlicePipeline &pipe, int slice, ThreadResult &out) const
     {
-        const CtCore::Region all{0, 0, double(o.N), double(o.N)};
+        const SliceRegion all{0, 0, double(o.N), double(o.N)};
         Stopwatch sw;
-        h.build(true, s.cor, slice, s.dim, s.slices, s.n,
+        SlicePipeline::build(h, true, s.cor, slice, s.dim, s.slices, s.n,
                 [&](double *line) { std::copy(s.i0.begin(), s.i0.end(), line); return true; },
                 [&](double *line) { std::copy(s.bg.begin(), s.bg.end(), line); return true; },
                 [&](int i, double *line) {
@@ -220,26 +223,24 @@ struct Pool {
                         line[p] = src[p];
                 });
         sw.stopInto(out.stage[Sinogram]);
-        if (CtCore::fftLengthFor(h.width) != o.N || h.height != o.n || !core.prepare(o.N, o.n, o.filter))
+        if (SlicePipeline::lengthFor(h.width) != o.N || h.height != o.n || !pipe.begin(h))
             return false;
-        core.clearRes();
-        for (int i = 0; i < o.n; ++i)
-            core.transformAndFilter(i, h.sgmRow(i));
+        pipe.filterAll(h);
         sw.stopInto(out.stage[Filter]);
-        core.backProjectAll(0.0, all);
-        core.findExtremes();
+        pipe.projectAll(0.0, all);
+        pipe.findExtremes();
         sw.stopInto(out.stage[Back]);
         if (o.text) {
-            const QByteArray text = DataFileText::make(core, all, -1e300, 1e300, 0.0);
+            const QByteArray text = DataFileText::make(pipe.res().data(), o.N, all, -1e300, 1e300, 0.0);
             if (text.isEmpty())
                 return false;
             sw.stopInto(out.stage[Text]);
         }
         if (o.png) {
             GreyMap map;
-            map.minV = core.resMin;
-            map.maxV = core.resMax;
-            const QImage img = map.render(core.res.data(), o.N, o.N);
+            map.minV = pipe.resMin;
+            map.maxV = pipe.resMax;
+            const QImage img = map.render(pipe.res().data(), o.N, o.N);
             QByteArray bytes;
             QBuffer buf(&bytes);
             buf.open(QIODevice::WriteOnly);
@@ -253,11 +254,11 @@ struct Pool {
     void worker(ThreadResult &out)
     {
         HSgm h;
-        CtCore core;
-        core.bpThreads = o.bpThreads;
+        SlicePipeline pipe;
+        pipe.setThreads(o.bpThreads);
         // prepared, and one slice done so that every buffer has been touched
         ThreadResult warm;
-        const bool ready1 = core.prepare(o.N, o.n, o.filter) && runSlice(h, core, 0, warm);
+        const bool ready1 = pipe.prepare(o.N, o.n, o.filter) && runSlice(h, pipe, 0, warm);
         ready.fetch_add(1);
         while (!go.load())
             std::this_thread::sleep_for(std::chrono::microseconds(100));
@@ -270,7 +271,7 @@ struct Pool {
             const int k = next.fetch_add(1);
             if (k >= total)
                 break;
-            if (!runSlice(h, core, k % s.slices, out)) {
+            if (!runSlice(h, pipe, k % s.slices, out)) {
                 out.ok = false;
                 return;
             }
@@ -385,30 +386,30 @@ Reference pairedReference(const Series &s, const Options &o, double inside)
 {
     Reference out;
     HSgm h;
-    CtCore core;
-    const CtCore::Region all{0, 0, double(o.N), double(o.N)};
-    h.build(true, s.cor, 0, s.dim, s.slices, s.n, {}, {}, [&](int i, double *line) {
+    auto method = std::make_unique<BackProjector>();
+    BackProjector *bp = method.get();
+    SlicePipeline pipe(std::move(method));
+    pipe.setFilter(o.filter);
+    const SliceRegion all{0, 0, double(o.N), double(o.N)};
+    SlicePipeline::build(h, true, s.cor, 0, s.dim, s.slices, s.n, {}, {}, [&](int i, double *line) {
         const std::uint16_t *src = s.line(0, i);
         for (int p = 0; p < s.dim; ++p)
             line[p] = src[p];
     });
-    if (!core.prepare(o.N, o.n, o.filter))
+    if (!pipe.begin(h))
         return out;
-    for (int i = 0; i < o.n; ++i)
-        core.transform(i, h.sgmRow(i));
-    for (int i = 0; i < o.n; ++i)
-        core.filter(i);
+    pipe.filterAll(h);
     constexpr int pairs = 5;
     std::vector<double> ratios, plainSpu;
     for (int k = 0; k < pairs; ++k) {
         Clock fast, plain;
-        core.clearRes();
+        pipe.clearResult();
         Stopwatch sw;
-        core.backProjectAll(0.0, all);
+        pipe.projectAll(0.0, all);
         sw.stopInto(fast);
         int done = 0;
         for (int i = k % 10; i < o.n; i += 10, ++done)
-            core.backProjectPlain(i, 0.0, all);
+            bp->addOnePlain(i, 0.0, all);
         sw.stopInto(plain);
         const double fastSpu = fast.cpu / (inside * o.n);
         const double spu = plain.cpu / (inside * std::max(done, 1));

@@ -82,9 +82,9 @@ double CtCalc::angleOffset() const
     return conds ? conds->angleOffset : 0.0;
 }
 
-CtCore::Region CtCalc::calcRegion() const
+SliceRegion CtCalc::calcRegion() const
 {
-    CtCore::Region r;
+    SliceRegion r;
     r.x0 = ui->Crx0->text().toDouble();
     r.z0 = ui->Crz0->text().toDouble();
     r.x1 = ui->Crx1->text().toDouble();
@@ -94,10 +94,7 @@ CtCore::Region CtCalc::calcRegion() const
 
 bool CtCalc::sinogramFits() const
 {
-    const int N = core.fftN;
-    return hSgm && hSgm->hasData() && N >= 2 && CtCore::fftLengthFor(hSgm->width) == N
-        && hSgm->height == core.nProj && int(core.spectra.size()) == hSgm->height
-        && core.res.size() == std::size_t(N) * std::size_t(N);
+    return hSgm && pipeline.fits(*hSgm);
 }
 
 void CtCalc::calcCt()
@@ -145,20 +142,20 @@ bool CtCalc::startCt()
     }
     ui->ShowSliceNo->setText(QString::number(hSgm->slice));
     const int n = hSgm->height;
-    const int N = CtCore::fftLengthFor(hSgm->width);
+    const int N = SlicePipeline::lengthFor(hSgm->width);
     // one or two samples leave nothing to transform
     if (N < 2)
         return refuse("Sinogram too narrow to reconstruct : " + QString::number(hSgm->width));
-    // the filter of this run, kept by the core until its next start
-    if (!core.prepare(N, n, conds ? conds->filter : FilterSpec()))
+    // the filter of this run, kept by the pipeline until its next start;
+    // prepared, the sinogram corrected and the result cleared
+    pipeline.setFilter(conds ? conds->filter : FilterSpec());
+    if (!pipeline.begin(*hSgm))
         return refuse(QString("Can not prepare the reconstruction of %1 x %2").arg(N).arg(n));
     nProj = n;
     if (!regionSet)
         setCR(0, 0, N, N);
     // one slice: its back-projection takes the threads a range would have
-    core.bpThreads = std::max(1, conds ? conds->threads : QThread::idealThreadCount());
-
-    core.clearRes();
+    pipeline.setThreads(std::max(1, conds ? conds->threads : QThread::idealThreadCount()));
     QImage blank(N, N, QImage::Format_Grayscale8);
     blank.fill(0);
     ui->DispCt->image = blank;
@@ -204,10 +201,8 @@ void CtCalc::calcAll()
     if (!atOncePending)
         return;     // stopped before it came to run: its end has been reported
     if (sinogramFits()) {
-        const int n = core.nProj;
-        for (int i = 0; i < n; ++i)
-            core.transformAndFilter(i, hSgm->sgmRow(i));
-        core.backProjectAll(angleOffset(), calcRegion());
+        pipeline.filterAll(*hSgm);
+        pipeline.projectAll(angleOffset(), calcRegion());
         genResImage();
     } else {
         qDebug() << "Sinogram changed before the calculation";
@@ -219,14 +214,12 @@ void CtCalc::calcOne(int iz)
 {
     if (!running || iz != nextProj)
         return;
-    if (!sinogramFits() || iz < 0 || iz >= core.nProj) {
+    if (!sinogramFits() || iz < 0 || iz >= pipeline.projections()) {
         qDebug() << "Sinogram changed during the calculation";
         endCt();
         return;
     }
-    core.transform(iz, hSgm->sgmRow(iz));
-    core.filter(iz);
-    core.backProject(iz, angleOffset(), calcRegion());
+    pipeline.step(*hSgm, iz, angleOffset(), calcRegion());
     ++nextProj;
     genResImage();
     endTime = QDateTime::currentDateTime();
@@ -236,16 +229,16 @@ void CtCalc::calcOne(int iz)
 
 void CtCalc::genResImage()
 {
-    const int N = core.fftN;
-    if (N < 1 || core.res.size() != std::size_t(N) * std::size_t(N))
+    const int N = pipeline.size();
+    if (!pipeline.hasResult())
         return;
     ColorBar *bar = ui->DispCt->CBar;
-    if (core.resValid) {
-        core.findExtremes();
-        if (bar->setRangeUnlessFixed(core.resMin, core.resMax))
+    if (pipeline.resValid()) {
+        pipeline.findExtremes();
+        if (bar->setRangeUnlessFixed(pipeline.resMin, pipeline.resMax))
             bar->update();
     }
-    const QImage img = bar->greyMap().render(core.res.data(), N, N);
+    const QImage img = bar->greyMap().render(pipeline.res().data(), N, N);
     if (img.isNull())
         return;
     ui->DispCt->image = img;
@@ -285,13 +278,13 @@ void CtCalc::noticedNewS(QRectF s)
 
 void CtCalc::noticedNewPos(double x, double z)
 {
-    const int N = core.fftN;
-    if (N < 1 || core.res.size() != std::size_t(N) * std::size_t(N))
+    const int N = pipeline.size();
+    if (!pipeline.hasResult())
         return;
     const double tx = std::trunc(x), tz = std::trunc(z);
     if (!(tx >= 0 && tx < N && tz >= 0 && tz < N))     // also NaN
         return;
-    ui->DispCt->setVal(core.resAt(int(tz), int(tx)));
+    ui->DispCt->setVal(pipeline.resAt(int(tz), int(tx)));
 }
 
 void CtCalc::setFixColorScale(bool f)

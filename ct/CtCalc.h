@@ -2,9 +2,9 @@
 // "CT Calc": reconstructs the current slice from the Sinogram panel's record
 // by filtered back-projection, in one go or projection by projection with the
 // partial image shown after each projection, and shows the result through its
-// colour bar. The numerics are those of CtCore; the calculation runs on the
+// colour bar. The numerics are those of a SlicePipeline; the calculation runs on the
 // GUI thread, paced in the one-by-one mode by a CtProgress on its own thread.
-#include "CtCore.h"
+#include "SlicePipeline.h"
 
 #include <QDateTime>
 #include <QFrame>
@@ -38,10 +38,10 @@ public:
     // Why the last startCt started nothing (empty when it started).
     QString refusal;
 
-    // Buffers, plans and result: res is N x N, row z, column x (core.resAt).
-    CtCore core;
-    const std::vector<double> &res() const { return core.res; }
-    int fftN() const { return core.fftN; }
+    // Stages, buffers and result: res is N x N, row z, column x (pipeline.resAt).
+    SlicePipeline pipeline;
+    const std::vector<double> &res() const { return pipeline.res(); }
+    int fftN() const { return pipeline.size(); }
 
     Sinogram *sinogram = nullptr;
     CalcConds *conds = nullptr;
@@ -90,7 +90,7 @@ public slots:
 
 private:
     // The calculation region as the Crx0..Crz1 fields show it now.
-    CtCore::Region calcRegion() const;
+    SliceRegion calcRegion() const;
     // The record still has the size the buffers were made for.
     bool sinogramFits() const;
     double angleOffset() const;

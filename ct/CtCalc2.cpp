@@ -52,18 +52,18 @@ void CtCalc2::setUi(CtCalc2Ui *panel)
     connect(this, &CtCalc2::resValue, panel, &CtCalc2Ui::showValue);
 }
 
-void CtCalc2::prepare(int N, int n, const FilterSpec &filter)
+void CtCalc2::prepare(int width, int n, const FilterSpec &filter)
 {
     if (!onOwnThread()) {
         Handoff::release(this);
-        QMetaObject::invokeMethod(this, [this, N, n, filter] { prepare(N, n, filter); },
+        QMetaObject::invokeMethod(this, [this, width, n, filter] { prepare(width, n, filter); },
                                   Qt::QueuedConnection);
         return;
     }
     Handoff::Scope scope(this);
-    core.prepare(N, n, filter);     // plans are made under the process-wide planner lock
-    fftN = core.fftN;
-    nProj = core.nProj;
+    pipeline.prepare(width, n, filter);    // plans are made under the process-wide planner lock
+    fftN = pipeline.size();
+    nProj = pipeline.projections();
 }
 
 QString CtCalc2::trialTag(const QString &tag, double cor)
@@ -142,22 +142,22 @@ void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool 
     if (!built || !hSgm.hasData() || qint64(hSgm.width) * hSgm.height <= 0) {
         refusal = hSgm.why.isEmpty() ? QStringLiteral("no sinogram") : hSgm.why;
     } else {
-        const int N = CtCore::fftLengthFor(hSgm.width);
+        const int N = SlicePipeline::lengthFor(hSgm.width);
         if (N < 2) {
             refusal = QStringLiteral("CoR %1 leaves a sinogram of %2 sample(s), too narrow to "
                                      "reconstruct")
                           .arg(QString::number(cor, 'g', 6)).arg(hSgm.width);
         } else {
             if (!job.regionSet) {
-                job.region = CtCore::Region{0, 0, double(N), double(N)};
+                job.region = SliceRegion{0, 0, double(N), double(N)};
                 job.regionSet = true;
                 emit regionDefaulted(0, 0, N, N);
             }
-            core.bpThreads = job.bpThreads;
-            core.setFilter(job.filter);     // prepared again only if it differs
-            const bool done = core.reconstruct(hSgm, job.angleOffset, job.region);
-            fftN = core.fftN;
-            nProj = core.nProj;
+            pipeline.setThreads(job.bpThreads);
+            pipeline.setFilter(job.filter);     // prepared again only if it differs
+            const bool done = pipeline.run(hSgm, job.angleOffset, job.region);
+            fftN = pipeline.size();
+            nProj = pipeline.projections();
             if (done) {
                 imageMade = false;
                 if (genAndDispImage || job.trial)
@@ -187,17 +187,17 @@ void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool 
 
 void CtCalc2::genResImage()
 {
-    const int N = core.fftN;
-    if (N < 2 || core.res.size() != std::size_t(N) * std::size_t(N))
+    const int N = pipeline.size();
+    if (N < 2 || !pipeline.hasResult())
         return;
     if (!job.fixed) {
-        core.findExtremes();
-        job.grey.minV = core.resMin;
-        job.grey.maxV = core.resMax;
-        emit cBarRange(core.resMin, core.resMax);
+        pipeline.findExtremes();
+        job.grey.minV = pipeline.resMin;
+        job.grey.maxV = pipeline.resMax;
+        emit cBarRange(pipeline.resMin, pipeline.resMax);
     }
     // a new image each time: copies handed out earlier stay as they were
-    dispImage = job.grey.render(core.res.data(), N, N);
+    dispImage = job.grey.render(pipeline.res().data(), N, N);
     imageMade = true;
     if (genAndDispImage)
         emit resImage(dispImage);
@@ -217,12 +217,12 @@ void CtCalc2::reRender(const GreyMap &grey, bool fixed)
 void CtCalc2::valueAt(double x, double z)
 {
     Handoff::Scope scope(this);
-    const int N = core.fftN;
-    if (N < 1 || core.res.size() != std::size_t(N) * std::size_t(N) || !(x >= 0) || !(z >= 0))
+    const int N = pipeline.size();
+    if (!pipeline.hasResult() || !(x >= 0) || !(z >= 0))
         return;
     const double ix = std::trunc(x), iz = std::trunc(z);
     if (ix < N && iz < N)
-        emit resValue(core.resAt(int(iz), int(ix)));
+        emit resValue(pipeline.resAt(int(iz), int(ix)));
 }
 
 void CtCalc2::saveImage()
@@ -254,8 +254,9 @@ void CtCalc2::saveData()
                                sliceNo);
     rec->flat = job.trial;
     rec->queue = saveQueue;
-    rec->data = DataFileText::make(core, job.region, job.lowerLimit, job.upperLimit,
-                                   job.dataOffset);
+    const bool whole = pipeline.hasResult();
+    rec->data = DataFileText::make(whole ? pipeline.res().data() : nullptr, whole ? pipeline.size() : 0,
+                                   job.region, job.lowerLimit, job.upperLimit, job.dataOffset);
     Handoff::release(rec);
     emit saveDataWDiscard(rec);  // the receiver deletes it
 }

@@ -17,11 +17,11 @@
 // panel by queued signal; images are rendered into a worker-owned QImage and
 // handed over as copies. Save records go to the DataSaver by queued signal
 // and belong to it from then on.
-#include "CtCore.h"
 #include "GreyMap.h"
 #include "HSgm.h"
 #include "SavingData.h"
 #include "SavingImg.h"
+#include "SlicePipeline.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -43,7 +43,7 @@ class CtCalc2 : public QObject
 public:
     // What a slice needs from the GUI thread, copied when it is dispatched.
     struct Job {
-        CtCore::Region region{0, 0, 2047, 2047};   // calculation region
+        SliceRegion region{0, 0, 2047, 2047};      // calculation region
         bool regionSet = false;     // false: the first slice sets (0, 0, N, N)
         bool fixed = false;         // colour bar "Fix"
         GreyMap grey;               // colour-bar range and markers
@@ -64,7 +64,7 @@ public:
     std::atomic<bool> busy{false};
     int fftN = 0;
     int nProj = 0;
-    CtCore core;
+    SlicePipeline pipeline;         // stages, buffers and result of the slices
     QImage dispImage;               // worker-owned; copies go out
     bool imageMade = false;
     bool genAndDispImage = true;
@@ -83,10 +83,11 @@ public:
     // GUI thread, once: pairs the worker with its panel and connects them.
     void setUi(CtCalc2Ui *panel);
     void setSinogram(Sinogram *s) { sinogram = s; }
-    // Transform buffers, plans and filter table for N samples, n projections
-    // and the filter (no change when already of that kind). From another
-    // thread the request is queued to the worker's thread.
-    void prepare(int N, int n, const FilterSpec &filter = FilterSpec());
+    // The pipeline's buffers for sinograms `width` samples wide (the grid is
+    // that rounded down to even), n projections and the filter (no change
+    // when already of that kind). From another thread the request is queued
+    // to the worker's thread.
+    void prepare(int width, int n, const FilterSpec &filter = FilterSpec());
 
     // GUI thread, right before emitting startCt for this worker (see above);
     // a CoR trial when `trial`; a slice that runs alone may back-project on

@@ -60,9 +60,9 @@ CtCalc2Ui::~CtCalc2Ui()
     delete ui;
 }
 
-CtCore::Region CtCalc2Ui::calcRegion() const
+SliceRegion CtCalc2Ui::calcRegion() const
 {
-    return CtCore::Region{ui->Crx0->text().toDouble(), ui->Crz0->text().toDouble(),
+    return SliceRegion{ui->Crx0->text().toDouble(), ui->Crz0->text().toDouble(),
                           ui->Crx1->text().toDouble(), ui->Crz1->text().toDouble()};
 }
 

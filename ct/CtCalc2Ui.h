@@ -31,7 +31,7 @@ public:
     // The calculation region, the colour-bar state and regionSet, for a
     // dispatch (the data limits are filled in by the worker's reserve()).
     CtCalc2::Job snapshot() const;
-    CtCore::Region calcRegion() const;
+    SliceRegion calcRegion() const;
 
 signals:
     void dRUpdated(double rx0, double rz0, double rx1, double rz1);

@@ -7,6 +7,7 @@
 #include "ImgDatas.h"
 #include "ImgDispWPV.h"
 #include "ProcCtrl.h"
+#include "SlicePipeline.h"
 
 #include "ui_Sinogram.h"
 
@@ -128,14 +129,15 @@ bool Sinogram::build(HSgm *h, bool rotAxIsV, double cor, int slice, const std::v
             return true;
         };
     };
-    const bool built = h->build(rotAxIsV, cor, slice, dim, nLines, n, readRef(i0), readRef(bg),
-                                [d, rotAxIsV, slice, images](int i, double *line) {
-                                    const ImgData *img = d->img(images ? (*images)[std::size_t(i)] : i);
-                                    if (rotAxIsV)
-                                        img->readRow(slice, line);
-                                    else
-                                        img->readColumn(slice, line);
-                                });
+    const bool built = SlicePipeline::build(*h, rotAxIsV, cor, slice, dim, nLines, n,
+                                            readRef(i0), readRef(bg),
+                                            [d, rotAxIsV, slice, images](int i, double *line) {
+        const ImgData *img = d->img(images ? (*images)[std::size_t(i)] : i);
+        if (rotAxIsV)
+            img->readRow(slice, line);
+        else
+            img->readColumn(slice, line);
+    });
     // the files behind the lines the build names
     const auto fileOf = [d, i0, bg, images](int line) -> QString {
         if (line == HSgm::i0Line)

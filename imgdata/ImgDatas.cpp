@@ -1,8 +1,10 @@
 #include "ImgDatas.h"
 
 #include "ImgData.h"
+#include "ColorBar.h"
 
 #include <QDebug>
+#include <QImage>
 
 ImgDatas::ImgDatas(QObject *parent)
     : QObject(parent)
@@ -62,9 +64,27 @@ bool ImgDatas::toImage(int index, QImage *image, ColorBar *bar)
 {
     if (index < 0 || index >= imgs.size())
         return false;
-    imgs.at(index)->toImage(image, bar);
+    render(imgs.at(index), image, bar);
     emit imageUpdated();
     return true;
+}
+
+void ImgDatas::render(ImgData *img, QImage *image, ColorBar *bar)
+{
+    if (!img || !img->ready)
+        return;
+    img->findExtremes();
+    bar->setRangeUnlessFixed(img->minV, img->maxV);
+    const GreyMap map = bar->greyMap();
+    *image = QImage(img->width, img->height, QImage::Format_Grayscale8);
+    if (image->isNull())
+        return;
+    for (int y = 0; y < img->height; ++y) {
+        const double *row = img->readRow(y, img->rowBuf);
+        uchar *line = image->scanLine(y);
+        for (int x = 0; x < img->width; ++x)
+            line[x] = uchar(map.greyOf(row[x]));
+    }
 }
 
 static ImgData *readySlot(ImgData **slot)

@@ -18,6 +18,10 @@ public:
     // Renders image `index` through the colour bar; false (and no signal) when
     // the index is out of range.
     bool toImage(int index, QImage *image, ColorBar *bar);
+    // Renders one image (8-bit grey, row 0 at the top) through the colour
+    // bar's grey mapping; hands the image's extremes (found once, then cached)
+    // to the bar unless its scale is fixed. GUI thread only.
+    static void render(ImgData *img, QImage *image, ColorBar *bar);
 
     int count() const { return int(imgs.size()); }
     ImgData *img(int i) const { return imgs.at(i); }

@@ -4,6 +4,7 @@
 
 #include "ColorBar.h"
 #include "ImgData.h"
+#include "ImgDatas.h"
 #include "ImgDispWPV.h"
 
 #include <QDebug>
@@ -91,7 +92,7 @@ void SelectAImgFile::loadImage(const QString &fname)
     }
     img = d;
     checkSize();
-    img->toImage(&view->image, view->CBar);
+    ImgDatas::render(img, &view->image, view->CBar);
     view->newImage();
     view->show();
 }

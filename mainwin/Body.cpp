@@ -701,7 +701,7 @@ void Body::startCalcCt()
         conds.doCt1 = false;
         conds.doCt2 = true;
     }
-    setupFFT();
+    prepareWorkers();
     setupSaveConds();
     warnOverwrites();
     if (trialRun.active) {
@@ -789,16 +789,16 @@ void Body::finishRunIfIdle()
     }
 }
 
-void Body::setupFFT()
+void Body::prepareWorkers()
 {
     const int d = conds.rotAxIsV ? imgDatas->width : imgDatas->height;
     // the first slice of the run; a slice at another CoR prepares its worker anew
     const double c = conds.corForSlice(conds.rangeMode ? conds.sliceFrom : conds.slice);
     const SgmRange range(conds.rotAxIsV, d, c);
-    const int N = range.valid() ? (range.width & ~1) : 0;
+    const int width = range.valid() ? range.width : 0;
     const int n = imgDatas->count();
     for (CtCalc2 *w : std::as_const(ctc2s))
-        w->prepare(N, n, conds.filter);     // queued to the worker's thread
+        w->prepare(width, n, conds.filter);     // queued to the worker's thread
 }
 
 void Body::setupSaveConds()

@@ -147,7 +147,7 @@ public slots:
     void startCalcCt();
     void stopCalcCt();
 private slots:
-    void setupFFT();
+    void prepareWorkers();
     void setupSaveConds();
     // Says on the warning channel, once per save folder, how many of the
     // files the run is about to write exist already there.

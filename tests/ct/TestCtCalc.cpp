@@ -176,7 +176,7 @@ private slots:
         std::vector<double> err;
         for (int z = 0; z < N; ++z)
             for (int x = 0; x < N; ++x) {
-                const double v = rig.calc.core.resAt(z, x);
+                const double v = rig.calc.pipeline.resAt(z, x);
                 if (!(std::hypot(x - g, z - g) < g)) {
                     QCOMPARE(v, 0.0);               // nothing outside the circle
                     continue;
@@ -202,22 +202,22 @@ private slots:
 
         // the picture through the colour bar, its range from the result
         ColorBar *bar = rig.calc.ui->DispCt->CBar;
-        QCOMPARE(bar->minV, rig.calc.core.resMin);
-        QCOMPARE(bar->maxV, rig.calc.core.resMax);
+        QCOMPARE(bar->minV, rig.calc.pipeline.resMin);
+        QCOMPARE(bar->maxV, rig.calc.pipeline.resMax);
         const QImage &img = rig.calc.ui->DispCt->image;
         QCOMPARE(img.size(), QSize(N, N));
-        QCOMPARE(qGray(img.pixel(70, 40)), bar->greyOf(rig.calc.core.resAt(40, 70)));
+        QCOMPARE(qGray(img.pixel(70, 40)), bar->greyOf(rig.calc.pipeline.resAt(40, 70)));
         QVERIFY(!rig.calc.ui->SpentT->text().isEmpty());
 
         // one by one gives the same result, finishing once
-        const std::vector<double> atOnce = rig.calc.core.res;
+        const std::vector<double> atOnce = rig.calc.res();
         QSignalSpy ones(&rig.calc, &CtCalc::finishedCalcOne);
         QVERIFY(rig.run(false));
         QCOMPARE(ones.count(), 180);
         QCOMPARE(cr.count(), 1);                    // the region stays
         double diff = 0;
         for (size_t k = 0; k < atOnce.size(); ++k)
-            diff = std::max(diff, std::abs(atOnce[k] - rig.calc.core.res[k]));
+            diff = std::max(diff, std::abs(atOnce[k] - rig.calc.res()[k]));
         QVERIFY(diff < 1e-12);
         QTest::qWait(50);
         QCOMPARE(ones.count(), 180);
@@ -247,7 +247,7 @@ private slots:
         for (int z = 0; z < N; ++z)
             for (int x = 0; x < N; ++x)
                 if (std::hypot(x - 30.0, z - 30.0) < 30.0) {
-                    const double d = rig.calc.core.resAt(z, x) - mu[size_t(z * N + x)];
+                    const double d = rig.calc.pipeline.resAt(z, x) - mu[size_t(z * N + x)];
                     sum2 += d * d;
                     peak = std::max(peak, mu[size_t(z * N + x)]);
                     ++count;
@@ -285,7 +285,7 @@ private slots:
         QCOMPARE(finished.count(), 1);
         const int done = int(ones.count());
         QCOMPARE(done, 5);
-        const std::vector<double> partial = rig.calc.core.res;
+        const std::vector<double> partial = rig.calc.res();
         const QString spent = rig.calc.ui->SpentT->text();
         QCOMPARE(spent, QString::number(rig.calc.startTime.msecsTo(rig.calc.endTime) / 1000.0, 'g', 6));
         QCOMPARE(rig.calc.ui->EndT->text(), rig.calc.endTime.toString("hh:mm:ss.zzz"));
@@ -293,7 +293,7 @@ private slots:
         QTest::qWait(200);                          // the chain has stopped
         QCOMPARE(int(ones.count()), done);
         QCOMPARE(finished.count(), 1);
-        QVERIFY(rig.calc.core.res == partial);
+        QVERIFY(rig.calc.res() == partial);
         QCOMPARE(rig.calc.ui->SpentT->text(), spent);
 
         // the partial result is the sum of the first `done` projections
@@ -323,7 +323,7 @@ private slots:
         QVERIFY(rig.run(false));
         QCOMPARE(int(ones.count()), 120);
         QVERIFY(rig.run(true));
-        const std::vector<double> whole = rig.calc.core.res;
+        const std::vector<double> whole = rig.calc.res();
         QSignalSpy again(&rig.calc, &CtCalc::calcFinished);
         rig.calc.ui->CalcAtOnce->setChecked(false);
         rig.calc.calcCt();
@@ -334,7 +334,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(again.count(), 2, 30000);
         QTest::qWait(100);
         QCOMPARE(again.count(), 2);
-        QVERIFY(rig.calc.core.res == whole);
+        QVERIFY(rig.calc.res() == whole);
     }
 
     void regions()

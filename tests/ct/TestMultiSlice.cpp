@@ -199,7 +199,7 @@ private slots:
             CtCore ref;
             reference(s, all, ref, win.conds.filter);
             QVERIFY(ref.resMax - ref.resMin > 0.01);     // an object (no I0: the values sit on an offset)
-            const QByteArray want = DataFileText::make(ref, all, -1e30, 1e30, 0.125);
+            const QByteArray want = DataFileText::make(ref.res.data(), ref.fftN, all, -1e30, 1e30, 0.125);
             const QByteArray a = readAll(datDir + "/E7112/s-E7112-" + idx + ".dat");
             const QByteArray b = readAll(datDir + "/" + idx + "/s-E7112-" + idx + ".dat");
             QVERIFY(a == want);

@@ -13,11 +13,11 @@ double clampBound(double v, int N)
 }
 }
 
-CtCore::Region DataFileText::clipped(const CtCore::Region &r, int N)
+SliceRegion DataFileText::clipped(const SliceRegion &r, int N)
 {
     if (N < 0)
         N = 0;
-    return CtCore::Region{clampBound(r.x0, N), clampBound(r.z0, N), clampBound(r.x1, N),
+    return SliceRegion{clampBound(r.x0, N), clampBound(r.z0, N), clampBound(r.x1, N),
                           clampBound(r.z1, N)};
 }
 
@@ -34,21 +34,12 @@ void DataFileText::appendInt(QByteArray &out, int v)
     out.append(buf, int(r.ptr - buf));
 }
 
-QByteArray DataFileText::make(const CtCore &core, const CtCore::Region &region,
-                              double lowerLimit, double upperLimit, double dataOffset)
-{
-    const bool whole = core.fftN > 0
-        && core.res.size() == std::size_t(core.fftN) * std::size_t(core.fftN);
-    return make(whole ? core.res.data() : nullptr, whole ? core.fftN : 0, region, lowerLimit,
-                upperLimit, dataOffset);
-}
-
-QByteArray DataFileText::make(const double *res, int N, const CtCore::Region &region,
+QByteArray DataFileText::make(const double *res, int N, const SliceRegion &region,
                               double lowerLimit, double upperLimit, double dataOffset)
 {
     if (!res)
         N = 0;
-    const CtCore::Region c = clipped(region, N);
+    const SliceRegion c = clipped(region, N);
     const int xb = int(c.x0), zb = int(c.z0);   // trunc: the bounds are >= 0
     // one past the last integer below the upper bound
     const int xe = int(std::ceil(c.x1)), ze = int(std::ceil(c.z1));

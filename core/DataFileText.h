@@ -12,7 +12,7 @@
 // The region is clipped to the N x N grid before anything is read, and the
 // header shows the clipped region: a region reaching past the grid never
 // reads outside the result.
-#include "CtCore.h"
+#include "SliceRegion.h"
 
 #include <QByteArray>
 
@@ -21,14 +21,12 @@ class DataFileText
 public:
     // res holds N x N values row-major (res[z * N + x]); null or N < 1 gives
     // the header of an empty region.
-    static QByteArray make(const double *res, int N, const CtCore::Region &region,
-                           double lowerLimit, double upperLimit, double dataOffset);
-    static QByteArray make(const CtCore &core, const CtCore::Region &region,
+    static QByteArray make(const double *res, int N, const SliceRegion &region,
                            double lowerLimit, double upperLimit, double dataOffset);
 
     // The region as the file states it: every bound within 0..N (a bound
     // that is not a number counts as 0).
-    static CtCore::Region clipped(const CtCore::Region &region, int N);
+    static SliceRegion clipped(const SliceRegion &region, int N);
 
     // v with the limits and the offset applied.
     static double limited(double v, double lowerLimit, double upperLimit, double dataOffset)

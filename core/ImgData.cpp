@@ -2,8 +2,6 @@
 #include "ImgDataITEX.h"
 #include "ImgDataTiff.h"
 
-#include "ColorBar.h"
-
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -127,35 +125,22 @@ ImgData *ImgData::newImgData(int type)
     return img;
 }
 
-void ImgData::toImage(QImage *image, ColorBar *bar)
+void ImgData::findExtremes()
 {
-    if (!ready)
+    if (!ready || minMaxValid)
         return;
-    if (!minMaxValid) {
-        minV = DBL_MAX;
-        maxV = -DBL_MAX;
-        for (int y = 0; y < height; ++y) {
-            const double *row = readRow(y, rowBuf);
-            for (int x = 0; x < width; ++x) {
-                if (row[x] < minV)
-                    minV = row[x];
-                if (row[x] > maxV)
-                    maxV = row[x];
-            }
-        }
-        minMaxValid = true;
-    }
-    bar->setRangeUnlessFixed(minV, maxV);
-    const GreyMap map = bar->greyMap();
-    *image = QImage(width, height, QImage::Format_Grayscale8);
-    if (image->isNull())
-        return;
+    minV = DBL_MAX;
+    maxV = -DBL_MAX;
     for (int y = 0; y < height; ++y) {
         const double *row = readRow(y, rowBuf);
-        uchar *line = image->scanLine(y);
-        for (int x = 0; x < width; ++x)
-            line[x] = uchar(map.greyOf(row[x]));
+        for (int x = 0; x < width; ++x) {
+            if (row[x] < minV)
+                minV = row[x];
+            if (row[x] > maxV)
+                maxV = row[x];
+        }
     }
+    minMaxValid = true;
 }
 
 double ImgData::valueAt(int x, int y)

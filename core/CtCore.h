@@ -15,6 +15,7 @@
 // may be prepared and released on any thread. One core is used by one
 // thread at a time.
 #include "FilterSpec.h"
+#include "SliceRegion.h"
 
 #include <fftw3.h>
 
@@ -27,9 +28,7 @@ class CtCore
 public:
     // Calculation region in result pixels: x from trunc(x0) while x < x1,
     // z from trunc(z0) while z < z1.
-    struct Region {
-        double x0 = 0, z0 = 0, x1 = 0, z1 = 0;
-    };
+    using Region = SliceRegion;
 
     CtCore() = default;
     ~CtCore();

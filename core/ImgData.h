@@ -9,9 +9,6 @@
 // Readers are plain objects owned by whoever created them.
 #include <QString>
 
-class ColorBar;
-class QImage;
-
 class ImgData
 {
 public:
@@ -39,11 +36,10 @@ public:
     // Reads the properties and opens the pixels of `fileName`; sets `ready`.
     bool open();
 
-    // Renders the image into *image (8-bit grey, row 0 at the top) through the
-    // colour bar's grey mapping; hands the image's extremes (found once, then
-    // cached) to the bar unless its scale is fixed. GUI thread only: it uses
-    // rowBuf and the cached extremes.
-    void toImage(QImage *image, ColorBar *bar);
+    // minV / maxV of the pixels, found once and then cached (minMaxValid).
+    // GUI thread only: it uses rowBuf and the cached extremes. Rendering
+    // (ImgDatas::render) sits above the readers.
+    void findExtremes();
     // Pixel (x, y), 0 outside the image; for read-outs on the GUI thread
     // (uses rowBuf).
     double valueAt(int x, int y);
