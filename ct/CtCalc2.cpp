@@ -55,9 +55,12 @@ void CtCalc2::setUi(CtCalc2Ui *panel)
 void CtCalc2::prepare(int width, int n, const FilterSpec &filter)
 {
     if (!onOwnThread()) {
+        {
+            std::lock_guard<std::mutex> lock(jobsLock);
+            prepares.push_back(PrepareRequest{width, n, filter});
+        }
         Handoff::release(this);
-        QMetaObject::invokeMethod(this, [this, width, n, filter] { prepare(width, n, filter); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "takePrepare", Qt::QueuedConnection);
         return;
     }
     Handoff::Scope scope(this);
@@ -104,6 +107,19 @@ void CtCalc2::takeJob()
         job = jobs.front();
         jobs.pop_front();
     }
+}
+
+void CtCalc2::takePrepare()
+{
+    PrepareRequest r;
+    {
+        std::lock_guard<std::mutex> lock(jobsLock);
+        if (prepares.empty())
+            return;
+        r = prepares.front();
+        prepares.pop_front();
+    }
+    prepare(r.width, r.n, r.filter);
 }
 
 void CtCalc2::releaseClaim()

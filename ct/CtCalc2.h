@@ -143,6 +143,8 @@ public slots:
     void valueAt(double x, double z);
     // Takes the conditions of the next slice (one posted per reserve()).
     void takeJob();
+    // Carries out the oldest prepare() asked from another thread.
+    void takePrepare();
 
 private:
     void releaseClaim();
@@ -152,6 +154,14 @@ private:
     std::atomic<int> refusedCount{0};
     std::mutex jobsLock;
     std::deque<Job> jobs;       // reserved, not yet taken
+    // prepare() asked from another thread, not yet carried out (under
+    // jobsLock): the values cross threads here, where the sanitizer sees the
+    // lock, not inside the event queue
+    struct PrepareRequest {
+        int width = 0, n = 0;
+        FilterSpec filter;
+    };
+    std::deque<PrepareRequest> prepares;
 };
 
 Q_DECLARE_METATYPE(CtCalc2::Job)
