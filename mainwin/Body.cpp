@@ -27,6 +27,7 @@
 #include "Sinogram.h"
 #include "SliceDispatcher.h"
 #include "StateStyle.h"
+#include "ViewerWorkflow.h"
 #include "XafsBatch.h"
 
 #include <QButtonGroup>
@@ -52,11 +53,6 @@
 static QString clockText(const QDateTime &t)
 {
     return t.toString(QStringLiteral("hh:mm:ss.zzz"));
-}
-
-static QString sliceText(int slice)
-{
-    return QString::asprintf("%05d", slice);
 }
 
 Body::Body(QWidget *parent)
@@ -92,6 +88,7 @@ Body::Body(QWidget *parent)
     ui->SelI0Files->setTitle(QString());
     ui->SelI0Files->setSelectText(tr("Sel. I0 File Set"));
     buildLogAndStatus();
+    viewer = new ViewerWorkflow(ui, orx, this);
 
     // 4. overlay pens
     crossPen = QPen(QColor(255, 255, 0));
@@ -274,7 +271,7 @@ Body::Body(QWidget *parent)
         runOwnCommand(BatchCmd::parse(line));
 
     // 15. the viewer link
-    setupOrvexLink();
+    viewer->attach();
 
     // The control column scrolls where the screen is short.
     ScrollColumn::follow(ui->ControlScroll);
@@ -1278,123 +1275,19 @@ void Body::loadSetup(QString fname)
 
 // -------------------------------------------------------- viewer link
 
-void Body::setupOrvexLink()
-{
-    orx->setLinkButton(ui->Link2dOrvex);
-    orx->doConnect();
-    orxInitFlags();
-    connect(orx, &OrvexLink::connected, this, &Body::orxInitFlags);
-    connect(orx, &OrvexLink::changedIsBusy, this, &Body::orxChangedIsBusy);
-    connect(this, &Body::orxLoadFilesOfPattern, orx, &OrvexLink::loadFilesOfPattern);
-    connect(this, &Body::orxLoadFiles, orx, &OrvexLink::loadFiles);
-    connect(this, &Body::exec2dA, orx, &OrvexLink::exec2dA);
-    connect(this, &Body::orxStatChanged, this, &Body::orxStageCtrl);
-    connect(ui->Exec2DA, &QPushButton::clicked, this, &Body::exec2dA0);
-    connect(ui->Cont2DA, &QPushButton::clicked, this, &Body::orxStartCont2dA);
-}
-
-void Body::orxInitFlags()
-{
-    orxStageNo = 0;
-    orxCont = false;
-    ui->Cont2DA->setStyleSheet(StateStyle::idleRun);
-    orxBusyShown = false;
-    ui->ORXIsBusy->setStyleSheet(StateStyle::good);
-    orxFrom = 0;
-    orxCurrent = 0;
-}
-
-void Body::orxChangedIsBusy(bool f)
-{
-    if (f != orxBusyShown)
-        ui->ORXIsBusy->setStyleSheet(f ? StateStyle::failed : StateStyle::good);
-    orxBusyShown = f;
-    emit orxStatChanged();
-}
-
 void Body::sendSliceFilesToViewer(int slice)
 {
-    ui->procCtrl->setSliceNo(slice);
-    orxStageNo = 1;
-    orxCurrent = slice;
-    const QString S = sliceText(slice);
-    const QDir D(ui->SelectDataSaveDir->path());
-    const QString pattern = QStringLiteral("*-%1.dat").arg(S);
-    if (ui->SaveInSubFolders->isChecked() && ui->SubOfSlice->isChecked()) {
-        emit orxLoadFilesOfPattern(QDir::toNativeSeparators(D.absolutePath() + "/" + S + "/"));
-    } else if (ui->SaveInSubFolders->isChecked()) {
-        QStringList files;
-        const QStringList entries = D.entryList(QDir::NoFilter, QDir::Name);
-        for (const QString &e : entries) {
-            const QDir sub(D.absoluteFilePath(e));
-            if (!sub.exists())
-                continue;
-            for (const QString &f : sub.entryList({pattern}, QDir::Files, QDir::Name))
-                files << sub.absoluteFilePath(f);
-        }
-        emit orxLoadFiles(files);
-    } else {
-        QStringList files;
-        for (const QString &f : D.entryList({pattern}, QDir::Files, QDir::Name))
-            files << D.absoluteFilePath(f);
-        emit orxLoadFiles(files);
-    }
+    viewer->sendSliceFiles(slice);
 }
 
-void Body::orxStageCtrl()
+int Body::orxStage() const
 {
-    if (orxBusyShown)
-        return;
-    const QString last = orx->finishedCmd;
-    if (orxStageNo == 1
-        && (last == QLatin1String("LOAD_I1_FILES_OF_PATTERN") || last == QLatin1String("LOAD_I1_FILES"))) {
-        if (ui->With2DA->isChecked() || orxCont) {
-            orxStageNo = 2;
-            emit exec2dA(sliceText(orxCurrent));
-        } else {
-            orxStageNo = 0;
-        }
-    } else if (orxStageNo == 2 && last == QLatin1String("ANALYZER_EXEC_2DA")) {
-        if (orxCont) {
-            orxCurrent += orxStep;
-            const bool past = orxStep >= 0 ? orxCurrent > orxTo : orxCurrent < orxTo;
-            if (past) {
-                orxCont = false;
-                ui->Cont2DA->setStyleSheet(StateStyle::idleRun);
-                orxStageNo = 0;
-            } else {
-                sendSliceFilesToViewer(orxCurrent);
-            }
-        } else {
-            orxStageNo = 0;
-        }
-    } else if (orxStageNo != 1 && orxStageNo != 2) {
-        orxStageNo = 0;
-    }
+    return viewer->stage();
 }
 
-void Body::orxStartCont2dA()
+bool Body::orxContinuous() const
 {
-    if (orxCont) {
-        orxCont = false;
-        ui->Cont2DA->setStyleSheet(StateStyle::idleRun);
-        return;
-    }
-    orxCont = true;
-    ui->Cont2DA->setStyleSheet(StateStyle::activeRun);
-    orxFrom = ui->procCtrl->getSliceFrom();
-    orxTo = ui->procCtrl->getSliceTo();
-    // the step points from "From" towards "To"
-    orxStep = qMax(1, std::abs(ui->procCtrl->getSliceStep()));
-    if (orxTo < orxFrom)
-        orxStep = -orxStep;
-    orxCurrent = orxFrom;
-    sendSliceFilesToViewer(orxFrom);
-}
-
-void Body::exec2dA0()
-{
-    emit exec2dA(sliceText(ui->procCtrl->sliceNo));
+    return viewer->continuous();
 }
 
 void Body::showEvent(QShowEvent *event)

@@ -35,6 +35,7 @@ class LogDock;
 class OrvexLink;
 class PopDockBase;
 class RawDisp;
+class ViewerWorkflow;
 class Sinogram;
 class XafsBatch;
 namespace Ui { class Body; }
@@ -85,8 +86,8 @@ public:
     int failures() const { return failureCount; }
     // Image files of the series being (or last) loaded that were rejected.
     int rejectedOnLoad() const { return int(loadRejected.size()); }
-    int orxStage() const { return orxStageNo; }
-    bool orxContinuous() const { return orxCont; }
+    int orxStage() const;
+    bool orxContinuous() const;
     const QList<double> &i0EnergyList() const { return i0Energies; }
     // Files that would be sent to the viewer for a slice (see sendSliceFilesToViewer).
     void sendSliceFilesToViewer(int slice);
@@ -120,10 +121,6 @@ signals:
     void callBatchLoad(QString fname);
     void callBatchExec();
     void callBatchCheckEnd();
-    void orxLoadFilesOfPattern(QString path);
-    void orxLoadFiles(QStringList fileList);
-    void orxStatChanged();
-    void exec2dA(QString sliceNoS);
 
 private slots:
     void dataFilesSelected(QStringList files, bool clear);
@@ -186,12 +183,6 @@ public slots:
     void saveSetup(QString fname);
     void loadSetup(QString fname);
 private slots:
-    void exec2dA0();
-    void setupOrvexLink();
-    void orxInitFlags();
-    void orxChangedIsBusy(bool f);
-    void orxStageCtrl();
-    void orxStartCont2dA();
     void ctImage(int no, QImage img);
     void dispatchTrials();
 public slots:
@@ -261,12 +252,6 @@ private:
     long long refusedSeen = 0;
     QDateTime startTime, endTime;
 
-    // viewer workflow
-    bool orxBusyShown = false;
-    int orxStageNo = 0;
-    bool orxCont = false;
-    int orxFrom = 0, orxTo = 0, orxStep = 1, orxCurrent = 0;
-
     // The batch waits for a load that one of its commands started ...
     bool batchLoadHeld = false;
     // ... or with its next command for a load already under way.
@@ -295,6 +280,7 @@ private:
     bool setRefused = false;
     QString refusedI0;
     OrvexLink *orx;
+    ViewerWorkflow *viewer = nullptr;
     LogDock *logLines = nullptr;
     QLabel *lastFailure = nullptr;
     DataSaver *saver = nullptr;
