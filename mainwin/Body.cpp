@@ -29,6 +29,7 @@
 #include "StateStyle.h"
 #include "ViewerWorkflow.h"
 #include "XafsBatch.h"
+#include "XafsSequence.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -121,20 +122,22 @@ Body::Body(QWidget *parent)
 
     // 7. CT-XAFS sequencer
     SelectDataDir *sdd = ui->SelDDir;
-    connect(sdd, &SelectDataDir::newSets, this, &Body::newSets);
+    sequence = new XafsSequence(ui, xafs, sgm, this);
+    connect(sequence, &XafsSequence::failed, this, [this] { ++failureCount; });
+    connect(sdd, &SelectDataDir::newSets, sequence, &XafsSequence::newSets);
     connect(ui->SeqCalc, &QPushButton::clicked, xafs, &XafsBatch::start);
-    connect(xafs, &XafsBatch::setFirstImageSet, this, &Body::setFirstImageSet);
-    connect(this, &Body::setFirstSet, sdd, &SelectDataDir::setFirstSet);
+    connect(xafs, &XafsBatch::setFirstImageSet, sequence, &XafsSequence::setFirstImageSet);
+    connect(sequence, &XafsSequence::setFirstSet, sdd, &SelectDataDir::setFirstSet);
     connect(this, &Body::finishedLoadingCTFiles, xafs, &XafsBatch::loadedDataSet);
     connect(xafs, &XafsBatch::execCalculation, this, &Body::startCalcCt);
     connect(this, &Body::calcFinished, xafs, &XafsBatch::calcFinished);
-    connect(xafs, &XafsBatch::setNextImageSet, this, &Body::setNextImageSet);
-    connect(this, &Body::setNextSet, sdd, &SelectDataDir::setNextSet);
+    connect(xafs, &XafsBatch::setNextImageSet, sequence, &XafsSequence::setNextImageSet);
+    connect(sequence, &XafsSequence::setNextSet, sdd, &SelectDataDir::setNextSet);
     connect(sdd, &SelectDataDir::noMoreSets, xafs, &XafsBatch::noMoreSets);
-    connect(xafs, &XafsBatch::starting, this, &Body::startingSeqCalc);
-    connect(xafs, &XafsBatch::finished, this, &Body::finishedSeqCalc);
-    connect(xafs, &XafsBatch::stage, this, &Body::noticedStage);
-    connect(this, &Body::stage, this, &Body::noticedStage);
+    connect(xafs, &XafsBatch::starting, sequence, &XafsSequence::startingSeqCalc);
+    connect(xafs, &XafsBatch::finished, sequence, &XafsSequence::finishedSeqCalc);
+    connect(xafs, &XafsBatch::stage, sequence, &XafsSequence::noticedStage);
+    connect(sequence, &XafsSequence::stage, sequence, &XafsSequence::noticedStage);
     startThreadFor(xafs);
 
     // 8. the image tabs
@@ -213,7 +216,7 @@ Body::Body(QWidget *parent)
         ui->procCtrl->showFindResult(CorActions(sgm, ui->procCtrl).findAndSet(method));
     });
     connect(ui->CTFiles, &SelectDataFiles::filesSelected, this, &Body::dataFilesSelected);
-    connect(ui->SelI0Files, &SelectDataFiles::filesSelected, this, &Body::i0FilesSelected);
+    connect(ui->SelI0Files, &SelectDataFiles::filesSelected, sequence, &XafsSequence::i0FilesSelected);
     connect(raw, &DispAWLayout::drawImage2, this, &Body::draw);
     connect(raw, &ImgDispWPV::newPosInvY, this, &Body::newPosOnRawImg);
     connect(raw, &ImgDispWCBar::newBar, this, &Body::updateRawImage);
@@ -251,8 +254,9 @@ Body::Body(QWidget *parent)
     autoCor->setObjectName(QStringLiteral("SeqAutoCor"));
     autoCor->setToolTip(tr("Every data set finds its CoR on the current slice before it is reconstructed"));
     ui->SeqRow->insertWidget(ui->SeqRow->indexOf(ui->keepOnNewSet) + 1, autoCor);
-    connect(sdd, &SelectDataDir::selected, this, &Body::selectedDir);
-    connect(sdd, &SelectDataDir::selectedFileInfoList, this, &Body::selectedFileInfoList);
+    sequence->setAutoCorBox(autoCor);
+    connect(sdd, &SelectDataDir::selected, sequence, &XafsSequence::selectedDir);
+    connect(sdd, &SelectDataDir::selectedFileInfoList, sequence, &XafsSequence::selectedFileInfoList);
 
     // 13. setup-file dialog
     setupDialog->setDirectory(dataRoot);
@@ -464,17 +468,7 @@ void Body::finishedLoadDataFiles()
         resetRegionsOnLoad = false;
     }
     // A data set of a sequence finds its own CoR: samples drift between energies.
-    if (setLoading) {
-        setLoading = false;
-        if (sized && autoCor->isChecked()) {
-            const CorFinder::Result r = CorActions(sgm, pc).find(pc->sliceNo, CorFinder::defaultMethod);
-            if (r.ok)
-                pc->setCor(r.cor);
-            else
-                qWarning().noquote() << QStringLiteral("Data set %1 keeps the previous CoR %2")
-                                            .arg(ui->SelDDir->currentName(), QString::number(pc->cor, 'g', 6));
-        }
-    }
+    sequence->seriesLoaded(sized);
     emit finishedLoadingCTFiles();
     // The batch goes on: with the command that waited for this load, or with
     // its next line when one of its commands started the load.
@@ -1118,123 +1112,6 @@ void Body::batchExec()
     emit callBatchExec();
 }
 
-// --------------------------------------------------------- CT-XAFS sets
-
-void Body::selectedDir(QString dir, QStringList patterns)
-{
-    const QString name = ui->SelDDir->currentName();
-    ui->SelectImageSaveDir->setAddTag(name);
-    ui->SelectDataSaveDir->setAddTag(name);
-    if (!setI0FileFromList()) {
-        refuseSet();
-        return;
-    }
-    setLoading = true;
-    if (!ui->CTFiles->chooseInDir(dir, patterns, true)) {   // a set never adds to another
-        setLoading = false;
-        ++failureCount;
-    }
-}
-
-void Body::selectedFileInfoList(QFileInfoList fileInfoList)
-{
-    const QString name = ui->SelDDir->currentName();
-    ui->SelectImageSaveDir->setAddTag(name);
-    ui->SelectDataSaveDir->setAddTag(name);
-    if (!setI0FileFromList()) {
-        refuseSet();
-        return;
-    }
-    setLoading = true;
-    ui->CTFiles->chooseFileInfos(fileInfoList, true);
-}
-
-void Body::refuseSet()
-{
-    qWarning().noquote() << QStringLiteral("Data set %1 not loaded : its I0 image can't be read : ")
-                                    .arg(ui->SelDDir->currentName())
-                                + refusedI0;
-    setRefused = true;
-    // The series goes: what is left of the previous set must not be
-    // reconstructed under this set's name, nor this set with another
-    // energy's I0. A sequence then finds nothing to reconstruct, counts that
-    // and goes on with the next set.
-    ui->CTFiles->chooseFileInfos(QFileInfoList(), true);
-}
-
-void Body::newSets(int count)
-{
-    if (ui->keepOnNewSet->isChecked())
-        return;
-    ui->SeqCalcFrom->setValue(1);
-    ui->SeqCalcTo->setValue(count);
-}
-
-void Body::setFirstImageSet()
-{
-    emit stage(tr("Loading first Data Set"), qulonglong(xafs->markStage()));
-    emit setFirstSet(ui->SeqCalcFrom->value() - 1);
-}
-
-void Body::setNextImageSet()
-{
-    qDebug() << "loading next data set";
-    emit stage(tr("Loading next Data Set"), qulonglong(xafs->markStage()));
-    emit setNextSet(ui->SeqCalcTo->value() - 1);
-}
-
-void Body::startingSeqCalc()
-{
-    seqImageTag = ui->SelectImageSaveDir->addTag();
-    seqDataTag = ui->SelectDataSaveDir->addTag();
-    ui->SeqCalc->setStyleSheet(StateStyle::activeRun);
-}
-
-void Body::finishedSeqCalc()
-{
-    // a later run of the user's must not write under the last set's name
-    ui->SelectImageSaveDir->setAddTag(seqImageTag);
-    ui->SelectDataSaveDir->setAddTag(seqDataTag);
-    ui->SeqCalc->setStyleSheet(StateStyle::idleRun);
-}
-
-void Body::i0FilesSelected(QStringList files, bool clear)
-{
-    if (clear)
-        i0Energies.clear();
-    for (const QString &f : files) {
-        i0Energies << energyFromFileName(f);
-        ui->SelI0Files->appendFile(f);
-    }
-}
-
-void Body::noticedStage(QString msg, qlonglong dEt)
-{
-    ui->ProgressMsg->setText(msg);
-    ui->DeltaET->setText(QString::number(double(dEt / 100) / 10, 'g', 6));
-    ui->TotalET->setText(QString::number(xafs->elapsed() / 1000));
-}
-
-bool Body::setI0FileFromList()
-{
-    const double e = ui->SelDDir->currentEnergy();
-    int best = 0;
-    for (int i = 1; i < i0Energies.size(); ++i)
-        if (std::abs(i0Energies.at(i) - e) < std::abs(i0Energies.at(best) - e))
-            best = i;
-    if (best >= ui->SelI0Files->count())
-        return true;        // no I0 files listed: the I0 image stays as chosen
-    const QString file = ui->SelI0Files->file(best);
-    ui->I0ImgSel->fileSelected0(file);
-    // an unreadable file leaves the previous image in the selector: that
-    // is another energy's I0, or none
-    if (ui->I0ImgSel->lastLoadFailed()) {
-        refusedI0 = file;
-        return false;
-    }
-    return true;
-}
-
 // ---------------------------------------------------------- setup files
 
 void Body::showSaveSetupD()
@@ -1278,6 +1155,11 @@ void Body::loadSetup(QString fname)
 void Body::sendSliceFilesToViewer(int slice)
 {
     viewer->sendSliceFiles(slice);
+}
+
+const QList<double> &Body::i0EnergyList() const
+{
+    return sequence->i0EnergyList();
 }
 
 int Body::orxStage() const

@@ -38,6 +38,7 @@ class RawDisp;
 class ViewerWorkflow;
 class Sinogram;
 class XafsBatch;
+class XafsSequence;
 namespace Ui { class Body; }
 
 class Body : public QFrame
@@ -88,7 +89,7 @@ public:
     int rejectedOnLoad() const { return int(loadRejected.size()); }
     int orxStage() const;
     bool orxContinuous() const;
-    const QList<double> &i0EnergyList() const { return i0Energies; }
+    const QList<double> &i0EnergyList() const;
     // Files that would be sent to the viewer for a slice (see sendSliceFilesToViewer).
     void sendSliceFilesToViewer(int slice);
 
@@ -110,14 +111,11 @@ signals:
     void batchCalcFinished();
     void askLoadNextDataFile();
     void noticeFinishedLoadDataFiles();
-    void setFirstSet(int firstIdx);
-    void setNextSet(int lastIdx);
     void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genImg);
     void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice);
     void finishing();
     void finishedLoadingCTFiles();
     void calcFinished();
-    void stage(QString msg, qulonglong dEt);
     void callBatchLoad(QString fname);
     void callBatchExec();
     void callBatchCheckEnd();
@@ -164,18 +162,6 @@ private slots:
     void fixColorScaleChanged();
     double colorMin();
     double colorMax();
-    void selectedDir(QString dir, QStringList patterns);
-    void selectedFileInfoList(QFileInfoList fileInfoList);
-    void newSets(int count);
-    void setFirstImageSet();
-    void setNextImageSet();
-    void startingSeqCalc();
-    void finishedSeqCalc();
-    void i0FilesSelected(QStringList files, bool clear);
-    void noticedStage(QString msg, qlonglong dEt);
-    // Loads the listed I0 file of the energy nearest the current set's; false
-    // (refusedI0 names it) when that file can't be read.
-    bool setI0FileFromList();
     void showSaveSetupD();
     void showLoadSetupD();
     void saveLoadFileSelected(QString fname);
@@ -216,9 +202,6 @@ private:
     void finishRunIfIdle();
     // Slices the workers refused since the last call (named by them).
     int takeRefusedSlices();
-    // The data set handed over is not loaded (its I0 can't be read): named,
-    // setRefused set, the series emptied.
-    void refuseSet();
     // The log dock and the status bar below the window's panels.
     void buildLogAndStatus();
     void showFailure(const QString &text);
@@ -238,7 +221,6 @@ private:
     int loadTried = 0;              // files of the series tried so far
     QStringList loadRejected;       // and those the collection refused
     QSize lastSeriesSize;           // of the last series loaded (invalid: none yet)
-    QList<double> i0Energies;
     bool showAllCt2Images = false;
     CalcConds conds;
 
@@ -272,13 +254,7 @@ private:
     CorTrialStrip *trialStrip = nullptr;
     CorTrialRun trialRun;
     QCheckBox *autoCor = nullptr;
-    // The image and data tags a "Seq. Calc." found; each data set's name
-    // replaces them while it runs, and they come back when it ends.
-    QString seqImageTag, seqDataTag;
-    bool setLoading = false;    // the series being loaded is a data set handed over
-    // The last data set handed over was refused (its I0 file refusedI0 can't be read).
-    bool setRefused = false;
-    QString refusedI0;
+    XafsSequence *sequence = nullptr;
     OrvexLink *orx;
     ViewerWorkflow *viewer = nullptr;
     LogDock *logLines = nullptr;
