@@ -17,6 +17,7 @@
 #include "EnergyName.h"
 #include "ImgData.h"
 #include "ImgDatas.h"
+#include "LoadQueue.h"
 #include "LogDock.h"
 #include "OrvexLink.h"
 #include "PopDockBase.h"
@@ -109,9 +110,13 @@ Body::Body(QWidget *parent)
     ctCalc1->setSinogram(sgm);
 
     // 6. loading chain and batch interpreter
-    connect(this, &Body::askLoadNextDataFile, this, &Body::loadNextDataFile, Qt::QueuedConnection);
-    connect(this, &Body::noticeFinishedLoadDataFiles, this, &Body::finishedLoadDataFiles,
-            Qt::QueuedConnection);
+    loader = new LoadQueue(imgDatas, ui->CTFiles, [this] { return calculating || ending || workersBusy(); }, this);
+    connect(loader, &LoadQueue::clearing, this, [this] {
+        imgDatas->clear();
+        ui->seekCtrl->setMaximum(0);
+        raw->scaled = false;
+    });
+    connect(loader, &LoadQueue::loaded, this, &Body::seriesLoaded);
     connect(this, &Body::callBatchLoad, batchInt, &Batch::batchLoad);
     connect(this, &Body::callBatchExec, batchInt, &Batch::batchExec);
     connect(batchInt, &Batch::batchExCmd, this, &Body::batchExCmd);
@@ -215,7 +220,7 @@ Body::Body(QWidget *parent)
     connect(ui->procCtrl, &ProcCtrl::askFindCor, this, [this](QString method) {
         ui->procCtrl->showFindResult(CorActions(sgm, ui->procCtrl).findAndSet(method));
     });
-    connect(ui->CTFiles, &SelectDataFiles::filesSelected, this, &Body::dataFilesSelected);
+    connect(ui->CTFiles, &SelectDataFiles::filesSelected, loader, &LoadQueue::select);
     connect(ui->SelI0Files, &SelectDataFiles::filesSelected, sequence, &XafsSequence::i0FilesSelected);
     connect(raw, &DispAWLayout::drawImage2, this, &Body::draw);
     connect(raw, &ImgDispWPV::newPosInvY, this, &Body::newPosOnRawImg);
@@ -357,78 +362,8 @@ bool Body::hasImages() const
 
 // ---------------------------------------------------------------- loading
 
-void Body::dataFilesSelected(QStringList files, bool clear)
+void Body::seriesLoaded()
 {
-    if (calculating || ending || workersBusy()) {
-        // The workers read the collection: the new series loads when the run
-        // and every slice it handed out are over.
-        qDebug().noquote() << "Loading waits until the reconstruction run ends";
-        deferredFiles = files;
-        deferredClear = clear;
-        loadDeferred = true;
-        return;
-    }
-    if (clear) {
-        // A new series may come from another detector setting: its first
-        // image sets the size anew.
-        imgDatas->clear();
-        ui->seekCtrl->setMaximum(0);
-        raw->scaled = false;
-    }
-    if (clear || !loading) {
-        loadTried = 0;
-        loadRejected.clear();
-    }
-    pendingFiles = files;
-    loading = true;
-    // A selection made while a series is still loading replaces what was
-    // pending; the chain already under way loads it, so there is never more
-    // than one chain (and one end of loading).
-    askNextFile();
-}
-
-void Body::askNextFile()
-{
-    if (loadQueued)
-        return;
-    loadQueued = true;
-    emit askLoadNextDataFile();
-}
-
-void Body::loadNextDataFile()
-{
-    loadQueued = false;
-    if (calculating || ending || workersBusy()) {
-        loadPaused = true;      // goes on when the run ends
-        return;
-    }
-    if (pendingFiles.isEmpty()) {
-        emit noticeFinishedLoadDataFiles();
-        return;
-    }
-    const QString path = pendingFiles.takeFirst();
-    ++loadTried;
-    if (imgDatas->add(path))
-        ui->CTFiles->appendFile(path);
-    else
-        loadRejected << path;
-    askNextFile();
-}
-
-void Body::finishedLoadDataFiles()
-{
-    if (!pendingFiles.isEmpty()) {
-        // files were chosen after the chain had seen its list empty
-        askNextFile();
-        return;
-    }
-    loading = false;
-    const QString loaded = QStringLiteral("Loaded %1 of %2 files").arg(loadTried - loadRejected.size()).arg(loadTried);
-    if (loadRejected.isEmpty())
-        qDebug().noquote() << loaded;
-    else
-        qWarning().noquote() << loaded + ", rejected : " + loadRejected.join(QStringLiteral(", "));
-    ui->CTFiles->showLoadResult(loadTried - loadRejected.size(), loadTried, loadRejected);
     const int seriesW = imgDatas->count() > 0 ? imgDatas->width : 0;
     const int seriesH = imgDatas->count() > 0 ? imgDatas->height : 0;
     ui->I0ImgSel->setSeriesSize(seriesW, seriesH);
@@ -477,13 +412,13 @@ void Body::finishedLoadDataFiles()
         runBatchCommand(waitingCmd);
     } else if (batchLoadHeld) {
         batchLoadHeld = false;
-        if (!loadRejected.isEmpty())
+        if (!loader->rejected().isEmpty())
             batchInt->ok = false;       // the command that loaded the series failed
         emit callBatchCheckEnd();
         return;
     }
     // Rejections of a load no batch command started count on their own.
-    failureCount += int(loadRejected.size());
+    failureCount += int(loader->rejected().size());
 }
 
 void Body::newPosOnRawImg(double x, double y)
@@ -768,16 +703,7 @@ void Body::finishRunIfIdle()
         startCalcCt();
         return;
     }
-    // One loading chain at a time: a selection made during the run replaces
-    // what was still pending.
-    if (loadDeferred) {
-        loadDeferred = false;
-        loadPaused = false;
-        dataFilesSelected(deferredFiles, deferredClear);
-    } else if (loadPaused) {
-        loadPaused = false;
-        askNextFile();
-    }
+    loader->resume();
 }
 
 void Body::prepareWorkers()
@@ -1063,7 +989,7 @@ void Body::batchExCmd(BatchCmd cmd)
     // or the batch) would be reconstructed half-loaded, and settings made now
     // overwritten by the after-load resets: the command waits for the end of
     // loading.
-    if (loading || loadDeferred) {
+    if (loader->isLoading() || loader->isDeferred()) {
         waitingCmd = cmd;
         batchCmdWaiting = true;
         return;
@@ -1088,7 +1014,7 @@ void Body::runBatchCommand(const BatchCmd &cmd)
         break;
     }
     // a load the command started: the batch goes on when it has finished
-    if (loading || loadDeferred) {
+    if (loader->isLoading() || loader->isDeferred()) {
         batchLoadHeld = true;
         return;
     }
@@ -1155,6 +1081,16 @@ void Body::loadSetup(QString fname)
 void Body::sendSliceFilesToViewer(int slice)
 {
     viewer->sendSliceFiles(slice);
+}
+
+bool Body::isLoading() const
+{
+    return loader->isLoading();
+}
+
+int Body::rejectedOnLoad() const
+{
+    return int(loader->rejected().size());
 }
 
 const QList<double> &Body::i0EnergyList() const

@@ -31,6 +31,7 @@ class CorTrialStrip;
 class CtDisp;
 class DataSaver;
 class ImgDatas;
+class LoadQueue;
 class LogDock;
 class OrvexLink;
 class PopDockBase;
@@ -77,7 +78,7 @@ public:
     bool isCalculating() const { return calculating; }
     // A stopped run whose workers still finish the slices they hold.
     bool isEnding() const { return ending; }
-    bool isLoading() const { return loading; }
+    bool isLoading() const;
     // Failures outside the batch's own commands since construction: lines of
     // the configuration or a setup file that failed, configuration files
     // INCLUDEd that could not be read, setup files that could not be read or
@@ -86,7 +87,7 @@ public:
     // reconstructed. Each was named by a warning.
     int failures() const { return failureCount; }
     // Image files of the series being (or last) loaded that were rejected.
-    int rejectedOnLoad() const { return int(loadRejected.size()); }
+    int rejectedOnLoad() const;
     int orxStage() const;
     bool orxContinuous() const;
     const QList<double> &i0EnergyList() const;
@@ -109,8 +110,6 @@ public:
 signals:
     void batchCalcStart();
     void batchCalcFinished();
-    void askLoadNextDataFile();
-    void noticeFinishedLoadDataFiles();
     void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genImg);
     void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice);
     void finishing();
@@ -121,9 +120,9 @@ signals:
     void callBatchCheckEnd();
 
 private slots:
-    void dataFilesSelected(QStringList files, bool clear);
-    void loadNextDataFile();
-    void finishedLoadDataFiles();
+    // The series has loaded: conditions reset to its size, the sequence and
+    // the batch go on.
+    void seriesLoaded();
     void newPosOnRawImg(double x, double y);
     void updateRawImage();
     void draw(QPainter *p);
@@ -186,7 +185,6 @@ protected:
 
 private:
     QThread *startThreadFor(QObject *o);
-    void askNextFile();
     void applyRegions(double rx0, double rz0, double rx1, double rz1, bool calcRegion, QObject *sender);
     bool hasImages() const;
     // A line of the batch, executed: tells the batch how it went and when to go on.
@@ -210,16 +208,6 @@ private:
     QFileDialog *setupDialog;
     bool setupSaveMode = true;
     QPen crossPen, slicePen, rangePen, corPen, dispRegionPen, calcRegionPen;
-    QStringList pendingFiles;
-    // A selection made during a run, loaded when the run ends.
-    QStringList deferredFiles;
-    bool deferredClear = false;
-    bool loadDeferred = false;
-    bool loadPaused = false;
-    bool loadQueued = false;    // a request for the next file is on its way
-    bool loading = false;
-    int loadTried = 0;              // files of the series tried so far
-    QStringList loadRejected;       // and those the collection refused
     QSize lastSeriesSize;           // of the last series loaded (invalid: none yet)
     bool showAllCt2Images = false;
     CalcConds conds;
@@ -255,6 +243,7 @@ private:
     CorTrialRun trialRun;
     QCheckBox *autoCor = nullptr;
     XafsSequence *sequence = nullptr;
+    LoadQueue *loader = nullptr;
     OrvexLink *orx;
     ViewerWorkflow *viewer = nullptr;
     LogDock *logLines = nullptr;
