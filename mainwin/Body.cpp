@@ -2,6 +2,7 @@
 #include "ui_Body.h"
 
 #include "Batch.h"
+#include "BatchBridge.h"
 #include "BodyCommands.h"
 #include "ColorBar.h"
 #include "ConfigTable.h"
@@ -117,6 +118,8 @@ Body::Body(QWidget *parent)
         raw->scaled = false;
     });
     connect(loader, &LoadQueue::loaded, this, &Body::seriesLoaded);
+    bridge = new BatchBridge(batchInt, commands, loader, this);
+    connect(bridge, &BatchBridge::checkEnd, this, &Body::callBatchCheckEnd);
     connect(this, &Body::callBatchLoad, batchInt, &Batch::batchLoad);
     connect(this, &Body::callBatchExec, batchInt, &Batch::batchExec);
     connect(batchInt, &Batch::batchExCmd, this, &Body::batchExCmd);
@@ -405,18 +408,8 @@ void Body::seriesLoaded()
     // A data set of a sequence finds its own CoR: samples drift between energies.
     sequence->seriesLoaded(sized);
     emit finishedLoadingCTFiles();
-    // The batch goes on: with the command that waited for this load, or with
-    // its next line when one of its commands started the load.
-    if (batchCmdWaiting) {
-        batchCmdWaiting = false;
-        runBatchCommand(waitingCmd);
-    } else if (batchLoadHeld) {
-        batchLoadHeld = false;
-        if (!loader->rejected().isEmpty())
-            batchInt->ok = false;       // the command that loaded the series failed
-        emit callBatchCheckEnd();
+    if (bridge->seriesLoaded())
         return;
-    }
     // Rejections of a load no batch command started count on their own.
     failureCount += int(loader->rejected().size());
 }
@@ -985,40 +978,7 @@ void Body::ctImage(int no, QImage img)
 
 void Body::batchExCmd(BatchCmd cmd)
 {
-    // A series being loaded (by the configuration, a setup file, the dialog
-    // or the batch) would be reconstructed half-loaded, and settings made now
-    // overwritten by the after-load resets: the command waits for the end of
-    // loading.
-    if (loader->isLoading() || loader->isDeferred()) {
-        waitingCmd = cmd;
-        batchCmdWaiting = true;
-        return;
-    }
-    runBatchCommand(cmd);
-}
-
-void Body::runBatchCommand(const BatchCmd &cmd)
-{
-    switch (commands->exec(cmd, true)) {
-    case BodyCommands::Outcome::HeldByRun:
-        // the batch goes on when the run ends (batchCalcFinished)
-        return;
-    case BodyCommands::Outcome::Failed:
-        batchInt->ok = false;
-        break;
-    case BodyCommands::Outcome::Unknown:
-        qWarning().noquote() << "Unknown command : " + cmd.name;
-        batchInt->ok = false;
-        break;
-    case BodyCommands::Outcome::Done:
-        break;
-    }
-    // a load the command started: the batch goes on when it has finished
-    if (loader->isLoading() || loader->isDeferred()) {
-        batchLoadHeld = true;
-        return;
-    }
-    emit callBatchCheckEnd();
+    bridge->command(cmd);
 }
 
 void Body::runOwnCommand(const BatchCmd &cmd)

@@ -23,6 +23,7 @@ class QLabel;
 class QPainter;
 class QThread;
 class Batch;
+class BatchBridge;
 class BodyCommands;
 class CtCalc;
 class CtCalc2;
@@ -187,8 +188,6 @@ private:
     QThread *startThreadFor(QObject *o);
     void applyRegions(double rx0, double rz0, double rx1, double rz1, bool calcRegion, QObject *sender);
     bool hasImages() const;
-    // A line of the batch, executed: tells the batch how it went and when to go on.
-    void runBatchCommand(const BatchCmd &cmd);
     // A line of the configuration or a setup file: the batch is not told.
     void runOwnCommand(const BatchCmd &cmd);
     bool workersBusy() const;
@@ -222,11 +221,6 @@ private:
     long long refusedSeen = 0;
     QDateTime startTime, endTime;
 
-    // The batch waits for a load that one of its commands started ...
-    bool batchLoadHeld = false;
-    // ... or with its next command for a load already under way.
-    bool batchCmdWaiting = false;
-    BatchCmd waitingCmd;
     int failureCount = 0;
     // the setup files being loaded, outermost first (canonical paths)
     QStringList setupsLoading;
@@ -244,6 +238,7 @@ private:
     QCheckBox *autoCor = nullptr;
     XafsSequence *sequence = nullptr;
     LoadQueue *loader = nullptr;
+    BatchBridge *bridge = nullptr;
     OrvexLink *orx;
     ViewerWorkflow *viewer = nullptr;
     LogDock *logLines = nullptr;
