@@ -1,13 +1,12 @@
 #pragma once
-// The main window of Tomix: owns every panel and worker, wires them, loads
-// projection series, draws the raw-image overlays, runs reconstructions and
-// drives the external 2-D XAFS viewer.
+// The main window of Tomix: owns every panel, worker and workflow (LoadQueue,
+// RunControl, BatchBridge, XafsSequence, ViewerWorkflow) and wires them;
+// resets the conditions after a load, draws the raw-image overlays and keeps
+// the regions of the calculators in step.
 #include "BatchCmd.h"
 #include "CalcConds.h"
-#include "CorTrialRun.h"
 #include "MouseC.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 #include <QFrame>
 #include <QList>
@@ -37,6 +36,7 @@ class LogDock;
 class OrvexLink;
 class PopDockBase;
 class RawDisp;
+class RunControl;
 class ViewerWorkflow;
 class Sinogram;
 class XafsBatch;
@@ -76,9 +76,9 @@ public:
     const QList<CtCalc2 *> &workers() const { return ctc2s; }
     const QList<CtCalc2Ui *> &workerPanels() const { return ctc2Uis; }
     CalcConds &calcConds() { return conds; }
-    bool isCalculating() const { return calculating; }
+    bool isCalculating() const;
     // A stopped run whose workers still finish the slices they hold.
-    bool isEnding() const { return ending; }
+    bool isEnding() const;
     bool isLoading() const;
     // Failures outside the batch's own commands since construction: lines of
     // the configuration or a setup file that failed, configuration files
@@ -111,8 +111,6 @@ public:
 signals:
     void batchCalcStart();
     void batchCalcFinished();
-    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genImg);
-    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice);
     void finishing();
     void finishedLoadingCTFiles();
     void calcFinished();
@@ -142,14 +140,6 @@ public slots:
     void startCalcCt();
     void stopCalcCt();
 private slots:
-    void prepareWorkers();
-    void setupSaveConds();
-    // Says on the warning channel, once per save folder, how many of the
-    // files the run is about to write exist already there.
-    void warnOverwrites();
-    void execSingleCtCalc();
-    void execMultiCtCalc();
-    void ctCalcFinished();
     void setShowAdditionalInfo(bool f);
     void setShowAdditionalAdditionalInfo(bool f);
     void changedCtSel(QAbstractButton *button);
@@ -170,7 +160,6 @@ public slots:
     void loadSetup(QString fname);
 private slots:
     void ctImage(int no, QImage img);
-    void dispatchTrials();
 public slots:
     void batchLoad(QString fname);
     void batchExec();
@@ -191,14 +180,6 @@ private:
     // A line of the configuration or a setup file: the batch is not told.
     void runOwnCommand(const BatchCmd &cmd);
     bool workersBusy() const;
-    // A run that starts nothing ends at once, and a batch hears it failed.
-    void endRefusedRun(const QString &why);
-    // The run did all it was asked: its progress is full.
-    void endCompletedRun();
-    // The run and every slice it handed out are over: what waited is done.
-    void finishRunIfIdle();
-    // Slices the workers refused since the last call (named by them).
-    int takeRefusedSlices();
     // The log dock and the status bar below the window's panels.
     void buildLogAndStatus();
     void showFailure(const QString &text);
@@ -211,15 +192,6 @@ private:
     bool showAllCt2Images = false;
     CalcConds conds;
 
-    // run state
-    bool calculating = false;
-    bool ending = false;        // stopped; workers still hold slices
-    bool startPending = false;  // a start asked for while the run was ending
-    bool pendingByBatch = false;    // ... by the batch (calc_exec)
-    bool runFailed = false;     // the run started nothing
-    // Slices the workers refused, as far as counted (see takeRefusedSlices).
-    long long refusedSeen = 0;
-    QDateTime startTime, endTime;
 
     int failureCount = 0;
     // the setup files being loaded, outermost first (canonical paths)
@@ -234,11 +206,11 @@ private:
     ImgDatas *imgDatas;
     CtDisp *ctImages;
     CorTrialStrip *trialStrip = nullptr;
-    CorTrialRun trialRun;
     QCheckBox *autoCor = nullptr;
     XafsSequence *sequence = nullptr;
     LoadQueue *loader = nullptr;
     BatchBridge *bridge = nullptr;
+    RunControl *runs = nullptr;
     OrvexLink *orx;
     ViewerWorkflow *viewer = nullptr;
     LogDock *logLines = nullptr;
