@@ -544,11 +544,6 @@ void Body::stopCalcCt()
     runs->stop();
 }
 
-bool Body::workersBusy() const
-{
-    return runs->workersBusy();
-}
-
 bool Body::isCalculating() const
 {
     return runs->isCalculating();

@@ -179,7 +179,6 @@ private:
     bool hasImages() const;
     // A line of the configuration or a setup file: the batch is not told.
     void runOwnCommand(const BatchCmd &cmd);
-    bool workersBusy() const;
     // The log dock and the status bar below the window's panels.
     void buildLogAndStatus();
     void showFailure(const QString &text);
@@ -191,7 +190,6 @@ private:
     QSize lastSeriesSize;           // of the last series loaded (invalid: none yet)
     bool showAllCt2Images = false;
     CalcConds conds;
-
 
     int failureCount = 0;
     // the setup files being loaded, outermost first (canonical paths)
