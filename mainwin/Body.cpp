@@ -2,6 +2,7 @@
 #include "ui_Body.h"
 
 #include "Batch.h"
+#include "BatchBridge.h"
 #include "BodyCommands.h"
 #include "ColorBar.h"
 #include "ConfigTable.h"
@@ -13,21 +14,21 @@
 #include "CorTrialStrip.h"
 #include "CtDisp.h"
 #include "DataSaver.h"
-#include "SaveQueue.h"
-#include "EnergyName.h"
 #include "ImgData.h"
 #include "ImgDatas.h"
+#include "LoadQueue.h"
 #include "LogDock.h"
 #include "OrvexLink.h"
 #include "PopDockBase.h"
 #include "RawDisp.h"
+#include "RunControl.h"
 #include "ScrollColumn.h"
 #include "SetupFile.h"
-#include "SgmRange.h"
 #include "Sinogram.h"
-#include "SliceDispatcher.h"
 #include "StateStyle.h"
+#include "ViewerWorkflow.h"
 #include "XafsBatch.h"
+#include "XafsSequence.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -38,26 +39,11 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
-#include <QMap>
 #include <QPainter>
 #include <QScreen>
 #include <QStatusBar>
 #include <QThread>
 #include <QToolButton>
-
-#include <cmath>
-#include <cstdlib>
-#include <tuple>
-
-static QString clockText(const QDateTime &t)
-{
-    return t.toString(QStringLiteral("hh:mm:ss.zzz"));
-}
-
-static QString sliceText(int slice)
-{
-    return QString::asprintf("%05d", slice);
-}
 
 Body::Body(QWidget *parent)
     : QFrame(parent), ui(new Ui::Body)
@@ -92,6 +78,7 @@ Body::Body(QWidget *parent)
     ui->SelI0Files->setTitle(QString());
     ui->SelI0Files->setSelectText(tr("Sel. I0 File Set"));
     buildLogAndStatus();
+    viewer = new ViewerWorkflow(ui, orx, this);
 
     // 4. overlay pens
     crossPen = QPen(QColor(255, 255, 0));
@@ -111,9 +98,16 @@ Body::Body(QWidget *parent)
     ctCalc1->setSinogram(sgm);
 
     // 6. loading chain and batch interpreter
-    connect(this, &Body::askLoadNextDataFile, this, &Body::loadNextDataFile, Qt::QueuedConnection);
-    connect(this, &Body::noticeFinishedLoadDataFiles, this, &Body::finishedLoadDataFiles,
-            Qt::QueuedConnection);
+    loader = new LoadQueue(imgDatas, ui->CTFiles,
+                           [this] { return runs->isCalculating() || runs->isEnding() || runs->workersBusy(); }, this);
+    connect(loader, &LoadQueue::clearing, this, [this] {
+        imgDatas->clear();
+        ui->seekCtrl->setMaximum(0);
+        raw->scaled = false;
+    });
+    connect(loader, &LoadQueue::loaded, this, &Body::seriesLoaded);
+    bridge = new BatchBridge(batchInt, commands, loader, this);
+    connect(bridge, &BatchBridge::checkEnd, this, &Body::callBatchCheckEnd);
     connect(this, &Body::callBatchLoad, batchInt, &Batch::batchLoad);
     connect(this, &Body::callBatchExec, batchInt, &Batch::batchExec);
     connect(batchInt, &Batch::batchExCmd, this, &Body::batchExCmd);
@@ -124,20 +118,22 @@ Body::Body(QWidget *parent)
 
     // 7. CT-XAFS sequencer
     SelectDataDir *sdd = ui->SelDDir;
-    connect(sdd, &SelectDataDir::newSets, this, &Body::newSets);
+    sequence = new XafsSequence(ui, xafs, sgm, this);
+    connect(sequence, &XafsSequence::failed, this, [this] { ++failureCount; });
+    connect(sdd, &SelectDataDir::newSets, sequence, &XafsSequence::newSets);
     connect(ui->SeqCalc, &QPushButton::clicked, xafs, &XafsBatch::start);
-    connect(xafs, &XafsBatch::setFirstImageSet, this, &Body::setFirstImageSet);
-    connect(this, &Body::setFirstSet, sdd, &SelectDataDir::setFirstSet);
+    connect(xafs, &XafsBatch::setFirstImageSet, sequence, &XafsSequence::setFirstImageSet);
+    connect(sequence, &XafsSequence::setFirstSet, sdd, &SelectDataDir::setFirstSet);
     connect(this, &Body::finishedLoadingCTFiles, xafs, &XafsBatch::loadedDataSet);
     connect(xafs, &XafsBatch::execCalculation, this, &Body::startCalcCt);
     connect(this, &Body::calcFinished, xafs, &XafsBatch::calcFinished);
-    connect(xafs, &XafsBatch::setNextImageSet, this, &Body::setNextImageSet);
-    connect(this, &Body::setNextSet, sdd, &SelectDataDir::setNextSet);
+    connect(xafs, &XafsBatch::setNextImageSet, sequence, &XafsSequence::setNextImageSet);
+    connect(sequence, &XafsSequence::setNextSet, sdd, &SelectDataDir::setNextSet);
     connect(sdd, &SelectDataDir::noMoreSets, xafs, &XafsBatch::noMoreSets);
-    connect(xafs, &XafsBatch::starting, this, &Body::startingSeqCalc);
-    connect(xafs, &XafsBatch::finished, this, &Body::finishedSeqCalc);
-    connect(xafs, &XafsBatch::stage, this, &Body::noticedStage);
-    connect(this, &Body::stage, this, &Body::noticedStage);
+    connect(xafs, &XafsBatch::starting, sequence, &XafsSequence::startingSeqCalc);
+    connect(xafs, &XafsBatch::finished, sequence, &XafsSequence::finishedSeqCalc);
+    connect(xafs, &XafsBatch::stage, sequence, &XafsSequence::noticedStage);
+    connect(sequence, &XafsSequence::stage, sequence, &XafsSequence::noticedStage);
     startThreadFor(xafs);
 
     // 8. the image tabs
@@ -158,6 +154,12 @@ Body::Body(QWidget *parent)
     const int n = qMax(1, QThread::idealThreadCount());
     saver = new DataSaver;
     saverThread = startThreadFor(saver);
+    runs = new RunControl(ui, conds, imgDatas, ctCalc1, ctc2s, saver, ctImages, trialStrip, batchInt,
+                          batchStarted, this);
+    connect(runs, &RunControl::calcFinished, this, &Body::calcFinished);
+    connect(runs, &RunControl::batchCalcFinished, this, &Body::batchCalcFinished);
+    connect(runs, &RunControl::failed, this, [this](int n) { failureCount += n; });
+    connect(runs, &RunControl::idle, loader, &LoadQueue::resume);
     for (int k = 1; k <= n; ++k) {
         auto *page = new QWidget;
         auto *grid = new QGridLayout(page);
@@ -180,11 +182,9 @@ Body::Body(QWidget *parent)
             page->setParent(this);
         }
         startThreadFor(worker);
-        connect(this, qOverload<CtCalc2 *, bool, double, int, bool>(&Body::startCt), worker,
+        connect(runs, &RunControl::startCt, worker,
                 qOverload<CtCalc2 *, bool, double, int, bool>(&CtCalc2::startCt));
-        connect(this, qOverload<CtCalc2 *, bool, double, int>(&Body::startCt), worker,
-                qOverload<CtCalc2 *, bool, double, int>(&CtCalc2::startCt));
-        connect(worker, &CtCalc2::calcFinished, this, &Body::execMultiCtCalc);
+        connect(worker, &CtCalc2::calcFinished, runs, &RunControl::execMultiCtCalc);
         connect(worker, &CtCalc2::saveDataWDiscard, saver, &DataSaver::saveDataWDiscard);
         connect(worker, &CtCalc2::saveImgWDiscard, saver, &DataSaver::saveImgWDiscard);
         connect(worker, &CtCalc2::ctImage, this, &Body::ctImage);
@@ -215,8 +215,8 @@ Body::Body(QWidget *parent)
     connect(ui->procCtrl, &ProcCtrl::askFindCor, this, [this](QString method) {
         ui->procCtrl->showFindResult(CorActions(sgm, ui->procCtrl).findAndSet(method));
     });
-    connect(ui->CTFiles, &SelectDataFiles::filesSelected, this, &Body::dataFilesSelected);
-    connect(ui->SelI0Files, &SelectDataFiles::filesSelected, this, &Body::i0FilesSelected);
+    connect(ui->CTFiles, &SelectDataFiles::filesSelected, loader, &LoadQueue::select);
+    connect(ui->SelI0Files, &SelectDataFiles::filesSelected, sequence, &XafsSequence::i0FilesSelected);
     connect(raw, &DispAWLayout::drawImage2, this, &Body::draw);
     connect(raw, &ImgDispWPV::newPosInvY, this, &Body::newPosOnRawImg);
     connect(raw, &ImgDispWCBar::newBar, this, &Body::updateRawImage);
@@ -236,7 +236,7 @@ Body::Body(QWidget *parent)
     connect(ui->CalcCT, &QPushButton::clicked, this, &Body::toggleCalcCt);
     connect(ctCalc1, &CtCalc::cRUpdated, this, &Body::cRUpdated);
     connect(ctCalc1, &CtCalc::dRUpdated, this, &Body::dRUpdated);
-    connect(ctCalc1, &CtCalc::calcFinished, this, &Body::ctCalcFinished);
+    connect(ctCalc1, &CtCalc::calcFinished, runs, &RunControl::ctCalcFinished);
     for (auto sig : {&ProcCtrl::rotAxUpdated, &ProcCtrl::sliceNoUpdated, &ProcCtrl::corUpdated})
         connect(ui->procCtrl, sig, raw, qOverload<>(&QWidget::update));
 
@@ -254,8 +254,9 @@ Body::Body(QWidget *parent)
     autoCor->setObjectName(QStringLiteral("SeqAutoCor"));
     autoCor->setToolTip(tr("Every data set finds its CoR on the current slice before it is reconstructed"));
     ui->SeqRow->insertWidget(ui->SeqRow->indexOf(ui->keepOnNewSet) + 1, autoCor);
-    connect(sdd, &SelectDataDir::selected, this, &Body::selectedDir);
-    connect(sdd, &SelectDataDir::selectedFileInfoList, this, &Body::selectedFileInfoList);
+    sequence->setAutoCorBox(autoCor);
+    connect(sdd, &SelectDataDir::selected, sequence, &XafsSequence::selectedDir);
+    connect(sdd, &SelectDataDir::selectedFileInfoList, sequence, &XafsSequence::selectedFileInfoList);
 
     // 13. setup-file dialog
     setupDialog->setDirectory(dataRoot);
@@ -274,7 +275,7 @@ Body::Body(QWidget *parent)
         runOwnCommand(BatchCmd::parse(line));
 
     // 15. the viewer link
-    setupOrvexLink();
+    viewer->attach();
 
     // The control column scrolls where the screen is short.
     ScrollColumn::follow(ui->ControlScroll);
@@ -356,78 +357,8 @@ bool Body::hasImages() const
 
 // ---------------------------------------------------------------- loading
 
-void Body::dataFilesSelected(QStringList files, bool clear)
+void Body::seriesLoaded()
 {
-    if (calculating || ending || workersBusy()) {
-        // The workers read the collection: the new series loads when the run
-        // and every slice it handed out are over.
-        qDebug().noquote() << "Loading waits until the reconstruction run ends";
-        deferredFiles = files;
-        deferredClear = clear;
-        loadDeferred = true;
-        return;
-    }
-    if (clear) {
-        // A new series may come from another detector setting: its first
-        // image sets the size anew.
-        imgDatas->clear();
-        ui->seekCtrl->setMaximum(0);
-        raw->scaled = false;
-    }
-    if (clear || !loading) {
-        loadTried = 0;
-        loadRejected.clear();
-    }
-    pendingFiles = files;
-    loading = true;
-    // A selection made while a series is still loading replaces what was
-    // pending; the chain already under way loads it, so there is never more
-    // than one chain (and one end of loading).
-    askNextFile();
-}
-
-void Body::askNextFile()
-{
-    if (loadQueued)
-        return;
-    loadQueued = true;
-    emit askLoadNextDataFile();
-}
-
-void Body::loadNextDataFile()
-{
-    loadQueued = false;
-    if (calculating || ending || workersBusy()) {
-        loadPaused = true;      // goes on when the run ends
-        return;
-    }
-    if (pendingFiles.isEmpty()) {
-        emit noticeFinishedLoadDataFiles();
-        return;
-    }
-    const QString path = pendingFiles.takeFirst();
-    ++loadTried;
-    if (imgDatas->add(path))
-        ui->CTFiles->appendFile(path);
-    else
-        loadRejected << path;
-    askNextFile();
-}
-
-void Body::finishedLoadDataFiles()
-{
-    if (!pendingFiles.isEmpty()) {
-        // files were chosen after the chain had seen its list empty
-        askNextFile();
-        return;
-    }
-    loading = false;
-    const QString loaded = QStringLiteral("Loaded %1 of %2 files").arg(loadTried - loadRejected.size()).arg(loadTried);
-    if (loadRejected.isEmpty())
-        qDebug().noquote() << loaded;
-    else
-        qWarning().noquote() << loaded + ", rejected : " + loadRejected.join(QStringLiteral(", "));
-    ui->CTFiles->showLoadResult(loadTried - loadRejected.size(), loadTried, loadRejected);
     const int seriesW = imgDatas->count() > 0 ? imgDatas->width : 0;
     const int seriesH = imgDatas->count() > 0 ? imgDatas->height : 0;
     ui->I0ImgSel->setSeriesSize(seriesW, seriesH);
@@ -467,32 +398,12 @@ void Body::finishedLoadDataFiles()
         resetRegionsOnLoad = false;
     }
     // A data set of a sequence finds its own CoR: samples drift between energies.
-    if (setLoading) {
-        setLoading = false;
-        if (sized && autoCor->isChecked()) {
-            const CorFinder::Result r = CorActions(sgm, pc).find(pc->sliceNo, CorFinder::defaultMethod);
-            if (r.ok)
-                pc->setCor(r.cor);
-            else
-                qWarning().noquote() << QStringLiteral("Data set %1 keeps the previous CoR %2")
-                                            .arg(ui->SelDDir->currentName(), QString::number(pc->cor, 'g', 6));
-        }
-    }
+    sequence->seriesLoaded(sized);
     emit finishedLoadingCTFiles();
-    // The batch goes on: with the command that waited for this load, or with
-    // its next line when one of its commands started the load.
-    if (batchCmdWaiting) {
-        batchCmdWaiting = false;
-        runBatchCommand(waitingCmd);
-    } else if (batchLoadHeld) {
-        batchLoadHeld = false;
-        if (!loadRejected.isEmpty())
-            batchInt->ok = false;       // the command that loaded the series failed
-        emit callBatchCheckEnd();
+    if (bridge->seriesLoaded())
         return;
-    }
     // Rejections of a load no batch command started count on their own.
-    failureCount += int(loadRejected.size());
+    failureCount += int(loader->rejected().size());
 }
 
 void Body::newPosOnRawImg(double x, double y)
@@ -615,360 +526,32 @@ void Body::setShowAdditionalAdditionalInfo(bool f)
 
 void Body::toggleCalcCt()
 {
-    if (!hasImages())
-        return;
-    if (calculating)
-        stopCalcCt();
-    else
-        startCalcCt();
-}
-
-bool Body::workersBusy() const
-{
-    for (const CtCalc2 *w : ctc2s)
-        if (w->isBusy())
-            return true;
-    return false;
+    runs->toggle();
 }
 
 bool Body::startCorTrials(double from, double to, double step)
 {
-    const QList<double> list = CorTrialRun::cors(from, to, step);
-    QString why;
-    if (calculating)
-        why = QStringLiteral("a run is going on");
-    else if (!hasImages() || ctc2s.isEmpty())
-        why = QStringLiteral("no projection images loaded");
-    else if (list.isEmpty())
-        why = QStringLiteral("no CoRs from %1 to %2 by %3 (at most %4)")
-                  .arg(from).arg(to).arg(step).arg(CorTrialRun::maxTrials);
-    if (!why.isEmpty()) {
-        qWarning().noquote() << "CoR trials not started : " + why;
-        return false;
-    }
-    trialRun.start(list);
-    startCalcCt();
-    return true;
+    return runs->startCorTrials(from, to, step);
 }
 
 void Body::startCalcCt()
 {
-    if (calculating || ending || workersBusy()) {
-        // The workers still read the conditions and the images of the
-        // previous run: this one starts once that is over.
-        if (!startPending)
-            qDebug().noquote() << "The reconstruction starts when the run in progress has ended";
-        startPending = true;
-        pendingByBatch = pendingByBatch || batchStarted;
-        batchStarted = false;
-        return;
-    }
-    calculating = true;
-    runFailed = false;
-    startTime = QDateTime::currentDateTime();
-    ui->CalcStartT->setText(clockText(startTime));
-    ui->CalcEndT->setText(QStringLiteral("--"));
-    ui->CalcSpentT->setText(QStringLiteral("--"));
-    ui->ProgPerCent->setText(QStringLiteral("0 %"));
-    ui->ProgPerCent->setStyleSheet(StateStyle::readOnly);
-    ui->CalcCT->setStyleSheet(StateStyle::activeRun);
-    // the workers read the I0 and BG images: they change only after the run
-    ui->I0ImgSel->setHeld(true);
-    ui->BGImgSel->setHeld(true);
-    ctImages->clear();
-    if (!hasImages()) {
-        endRefusedRun(QStringLiteral("No projection images loaded: nothing to reconstruct"));
-        return;
-    }
-    for (auto [on, sel] : {std::pair(ui->AutoSaveImage->isChecked(), ui->SelectImageSaveDir),
-                           std::pair(ui->AutoSaveData->isChecked(), ui->SelectDataSaveDir)}) {
-        if (on && !QDir().mkpath(sel->path())) {
-            qWarning().noquote() << "Can't make folder : " + sel->path();
-            ++failureCount;
-        }
-    }
-    saver->setSubFolders(ui->SaveInSubFolders->isChecked(), ui->SubOfEnergy->isChecked(),
-                         ui->SubOfSlice->isChecked());
-    ui->procCtrl->fillConds(&conds, ui->SelectCt1->isChecked(), ui->SelectCt2->isChecked());
-    // two slices' records (image and data) per worker wait for the saver at
-    // most; a worker with more waits for room (no worker is busy here)
-    saver->queue()->setCapacity(SaveQueue::perWorker * std::max(1, conds.threads));
-    saver->queue()->close();
-    conds.upperLimit = ui->DataUpperLimit->text().toDouble();
-    conds.lowerLimit = ui->DataLowerLimit->text().toDouble();
-    conds.dataOffset = ui->DataOffset->text().toDouble();
-    if (trialRun.active) {      // trials always run on the workers
-        conds.doCt1 = false;
-        conds.doCt2 = true;
-    }
-    prepareWorkers();
-    setupSaveConds();
-    warnOverwrites();
-    if (trialRun.active) {
-        trialStrip->clear();
-        dispatchTrials();
-    } else if (conds.rangeMode) {
-        SliceDispatcher::start(conds);
-        execMultiCtCalc();
-    } else {
-        execSingleCtCalc();
-    }
-}
-
-void Body::endRefusedRun(const QString &why)
-{
-    qWarning().noquote() << why;
-    runFailed = true;
-    stopCalcCt();
+    runs->start();
 }
 
 void Body::stopCalcCt()
 {
-    if (!calculating)
-        return;             // every run ends once
-    calculating = false;
-    trialRun.active = false;
-    // workers still waiting for room in the saver's queue hand their slice
-    // over and finish
-    saver->queue()->open();
-    // "Calc" during a projection-by-projection run ends it after the
-    // projection in progress; its own end is this one
-    if (ctCalc1->isBusy())
-        ctCalc1->stopCt();
-    endTime = QDateTime::currentDateTime();
-    ui->CalcEndT->setText(clockText(endTime));
-    ui->CalcSpentT->setText(QString::number(startTime.msecsTo(endTime) / 1000.0, 'g', 6));
-    ui->CalcCT->setStyleSheet(StateStyle::idleRun);
-    if (runFailed) {
-        // nothing was reconstructed: the warning said why
-        ui->ProgPerCent->setText(tr("Refused"));
-        ui->ProgPerCent->setStyleSheet(StateStyle::failed);
-    }
-    ending = true;
-    // the workers are idle here unless the run was stopped by hand
-    const int lost = takeRefusedSlices();
-    if (batchStarted) {
-        batchStarted = false;
-        // ":ifng" sees a run that started nothing or lost a slice
-        if (runFailed || lost > 0)
-            batchInt->ok = false;
-        emit batchCalcFinished();
-    } else {
-        failureCount += (runFailed ? 1 : 0) + lost;
-    }
-    emit calcFinished();
-    finishRunIfIdle();
+    runs->stop();
 }
 
-void Body::finishRunIfIdle()
+bool Body::isCalculating() const
 {
-    if (calculating || !ending || workersBusy())
-        return;
-    ending = false;
-    // slices a stopped run's workers refused after its end count on their own
-    failureCount += takeRefusedSlices();
-    // what was asked for while the workers read the images happens now
-    ui->I0ImgSel->setHeld(false);
-    ui->BGImgSel->setHeld(false);
-    if (startPending) {
-        startPending = false;
-        batchStarted = pendingByBatch;
-        pendingByBatch = false;
-        startCalcCt();
-        return;
-    }
-    // One loading chain at a time: a selection made during the run replaces
-    // what was still pending.
-    if (loadDeferred) {
-        loadDeferred = false;
-        loadPaused = false;
-        dataFilesSelected(deferredFiles, deferredClear);
-    } else if (loadPaused) {
-        loadPaused = false;
-        askNextFile();
-    }
+    return runs->isCalculating();
 }
 
-void Body::prepareWorkers()
+bool Body::isEnding() const
 {
-    const int d = conds.rotAxIsV ? imgDatas->width : imgDatas->height;
-    // the first slice of the run; a slice at another CoR prepares its worker anew
-    const double c = conds.corForSlice(conds.rangeMode ? conds.sliceFrom : conds.slice);
-    const SgmRange range(conds.rotAxIsV, d, c);
-    const int width = range.valid() ? range.width : 0;
-    const int n = imgDatas->count();
-    for (CtCalc2 *w : std::as_const(ctc2s))
-        w->prepare(width, n, conds.filter);     // queued to the worker's thread
-}
-
-void Body::setupSaveConds()
-{
-    const bool img = ui->AutoSaveImage->isChecked();
-    const bool dat = ui->AutoSaveData->isChecked();
-    SelectAFile *is = ui->SelectImageSaveDir;
-    SelectAFile *ds = ui->SelectDataSaveDir;
-    ctCalc1->setSaveImage(img, is->path(), is->name(), is->addTag());
-    ctCalc1->setSaveData(dat, ds->path(), ds->name(), ds->addTag());
-    for (CtCalc2 *w : std::as_const(ctc2s)) {   // both queued to the worker's thread
-        w->setSaveImage(img, is->path(), is->name(), is->addTag());
-        w->setSaveData(dat, ds->path(), ds->name(), ds->addTag());
-    }
-}
-
-void Body::warnOverwrites()
-{
-    if (!conds.doCt2)
-        return;     // the single-slice calculator saves nothing
-    // the slices the run can reconstruct: those of the image
-    const int extent = conds.rotAxIsV ? imgDatas->height : imgDatas->width;
-    QList<int> slices;
-    if (trialRun.active || !conds.rangeMode) {
-        if (conds.slice >= 0 && conds.slice < extent)
-            slices << conds.slice;
-    } else {
-        // the slices from sliceFrom on, by the step, that lie in the image
-        const long long step = conds.sliceStep != 0 ? std::llabs(conds.sliceStep) : 1;
-        const long long from = conds.sliceFrom, to = conds.sliceTo;
-        if (from <= to) {
-            const long long first = from < 0 ? from + (-from + step - 1) / step * step : from;
-            for (long long s = first; s <= std::min<long long>(to, extent - 1); s += step)
-                slices << int(s);
-        } else {
-            const long long top = extent - 1;
-            const long long first = from > top ? from - (from - top + step - 1) / step * step : from;
-            for (long long s = first; s >= std::max<long long>(to, 0); s -= step)
-                slices << int(s);
-        }
-    }
-    const bool sub = ui->SaveInSubFolders->isChecked();
-    const bool energy = ui->SubOfEnergy->isChecked();
-    const bool slice = ui->SubOfSlice->isChecked();
-    QMap<QString, int> existing;    // by save folder
-    QStringList order;
-    for (auto [on, sel, ext] : {std::tuple(ui->AutoSaveImage->isChecked(), ui->SelectImageSaveDir, "png"),
-                                std::tuple(ui->AutoSaveData->isChecked(), ui->SelectDataSaveDir, "dat")}) {
-        if (!on)
-            continue;
-        const QString path = sel->path();
-        QStringList tags;
-        if (trialRun.active) {
-            for (double cor : std::as_const(trialRun.list))
-                tags << CtCalc2::trialTag(sel->addTag(), cor);
-        } else {
-            tags << sel->addTag();
-        }
-        int n = 0;
-        for (const QString &tag : std::as_const(tags))
-            for (int s : std::as_const(slices)) {
-                const QString index = DataSaver::indexText(s);
-                const QString name = DataSaver::fileName(sel->name(), tag, index, ext);
-                const QStringList folders = trialRun.active
-                    ? QStringList{path}
-                    : DataSaver::foldersFor(sub, energy, slice, path, tag, index);
-                for (const QString &folder : folders)
-                    if (QFileInfo::exists(QDir(folder).absoluteFilePath(name)))
-                        ++n;
-            }
-        const QString dir = QDir(path).absolutePath();
-        if (!existing.contains(dir))
-            order << dir;
-        existing[dir] += n;
-    }
-    for (const QString &dir : std::as_const(order))
-        if (existing.value(dir) > 0)
-            qWarning().noquote() << QStringLiteral("Overwriting %1 existing result files in %2")
-                                        .arg(existing.value(dir)).arg(dir);
-}
-
-void Body::execSingleCtCalc()
-{
-    if (conds.doCt1 && !ctCalc1->startCt()) {
-        // CtCalc has said why; the run ends as every run does
-        runFailed = true;
-        stopCalcCt();
-        return;
-    }
-    if (conds.doCt2 && !ctc2s.isEmpty()) {
-        // one slice and no single-slice calculator beside it: the slice takes
-        // the cores the other workers would have had
-        ctc2s.first()->reserve(false, conds.doCt1 ? 1 : std::max(1, conds.threads));
-        emit startCt(ctc2s.first(), conds.rotAxIsV, conds.corForSlice(conds.slice), conds.slice,
-                     ui->ShowCalcRes->isChecked());
-    }
-}
-
-void Body::execMultiCtCalc()
-{
-    if (!calculating) {
-        finishRunIfIdle();      // a worker of a stopped run has finished
-        return;
-    }
-    if (trialRun.active) {
-        dispatchTrials();
-        return;
-    }
-    if (!conds.rangeMode) {
-        endCompletedRun();
-        return;
-    }
-    if (!conds.doCt2) {
-        // a range is for the workers; the single-slice calculator takes none
-        endRefusedRun(QStringLiteral("A slice range is reconstructed by CT2 only: nothing to do"));
-        return;
-    }
-    const bool showRes = ui->ShowCalcRes->isChecked();
-    const SliceDispatcher::Outcome out = SliceDispatcher::dispatch(
-        conds, int(ctc2s.size()), [this](int i) { return ctc2s.at(i)->isBusy(); },
-        [this, showRes](int i, int slice) {
-            CtCalc2 *w = ctc2s.at(i);
-            w->reserve();
-            // each slice at its own CoR when the axis is followed along the slices
-            emit startCt(w, conds.rotAxIsV, conds.corForSlice(slice), slice, showRes);
-        });
-    ui->ProgPerCent->setText(SliceDispatcher::progressText(out.percent));
-    if (out.ended)
-        stopCalcCt();
-}
-
-void Body::dispatchTrials()
-{
-    const bool showRes = ui->ShowCalcRes->isChecked();
-    const CorTrialRun::Outcome out = trialRun.dispatch(
-        conds.threads, int(ctc2s.size()), [this](int i) { return ctc2s.at(i)->isBusy(); },
-        [this, showRes](int i, double cor) {
-            CtCalc2 *w = ctc2s.at(i);
-            w->reserve(true);
-            emit startCt(w, conds.rotAxIsV, cor, conds.slice, showRes);
-        });
-    const int n = int(trialRun.list.size());
-    ui->ProgPerCent->setText(SliceDispatcher::progressText(
-        n > 0 ? std::floor(1000.0 * (trialRun.next - out.busy) / n) / 10 : 100.0));
-    if (out.ended)
-        stopCalcCt();
-}
-
-int Body::takeRefusedSlices()
-{
-    // each worker has named its refused slices and the reasons
-    long long all = 0;
-    for (const CtCalc2 *w : std::as_const(ctc2s))
-        all += w->refused();
-    const int n = int(all - refusedSeen);
-    refusedSeen = all;
-    return n;
-}
-
-void Body::ctCalcFinished()
-{
-    endCompletedRun();      // nothing when the run has ended already
-}
-
-void Body::endCompletedRun()
-{
-    if (!calculating)
-        return;
-    ui->ProgPerCent->setText(SliceDispatcher::progressText(100));
-    stopCalcCt();
+    return runs->isEnding();
 }
 
 void Body::changedCtSel(QAbstractButton *)
@@ -1068,40 +651,7 @@ void Body::ctImage(int no, QImage img)
 
 void Body::batchExCmd(BatchCmd cmd)
 {
-    // A series being loaded (by the configuration, a setup file, the dialog
-    // or the batch) would be reconstructed half-loaded, and settings made now
-    // overwritten by the after-load resets: the command waits for the end of
-    // loading.
-    if (loading || loadDeferred) {
-        waitingCmd = cmd;
-        batchCmdWaiting = true;
-        return;
-    }
-    runBatchCommand(cmd);
-}
-
-void Body::runBatchCommand(const BatchCmd &cmd)
-{
-    switch (commands->exec(cmd, true)) {
-    case BodyCommands::Outcome::HeldByRun:
-        // the batch goes on when the run ends (batchCalcFinished)
-        return;
-    case BodyCommands::Outcome::Failed:
-        batchInt->ok = false;
-        break;
-    case BodyCommands::Outcome::Unknown:
-        qWarning().noquote() << "Unknown command : " + cmd.name;
-        batchInt->ok = false;
-        break;
-    case BodyCommands::Outcome::Done:
-        break;
-    }
-    // a load the command started: the batch goes on when it has finished
-    if (loading || loadDeferred) {
-        batchLoadHeld = true;
-        return;
-    }
-    emit callBatchCheckEnd();
+    bridge->command(cmd);
 }
 
 void Body::runOwnCommand(const BatchCmd &cmd)
@@ -1119,123 +669,6 @@ void Body::batchLoad(QString fname)
 void Body::batchExec()
 {
     emit callBatchExec();
-}
-
-// --------------------------------------------------------- CT-XAFS sets
-
-void Body::selectedDir(QString dir, QStringList patterns)
-{
-    const QString name = ui->SelDDir->currentName();
-    ui->SelectImageSaveDir->setAddTag(name);
-    ui->SelectDataSaveDir->setAddTag(name);
-    if (!setI0FileFromList()) {
-        refuseSet();
-        return;
-    }
-    setLoading = true;
-    if (!ui->CTFiles->chooseInDir(dir, patterns, true)) {   // a set never adds to another
-        setLoading = false;
-        ++failureCount;
-    }
-}
-
-void Body::selectedFileInfoList(QFileInfoList fileInfoList)
-{
-    const QString name = ui->SelDDir->currentName();
-    ui->SelectImageSaveDir->setAddTag(name);
-    ui->SelectDataSaveDir->setAddTag(name);
-    if (!setI0FileFromList()) {
-        refuseSet();
-        return;
-    }
-    setLoading = true;
-    ui->CTFiles->chooseFileInfos(fileInfoList, true);
-}
-
-void Body::refuseSet()
-{
-    qWarning().noquote() << QStringLiteral("Data set %1 not loaded : its I0 image can't be read : ")
-                                    .arg(ui->SelDDir->currentName())
-                                + refusedI0;
-    setRefused = true;
-    // The series goes: what is left of the previous set must not be
-    // reconstructed under this set's name, nor this set with another
-    // energy's I0. A sequence then finds nothing to reconstruct, counts that
-    // and goes on with the next set.
-    ui->CTFiles->chooseFileInfos(QFileInfoList(), true);
-}
-
-void Body::newSets(int count)
-{
-    if (ui->keepOnNewSet->isChecked())
-        return;
-    ui->SeqCalcFrom->setValue(1);
-    ui->SeqCalcTo->setValue(count);
-}
-
-void Body::setFirstImageSet()
-{
-    emit stage(tr("Loading first Data Set"), qulonglong(xafs->markStage()));
-    emit setFirstSet(ui->SeqCalcFrom->value() - 1);
-}
-
-void Body::setNextImageSet()
-{
-    qDebug() << "loading next data set";
-    emit stage(tr("Loading next Data Set"), qulonglong(xafs->markStage()));
-    emit setNextSet(ui->SeqCalcTo->value() - 1);
-}
-
-void Body::startingSeqCalc()
-{
-    seqImageTag = ui->SelectImageSaveDir->addTag();
-    seqDataTag = ui->SelectDataSaveDir->addTag();
-    ui->SeqCalc->setStyleSheet(StateStyle::activeRun);
-}
-
-void Body::finishedSeqCalc()
-{
-    // a later run of the user's must not write under the last set's name
-    ui->SelectImageSaveDir->setAddTag(seqImageTag);
-    ui->SelectDataSaveDir->setAddTag(seqDataTag);
-    ui->SeqCalc->setStyleSheet(StateStyle::idleRun);
-}
-
-void Body::i0FilesSelected(QStringList files, bool clear)
-{
-    if (clear)
-        i0Energies.clear();
-    for (const QString &f : files) {
-        i0Energies << energyFromFileName(f);
-        ui->SelI0Files->appendFile(f);
-    }
-}
-
-void Body::noticedStage(QString msg, qlonglong dEt)
-{
-    ui->ProgressMsg->setText(msg);
-    ui->DeltaET->setText(QString::number(double(dEt / 100) / 10, 'g', 6));
-    ui->TotalET->setText(QString::number(xafs->elapsed() / 1000));
-}
-
-bool Body::setI0FileFromList()
-{
-    const double e = ui->SelDDir->currentEnergy();
-    int best = 0;
-    for (int i = 1; i < i0Energies.size(); ++i)
-        if (std::abs(i0Energies.at(i) - e) < std::abs(i0Energies.at(best) - e))
-            best = i;
-    if (best >= ui->SelI0Files->count())
-        return true;        // no I0 files listed: the I0 image stays as chosen
-    const QString file = ui->SelI0Files->file(best);
-    ui->I0ImgSel->fileSelected0(file);
-    // an unreadable file leaves the previous image in the selector: that
-    // is another energy's I0, or none
-    if (ui->I0ImgSel->lastLoadFailed()) {
-        refusedI0 = file;
-        return false;
-    }
-    return true;
 }
 
 // ---------------------------------------------------------- setup files
@@ -1278,123 +711,34 @@ void Body::loadSetup(QString fname)
 
 // -------------------------------------------------------- viewer link
 
-void Body::setupOrvexLink()
-{
-    orx->setLinkButton(ui->Link2dOrvex);
-    orx->doConnect();
-    orxInitFlags();
-    connect(orx, &OrvexLink::connected, this, &Body::orxInitFlags);
-    connect(orx, &OrvexLink::changedIsBusy, this, &Body::orxChangedIsBusy);
-    connect(this, &Body::orxLoadFilesOfPattern, orx, &OrvexLink::loadFilesOfPattern);
-    connect(this, &Body::orxLoadFiles, orx, &OrvexLink::loadFiles);
-    connect(this, &Body::exec2dA, orx, &OrvexLink::exec2dA);
-    connect(this, &Body::orxStatChanged, this, &Body::orxStageCtrl);
-    connect(ui->Exec2DA, &QPushButton::clicked, this, &Body::exec2dA0);
-    connect(ui->Cont2DA, &QPushButton::clicked, this, &Body::orxStartCont2dA);
-}
-
-void Body::orxInitFlags()
-{
-    orxStageNo = 0;
-    orxCont = false;
-    ui->Cont2DA->setStyleSheet(StateStyle::idleRun);
-    orxBusyShown = false;
-    ui->ORXIsBusy->setStyleSheet(StateStyle::good);
-    orxFrom = 0;
-    orxCurrent = 0;
-}
-
-void Body::orxChangedIsBusy(bool f)
-{
-    if (f != orxBusyShown)
-        ui->ORXIsBusy->setStyleSheet(f ? StateStyle::failed : StateStyle::good);
-    orxBusyShown = f;
-    emit orxStatChanged();
-}
-
 void Body::sendSliceFilesToViewer(int slice)
 {
-    ui->procCtrl->setSliceNo(slice);
-    orxStageNo = 1;
-    orxCurrent = slice;
-    const QString S = sliceText(slice);
-    const QDir D(ui->SelectDataSaveDir->path());
-    const QString pattern = QStringLiteral("*-%1.dat").arg(S);
-    if (ui->SaveInSubFolders->isChecked() && ui->SubOfSlice->isChecked()) {
-        emit orxLoadFilesOfPattern(QDir::toNativeSeparators(D.absolutePath() + "/" + S + "/"));
-    } else if (ui->SaveInSubFolders->isChecked()) {
-        QStringList files;
-        const QStringList entries = D.entryList(QDir::NoFilter, QDir::Name);
-        for (const QString &e : entries) {
-            const QDir sub(D.absoluteFilePath(e));
-            if (!sub.exists())
-                continue;
-            for (const QString &f : sub.entryList({pattern}, QDir::Files, QDir::Name))
-                files << sub.absoluteFilePath(f);
-        }
-        emit orxLoadFiles(files);
-    } else {
-        QStringList files;
-        for (const QString &f : D.entryList({pattern}, QDir::Files, QDir::Name))
-            files << D.absoluteFilePath(f);
-        emit orxLoadFiles(files);
-    }
+    viewer->sendSliceFiles(slice);
 }
 
-void Body::orxStageCtrl()
+bool Body::isLoading() const
 {
-    if (orxBusyShown)
-        return;
-    const QString last = orx->finishedCmd;
-    if (orxStageNo == 1
-        && (last == QLatin1String("LOAD_I1_FILES_OF_PATTERN") || last == QLatin1String("LOAD_I1_FILES"))) {
-        if (ui->With2DA->isChecked() || orxCont) {
-            orxStageNo = 2;
-            emit exec2dA(sliceText(orxCurrent));
-        } else {
-            orxStageNo = 0;
-        }
-    } else if (orxStageNo == 2 && last == QLatin1String("ANALYZER_EXEC_2DA")) {
-        if (orxCont) {
-            orxCurrent += orxStep;
-            const bool past = orxStep >= 0 ? orxCurrent > orxTo : orxCurrent < orxTo;
-            if (past) {
-                orxCont = false;
-                ui->Cont2DA->setStyleSheet(StateStyle::idleRun);
-                orxStageNo = 0;
-            } else {
-                sendSliceFilesToViewer(orxCurrent);
-            }
-        } else {
-            orxStageNo = 0;
-        }
-    } else if (orxStageNo != 1 && orxStageNo != 2) {
-        orxStageNo = 0;
-    }
+    return loader->isLoading();
 }
 
-void Body::orxStartCont2dA()
+int Body::rejectedOnLoad() const
 {
-    if (orxCont) {
-        orxCont = false;
-        ui->Cont2DA->setStyleSheet(StateStyle::idleRun);
-        return;
-    }
-    orxCont = true;
-    ui->Cont2DA->setStyleSheet(StateStyle::activeRun);
-    orxFrom = ui->procCtrl->getSliceFrom();
-    orxTo = ui->procCtrl->getSliceTo();
-    // the step points from "From" towards "To"
-    orxStep = qMax(1, std::abs(ui->procCtrl->getSliceStep()));
-    if (orxTo < orxFrom)
-        orxStep = -orxStep;
-    orxCurrent = orxFrom;
-    sendSliceFilesToViewer(orxFrom);
+    return int(loader->rejected().size());
 }
 
-void Body::exec2dA0()
+const QList<double> &Body::i0EnergyList() const
 {
-    emit exec2dA(sliceText(ui->procCtrl->sliceNo));
+    return sequence->i0EnergyList();
+}
+
+int Body::orxStage() const
+{
+    return viewer->stage();
+}
+
+bool Body::orxContinuous() const
+{
+    return viewer->continuous();
 }
 
 void Body::showEvent(QShowEvent *event)

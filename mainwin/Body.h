@@ -1,13 +1,12 @@
 #pragma once
-// The main window of Tomix: owns every panel and worker, wires them, loads
-// projection series, draws the raw-image overlays, runs reconstructions and
-// drives the external 2-D XAFS viewer.
+// The main window of Tomix: owns every panel, worker and workflow (LoadQueue,
+// RunControl, BatchBridge, XafsSequence, ViewerWorkflow) and wires them;
+// resets the conditions after a load, draws the raw-image overlays and keeps
+// the regions of the calculators in step.
 #include "BatchCmd.h"
 #include "CalcConds.h"
-#include "CorTrialRun.h"
 #include "MouseC.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 #include <QFrame>
 #include <QList>
@@ -23,6 +22,7 @@ class QLabel;
 class QPainter;
 class QThread;
 class Batch;
+class BatchBridge;
 class BodyCommands;
 class CtCalc;
 class CtCalc2;
@@ -31,12 +31,16 @@ class CorTrialStrip;
 class CtDisp;
 class DataSaver;
 class ImgDatas;
+class LoadQueue;
 class LogDock;
 class OrvexLink;
 class PopDockBase;
 class RawDisp;
+class RunControl;
+class ViewerWorkflow;
 class Sinogram;
 class XafsBatch;
+class XafsSequence;
 namespace Ui { class Body; }
 
 class Body : public QFrame
@@ -72,10 +76,10 @@ public:
     const QList<CtCalc2 *> &workers() const { return ctc2s; }
     const QList<CtCalc2Ui *> &workerPanels() const { return ctc2Uis; }
     CalcConds &calcConds() { return conds; }
-    bool isCalculating() const { return calculating; }
+    bool isCalculating() const;
     // A stopped run whose workers still finish the slices they hold.
-    bool isEnding() const { return ending; }
-    bool isLoading() const { return loading; }
+    bool isEnding() const;
+    bool isLoading() const;
     // Failures outside the batch's own commands since construction: lines of
     // the configuration or a setup file that failed, configuration files
     // INCLUDEd that could not be read, setup files that could not be read or
@@ -84,10 +88,10 @@ public:
     // reconstructed. Each was named by a warning.
     int failures() const { return failureCount; }
     // Image files of the series being (or last) loaded that were rejected.
-    int rejectedOnLoad() const { return int(loadRejected.size()); }
-    int orxStage() const { return orxStageNo; }
-    bool orxContinuous() const { return orxCont; }
-    const QList<double> &i0EnergyList() const { return i0Energies; }
+    int rejectedOnLoad() const;
+    int orxStage() const;
+    bool orxContinuous() const;
+    const QList<double> &i0EnergyList() const;
     // Files that would be sent to the viewer for a slice (see sendSliceFilesToViewer).
     void sendSliceFilesToViewer(int slice);
 
@@ -107,28 +111,17 @@ public:
 signals:
     void batchCalcStart();
     void batchCalcFinished();
-    void askLoadNextDataFile();
-    void noticeFinishedLoadDataFiles();
-    void setFirstSet(int firstIdx);
-    void setNextSet(int lastIdx);
-    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genImg);
-    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice);
     void finishing();
     void finishedLoadingCTFiles();
     void calcFinished();
-    void stage(QString msg, qulonglong dEt);
     void callBatchLoad(QString fname);
     void callBatchExec();
     void callBatchCheckEnd();
-    void orxLoadFilesOfPattern(QString path);
-    void orxLoadFiles(QStringList fileList);
-    void orxStatChanged();
-    void exec2dA(QString sliceNoS);
 
 private slots:
-    void dataFilesSelected(QStringList files, bool clear);
-    void loadNextDataFile();
-    void finishedLoadDataFiles();
+    // The series has loaded: conditions reset to its size, the sequence and
+    // the batch go on.
+    void seriesLoaded();
     void newPosOnRawImg(double x, double y);
     void updateRawImage();
     void draw(QPainter *p);
@@ -147,14 +140,6 @@ public slots:
     void startCalcCt();
     void stopCalcCt();
 private slots:
-    void prepareWorkers();
-    void setupSaveConds();
-    // Says on the warning channel, once per save folder, how many of the
-    // files the run is about to write exist already there.
-    void warnOverwrites();
-    void execSingleCtCalc();
-    void execMultiCtCalc();
-    void ctCalcFinished();
     void setShowAdditionalInfo(bool f);
     void setShowAdditionalAdditionalInfo(bool f);
     void changedCtSel(QAbstractButton *button);
@@ -167,18 +152,6 @@ private slots:
     void fixColorScaleChanged();
     double colorMin();
     double colorMax();
-    void selectedDir(QString dir, QStringList patterns);
-    void selectedFileInfoList(QFileInfoList fileInfoList);
-    void newSets(int count);
-    void setFirstImageSet();
-    void setNextImageSet();
-    void startingSeqCalc();
-    void finishedSeqCalc();
-    void i0FilesSelected(QStringList files, bool clear);
-    void noticedStage(QString msg, qlonglong dEt);
-    // Loads the listed I0 file of the energy nearest the current set's; false
-    // (refusedI0 names it) when that file can't be read.
-    bool setI0FileFromList();
     void showSaveSetupD();
     void showLoadSetupD();
     void saveLoadFileSelected(QString fname);
@@ -186,14 +159,7 @@ public slots:
     void saveSetup(QString fname);
     void loadSetup(QString fname);
 private slots:
-    void exec2dA0();
-    void setupOrvexLink();
-    void orxInitFlags();
-    void orxChangedIsBusy(bool f);
-    void orxStageCtrl();
-    void orxStartCont2dA();
     void ctImage(int no, QImage img);
-    void dispatchTrials();
 public slots:
     void batchLoad(QString fname);
     void batchExec();
@@ -209,25 +175,10 @@ protected:
 
 private:
     QThread *startThreadFor(QObject *o);
-    void askNextFile();
     void applyRegions(double rx0, double rz0, double rx1, double rz1, bool calcRegion, QObject *sender);
     bool hasImages() const;
-    // A line of the batch, executed: tells the batch how it went and when to go on.
-    void runBatchCommand(const BatchCmd &cmd);
     // A line of the configuration or a setup file: the batch is not told.
     void runOwnCommand(const BatchCmd &cmd);
-    bool workersBusy() const;
-    // A run that starts nothing ends at once, and a batch hears it failed.
-    void endRefusedRun(const QString &why);
-    // The run did all it was asked: its progress is full.
-    void endCompletedRun();
-    // The run and every slice it handed out are over: what waited is done.
-    void finishRunIfIdle();
-    // Slices the workers refused since the last call (named by them).
-    int takeRefusedSlices();
-    // The data set handed over is not loaded (its I0 can't be read): named,
-    // setRefused set, the series emptied.
-    void refuseSet();
     // The log dock and the status bar below the window's panels.
     void buildLogAndStatus();
     void showFailure(const QString &text);
@@ -236,42 +187,10 @@ private:
     QFileDialog *setupDialog;
     bool setupSaveMode = true;
     QPen crossPen, slicePen, rangePen, corPen, dispRegionPen, calcRegionPen;
-    QStringList pendingFiles;
-    // A selection made during a run, loaded when the run ends.
-    QStringList deferredFiles;
-    bool deferredClear = false;
-    bool loadDeferred = false;
-    bool loadPaused = false;
-    bool loadQueued = false;    // a request for the next file is on its way
-    bool loading = false;
-    int loadTried = 0;              // files of the series tried so far
-    QStringList loadRejected;       // and those the collection refused
     QSize lastSeriesSize;           // of the last series loaded (invalid: none yet)
-    QList<double> i0Energies;
     bool showAllCt2Images = false;
     CalcConds conds;
 
-    // run state
-    bool calculating = false;
-    bool ending = false;        // stopped; workers still hold slices
-    bool startPending = false;  // a start asked for while the run was ending
-    bool pendingByBatch = false;    // ... by the batch (calc_exec)
-    bool runFailed = false;     // the run started nothing
-    // Slices the workers refused, as far as counted (see takeRefusedSlices).
-    long long refusedSeen = 0;
-    QDateTime startTime, endTime;
-
-    // viewer workflow
-    bool orxBusyShown = false;
-    int orxStageNo = 0;
-    bool orxCont = false;
-    int orxFrom = 0, orxTo = 0, orxStep = 1, orxCurrent = 0;
-
-    // The batch waits for a load that one of its commands started ...
-    bool batchLoadHeld = false;
-    // ... or with its next command for a load already under way.
-    bool batchCmdWaiting = false;
-    BatchCmd waitingCmd;
     int failureCount = 0;
     // the setup files being loaded, outermost first (canonical paths)
     QStringList setupsLoading;
@@ -285,16 +204,13 @@ private:
     ImgDatas *imgDatas;
     CtDisp *ctImages;
     CorTrialStrip *trialStrip = nullptr;
-    CorTrialRun trialRun;
     QCheckBox *autoCor = nullptr;
-    // The image and data tags a "Seq. Calc." found; each data set's name
-    // replaces them while it runs, and they come back when it ends.
-    QString seqImageTag, seqDataTag;
-    bool setLoading = false;    // the series being loaded is a data set handed over
-    // The last data set handed over was refused (its I0 file refusedI0 can't be read).
-    bool setRefused = false;
-    QString refusedI0;
+    XafsSequence *sequence = nullptr;
+    LoadQueue *loader = nullptr;
+    BatchBridge *bridge = nullptr;
+    RunControl *runs = nullptr;
     OrvexLink *orx;
+    ViewerWorkflow *viewer = nullptr;
     LogDock *logLines = nullptr;
     QLabel *lastFailure = nullptr;
     DataSaver *saver = nullptr;

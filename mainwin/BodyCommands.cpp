@@ -17,6 +17,7 @@
 #include "SelectDataFiles.h"
 #include "SettingsTable.h"
 #include "SetupFile.h"
+#include "XafsSequence.h"
 #include "ui_SelectDataDir.h"
 
 #include <QDebug>
@@ -214,9 +215,9 @@ void BodyCommands::buildTable()
     add("seq_exec_next", [b, ui](A) { b->batch()->ok = ui()->SelDDir->next(); });
     // a set whose I0 can't be read is not loaded: the command fails
     add("seq_exec_set", [this, b, ui](A) {
-        b->setRefused = false;
+        b->sequence->clearRefused();
         ui()->SelDDir->set();
-        if (b->setRefused)
+        if (b->sequence->refused())
             outcome = Outcome::Failed;
     });
     // Data set k (1-based, as "From"/"To") becomes the current entry without

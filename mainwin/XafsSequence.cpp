@@ -1,0 +1,148 @@
+#include "XafsSequence.h"
+#include "ui_Body.h"
+
+#include "CorActions.h"
+#include "EnergyName.h"
+#include "StateStyle.h"
+#include "XafsBatch.h"
+
+#include <QCheckBox>
+#include <QDebug>
+
+#include <cmath>
+
+XafsSequence::XafsSequence(Ui::Body *ui, XafsBatch *xafs, Sinogram *sgm, QObject *parent)
+    : QObject(parent), ui(ui), xafs(xafs), sgm(sgm)
+{
+}
+
+void XafsSequence::seriesLoaded(bool sized)
+{
+    if (!setLoading)
+        return;
+    setLoading = false;
+    ProcCtrl *pc = ui->procCtrl;
+    if (sized && autoCor->isChecked()) {
+        const CorFinder::Result r = CorActions(sgm, pc).find(pc->sliceNo, CorFinder::defaultMethod);
+        if (r.ok)
+            pc->setCor(r.cor);
+        else
+            qWarning().noquote() << QStringLiteral("Data set %1 keeps the previous CoR %2")
+                                        .arg(ui->SelDDir->currentName(), QString::number(pc->cor, 'g', 6));
+    }
+}
+
+void XafsSequence::selectedDir(QString dir, QStringList patterns)
+{
+    const QString name = ui->SelDDir->currentName();
+    ui->SelectImageSaveDir->setAddTag(name);
+    ui->SelectDataSaveDir->setAddTag(name);
+    if (!setI0FileFromList()) {
+        refuseSet();
+        return;
+    }
+    setLoading = true;
+    if (!ui->CTFiles->chooseInDir(dir, patterns, true)) {   // a set never adds to another
+        setLoading = false;
+        emit failed();
+    }
+}
+
+void XafsSequence::selectedFileInfoList(QFileInfoList fileInfoList)
+{
+    const QString name = ui->SelDDir->currentName();
+    ui->SelectImageSaveDir->setAddTag(name);
+    ui->SelectDataSaveDir->setAddTag(name);
+    if (!setI0FileFromList()) {
+        refuseSet();
+        return;
+    }
+    setLoading = true;
+    ui->CTFiles->chooseFileInfos(fileInfoList, true);
+}
+
+void XafsSequence::refuseSet()
+{
+    qWarning().noquote() << QStringLiteral("Data set %1 not loaded : its I0 image can't be read : ")
+                                    .arg(ui->SelDDir->currentName())
+                                + refusedI0;
+    setRefused = true;
+    // The series goes: what is left of the previous set must not be
+    // reconstructed under this set's name, nor this set with another
+    // energy's I0. A sequence then finds nothing to reconstruct, counts that
+    // and goes on with the next set.
+    ui->CTFiles->chooseFileInfos(QFileInfoList(), true);
+}
+
+void XafsSequence::newSets(int count)
+{
+    if (ui->keepOnNewSet->isChecked())
+        return;
+    ui->SeqCalcFrom->setValue(1);
+    ui->SeqCalcTo->setValue(count);
+}
+
+void XafsSequence::setFirstImageSet()
+{
+    emit stage(tr("Loading first Data Set"), qulonglong(xafs->markStage()));
+    emit setFirstSet(ui->SeqCalcFrom->value() - 1);
+}
+
+void XafsSequence::setNextImageSet()
+{
+    qDebug() << "loading next data set";
+    emit stage(tr("Loading next Data Set"), qulonglong(xafs->markStage()));
+    emit setNextSet(ui->SeqCalcTo->value() - 1);
+}
+
+void XafsSequence::startingSeqCalc()
+{
+    seqImageTag = ui->SelectImageSaveDir->addTag();
+    seqDataTag = ui->SelectDataSaveDir->addTag();
+    ui->SeqCalc->setStyleSheet(StateStyle::activeRun);
+}
+
+void XafsSequence::finishedSeqCalc()
+{
+    // a later run of the user's must not write under the last set's name
+    ui->SelectImageSaveDir->setAddTag(seqImageTag);
+    ui->SelectDataSaveDir->setAddTag(seqDataTag);
+    ui->SeqCalc->setStyleSheet(StateStyle::idleRun);
+}
+
+void XafsSequence::i0FilesSelected(QStringList files, bool clear)
+{
+    if (clear)
+        i0Energies.clear();
+    for (const QString &f : files) {
+        i0Energies << energyFromFileName(f);
+        ui->SelI0Files->appendFile(f);
+    }
+}
+
+void XafsSequence::noticedStage(QString msg, qlonglong dEt)
+{
+    ui->ProgressMsg->setText(msg);
+    ui->DeltaET->setText(QString::number(double(dEt / 100) / 10, 'g', 6));
+    ui->TotalET->setText(QString::number(xafs->elapsed() / 1000));
+}
+
+bool XafsSequence::setI0FileFromList()
+{
+    const double e = ui->SelDDir->currentEnergy();
+    int best = 0;
+    for (int i = 1; i < i0Energies.size(); ++i)
+        if (std::abs(i0Energies.at(i) - e) < std::abs(i0Energies.at(best) - e))
+            best = i;
+    if (best >= ui->SelI0Files->count())
+        return true;        // no I0 files listed: the I0 image stays as chosen
+    const QString file = ui->SelI0Files->file(best);
+    ui->I0ImgSel->fileSelected0(file);
+    // an unreadable file leaves the previous image in the selector: that
+    // is another energy's I0, or none
+    if (ui->I0ImgSel->lastLoadFailed()) {
+        refusedI0 = file;
+        return false;
+    }
+    return true;
+}
