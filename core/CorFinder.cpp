@@ -575,6 +575,15 @@ CorFinder::Result CorFinder::find(const HSgm &h, int dim, Method m)
     if (plain <= here && plain <= 0.3)
         return failure(QStringLiteral("the last projection matches the first one unmirrored "
                                       "(a 360-degree scan, or the sample does not turn)"));
+    // Mirrored, a half turn's last projection matches the first far better
+    // than as it stands; when it hardly does, something that does not turn
+    // with the sample fills the rows (a pattern standing still on the
+    // detector, such as an I0 whose shape is not the beam's) and the value
+    // found may be pulled off the axis by it.
+    if (here > 0.5 * plain)
+        return failure(QStringLiteral("the mirrored last projection matches the first hardly better "
+                                      "than the unmirrored one (a pattern that stands still on the "
+                                      "detector, such as an I0 of another shape?)"));
     if (here > 0.3)
         return failure(QStringLiteral("the first and the mirrored last projections do not match at %1")
                            .arg(r.cor));
