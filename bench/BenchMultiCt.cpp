@@ -4,118 +4,41 @@
 // driven by the range rule, without saving (five pairs timed back to back,
 // the median ratio) and with image and data saving through the saver thread;
 // and the time to format one data file of the 1020 x 1020 result.
-#include "CalcConds.h"
 #include "CtCalc2.h"
-#include "CtCalc2Ui.h"
 #include "DataFileText.h"
 #include "DataSaver.h"
 #include "ImgDatas.h"
 #include "Phantom.h"
 #include "SgmRange.h"
 #include "Sinogram.h"
-#include "SliceDispatcher.h"
 #include "SlicePipeline.h"
+#include "WorkerRig.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
-#include <memory>
 #include <vector>
 
 namespace {
 
-struct Run : QObject {
-    CalcConds conds;
-    std::vector<CtCalc2 *> workers;
-    bool calculating = false;
-    QEventLoop loop;
-
-    void step(const std::function<void(CtCalc2 *, int)> &send)
-    {
-        if (!calculating)
-            return;
-        const auto o = SliceDispatcher::dispatch(
-            conds, int(workers.size()), [this](int i) { return workers[size_t(i)]->isBusy(); },
-            [&](int i, int s) { send(workers[size_t(i)], s); });
-        if (o.ended) {
-            calculating = false;
-            loop.quit();
-        }
-    }
-};
-
 double runSlices(Sinogram *sino, double cor, int N, int n, int nWorkers, int slices,
                  const QString &saveDir)
 {
-    Run run;
-    run.conds.rotAxIsV = true;
-    run.conds.cor = cor;
-    run.conds.rangeMode = run.conds.doCt2 = true;
-    run.conds.sliceFrom = 0;
-    run.conds.sliceTo = slices - 1;
-    run.conds.sliceStep = 1;
-    run.conds.threads = nWorkers;
-    run.conds.lowerLimit = -1e30;
-    run.conds.upperLimit = 1e30;
-
-    DataSaver saver;
-    QThread saverThread;
-    saver.moveToThread(&saverThread);
-    saverThread.start();
-    std::vector<std::unique_ptr<QThread>> threads;
-    std::vector<std::unique_ptr<CtCalc2Ui>> panels;
-    std::vector<std::unique_ptr<CtCalc2>> owned;
-    for (int i = 0; i < nWorkers; ++i) {
-        owned.push_back(std::make_unique<CtCalc2>(&run.conds));
-        panels.push_back(std::make_unique<CtCalc2Ui>());
-        CtCalc2 *w = owned.back().get();
-        w->setUi(panels.back().get());
-        w->setSinogram(sino);
-        threads.push_back(std::make_unique<QThread>());
-        w->moveToThread(threads.back().get());
-        threads.back()->start();
-        QObject::connect(w, &CtCalc2::saveDataWDiscard, &saver, &DataSaver::saveDataWDiscard);
-        QObject::connect(w, &CtCalc2::saveImgWDiscard, &saver, &DataSaver::saveImgWDiscard);
-        w->setSaveImage(!saveDir.isEmpty(), saveDir, "img", "E1");
-        w->setSaveData(!saveDir.isEmpty(), saveDir, "dat", "E1");
-        w->prepare(N, n);
-        run.workers.push_back(w);
-    }
-    const auto send = [&](CtCalc2 *w, int s) {
-        w->reserve();
-        QMetaObject::invokeMethod(w, [w, s, cor] { w->startCt(w, true, cor, s, false); },
-                                  Qt::QueuedConnection);
-    };
-    for (CtCalc2 *w : run.workers)
-        QObject::connect(w, &CtCalc2::calcFinished, &run, [&] { run.step(send); });
-
+    WorkerRig rig(sino, cor, N, n, nWorkers, slices, saveDir);
     QElapsedTimer t;
     t.start();
-    run.calculating = true;
-    SliceDispatcher::start(run.conds);
-    run.step(send);
-    if (run.calculating)
-        run.loop.exec();
+    rig.run();
     const double calcSec = t.nsecsElapsed() * 1e-9;
-    QMetaObject::invokeMethod(&saver, [] {}, Qt::BlockingQueuedConnection);
+    rig.drainSaver();
     const double allSec = t.nsecsElapsed() * 1e-9;
     if (!saveDir.isEmpty())
-        std::printf("    saver done %.2f s after start (%d failures)\n", allSec, saver.failures());
-
-    for (auto &th : threads) {
-        th->quit();
-        th->wait();
-    }
-    saverThread.quit();
-    saverThread.wait();
+        std::printf("    saver done %.2f s after start (%d failures)\n", allSec, rig.saver().failures());
     return slices / calcSec;
 }
 

@@ -12,9 +12,7 @@
 // --unbounded hands records over without waiting for room, as before the
 // bound; the saver then falls behind (PNG and data files take longer than a
 // slice) and the peak grows with every run: use few runs.
-#include "CalcConds.h"
 #include "CtCalc2.h"
-#include "CtCalc2Ui.h"
 #include "CtDisp.h"
 #include "DataSaver.h"
 #include "ImgDatas.h"
@@ -22,13 +20,12 @@
 #include "SaveQueue.h"
 #include "SgmRange.h"
 #include "Sinogram.h"
-#include "SliceDispatcher.h"
 #include "SlicePipeline.h"
+#include "WorkerRig.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
@@ -36,8 +33,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <functional>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -54,26 +49,6 @@ double peakMB()
     return -1;
 }
 
-struct Run : QObject {
-    CalcConds conds;
-    std::vector<CtCalc2 *> workers;
-    bool calculating = false;
-    QEventLoop loop;
-    std::function<void(CtCalc2 *, int)> send;
-
-    void step()
-    {
-        if (!calculating)
-            return;
-        const auto o = SliceDispatcher::dispatch(
-            conds, int(workers.size()), [this](int i) { return workers[size_t(i)]->isBusy(); },
-            [&](int i, int s) { send(workers[size_t(i)], s); });
-        if (o.ended) {
-            calculating = false;
-            loop.quit();
-        }
-    }
-};
 
 }
 
@@ -113,44 +88,9 @@ int main(int argc, char **argv)
                 runs, rows, N, datas.count(), nWorkers, bounded ? "bounded" : "UNBOUNDED");
     std::printf("before the first run: peak %.0f MB\n", peakMB());
 
-    Run run;
-    run.conds.rotAxIsV = true;
-    run.conds.cor = cor;
-    run.conds.rangeMode = run.conds.doCt2 = true;
-    run.conds.sliceFrom = 0;
-    run.conds.sliceTo = rows - 1;
-    run.conds.sliceStep = 1;
-    run.conds.threads = nWorkers;
-    run.conds.lowerLimit = -1e30;
-    run.conds.upperLimit = 1e30;
-
-    DataSaver saver;
-    QThread saverThread;
-    saver.moveToThread(&saverThread);
-    saverThread.start();
+    WorkerRig rig(&sino, cor, N, datas.count(), nWorkers, rows, out.path(), bounded);
+    DataSaver &saver = rig.saver();
     CtDisp list;
-    std::vector<std::unique_ptr<QThread>> threads;
-    std::vector<std::unique_ptr<CtCalc2Ui>> panels;
-    std::vector<std::unique_ptr<CtCalc2>> owned;
-    for (int i = 0; i < nWorkers; ++i) {
-        owned.push_back(std::make_unique<CtCalc2>(&run.conds));
-        panels.push_back(std::make_unique<CtCalc2Ui>());
-        CtCalc2 *w = owned.back().get();
-        w->setUi(panels.back().get());
-        w->setSinogram(&sino);
-        if (bounded)
-            w->saveQueue = saver.queue();
-        threads.push_back(std::make_unique<QThread>());
-        w->moveToThread(threads.back().get());
-        threads.back()->start();
-        QObject::connect(w, &CtCalc2::saveDataWDiscard, &saver, &DataSaver::saveDataWDiscard);
-        QObject::connect(w, &CtCalc2::saveImgWDiscard, &saver, &DataSaver::saveImgWDiscard);
-        QObject::connect(w, &CtCalc2::ctImage, &list, &CtDisp::addImg);
-        w->setSaveImage(true, out.path(), "img", "E1");
-        w->setSaveData(true, out.path(), "dat", "E1");
-        w->prepare(N, datas.count());
-        run.workers.push_back(w);
-    }
     // what the saver holds: records handed over and not yet written
     std::atomic<int> handed{0}, most{0};
     const auto handedOne = [&] {
@@ -159,16 +99,11 @@ int main(int argc, char **argv)
         while (now > m && !most.compare_exchange_weak(m, now)) {
         }
     };
-    for (CtCalc2 *w : run.workers) {
+    for (CtCalc2 *w : rig.workers()) {
+        QObject::connect(w, &CtCalc2::ctImage, &list, &CtDisp::addImg);
         QObject::connect(w, &CtCalc2::saveDataWDiscard, w, handedOne, Qt::DirectConnection);
         QObject::connect(w, &CtCalc2::saveImgWDiscard, w, handedOne, Qt::DirectConnection);
-        QObject::connect(w, &CtCalc2::calcFinished, &run, [&] { run.step(); });
     }
-    run.send = [&](CtCalc2 *w, int s) {
-        w->reserve();
-        QMetaObject::invokeMethod(w, [w, s, cor] { w->startCt(w, true, cor, s, false); },
-                                  Qt::QueuedConnection);
-    };
 
     QElapsedTimer t;
     t.start();
@@ -176,28 +111,16 @@ int main(int argc, char **argv)
         // as the window does: a run closes the queue and opens it when it ends
         saver.queue()->setCapacity(SaveQueue::perWorker * nWorkers);
         saver.queue()->close();
-        run.calculating = true;
-        SliceDispatcher::start(run.conds);
-        run.step();
-        if (run.calculating)
-            run.loop.exec();
+        rig.run();
         saver.queue()->open();
-        qint64 listBytes = 0;
-        for (const auto &e : std::as_const(list.images))
-            listBytes += e.second.sizeInBytes();
+        const qint64 listBytes = list.keptBytes();
         std::printf("after %4d slices (%.0f s): peak %.0f MB, at most %d records waiting for the saver, "
                     "list %.0f MB\n",
                     r * rows, t.elapsed() / 1000.0, peakMB(), most.load(), listBytes / 1e6);
         std::fflush(stdout);
     }
-    QMetaObject::invokeMethod(&saver, [] {}, Qt::BlockingQueuedConnection);
+    rig.drainSaver();
     std::printf("saver done after %.0f s: %d files written, %d failures; peak %.0f MB\n",
                 t.elapsed() / 1000.0, saver.filesWritten(), saver.failures(), peakMB());
-    for (auto &th : threads) {
-        th->quit();
-        th->wait();
-    }
-    saverThread.quit();
-    saverThread.wait();
     return 0;
 }
