@@ -114,7 +114,7 @@ struct Options {
     bool text = false;
     bool png = false;
     const char *kernel = nullptr;
-    FilterSpec filter;
+    RampFilter filter;
 };
 
 // Raw 16-bit lines of every projection and slice, and the I0 and BG lines.
@@ -456,10 +456,10 @@ int main(int argc, char **argv)
         else if (std::strcmp(argv[k], "--kernel") == 0 && k + 1 < argc)
             o.kernel = argv[++k];
         else if (std::strcmp(argv[k], "--padding") == 0 && k + 1 < argc
-                 && FilterSpec::paddingFromName(argv[k + 1], &o.filter.padding))
+                 && RampFilter::paddingFromName(argv[k + 1], &o.filter.padding))
             ++k;
         else if (std::strcmp(argv[k], "--filter") == 0 && k + 1 < argc
-                 && FilterSpec::windowFromName(argv[k + 1], &o.filter.window))
+                 && RampFilter::windowFromName(argv[k + 1], &o.filter.window))
             ++k;
         else {
             std::fprintf(stderr,
@@ -543,7 +543,7 @@ int main(int argc, char **argv)
     if (sliceCpu > 0)
         std::printf("  filter (%s, padding %s, transform length %d): %.1f %% of the slice's CPU time,"
                     " back-projection %.1f %%\n",
-                    FilterSpec::windowName(o.filter.window), FilterSpec::paddingName(o.filter.padding),
+                    RampFilter::windowName(o.filter.window), RampFilter::paddingName(o.filter.padding),
                     o.filter.transformLength(o.N), 100 * total[Filter].cpu / done / sliceCpu,
                     100 * total[Back].cpu / done / sliceCpu);
     if (o.scaling) {

@@ -1,7 +1,7 @@
 #include "BackProjector.h"
 #include "HSgm.h"
 
-bool BackProjector::prepare(int N, int n, const FilterSpec &filter)
+bool BackProjector::prepare(int N, int n, const RampFilter &filter)
 {
     return core.prepare(N, n, filter);
 }

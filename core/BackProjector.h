@@ -1,6 +1,6 @@
 #pragma once
 // Filtered back-projection as a Reconstructor: each row padded and
-// filtered by the FilterSpec of the run, then back-projected over the
+// filtered by the RampFilter of the run, then back-projected over the
 // region by the fastest kernel the processor offers (CtCore).
 #include "CtCore.h"
 #include "Reconstructor.h"
@@ -8,7 +8,7 @@
 class BackProjector : public Reconstructor
 {
 public:
-    bool prepare(int N, int n, const FilterSpec &filter) override;
+    bool prepare(int N, int n, const RampFilter &filter) override;
     void release() override { core.release(); }
     int size() const override { return core.fftN; }
     int projections() const override { return core.nProj; }

@@ -95,8 +95,8 @@ bool CtCore::prepare(int N, int n)
     nProj = n;
     if (N < 2)
         return false;
-    const FilterSpec spec = wanted;
-    const int L = spec.transformLength(N);
+    const RampFilter chosen = wanted;
+    const int L = chosen.transformLength(N);
     if (L < N)
         return false;
     const std::size_t cbytes = sizeof(fftw_complex) * std::size_t(L / 2 + 1);
@@ -131,7 +131,7 @@ bool CtCore::prepare(int N, int n)
     }
     fftN = N;
     transN = L;
-    prepared_ = spec;
+    prepared_ = chosen;
     buildFilterTable();
     cosTab.assign(std::size_t(n), 0.0);
     sinTab.assign(std::size_t(n), 0.0);
@@ -143,7 +143,7 @@ void CtCore::buildFilterTable()
 {
     const int N = fftN, L = transN;
     filterTab.assign(std::size_t(L / 2 + 1), 0.0);
-    if (prepared_.padding == FilterSpec::Padding::None) {
+    if (prepared_.padding == RampFilter::Padding::None) {
         // the row's own length: the sampled ramp |w|, zero at k = 0
         for (int k = 0; k <= L / 2; ++k)
             filterTab[std::size_t(k)] = rampFactor(k, N) * prepared_.windowAt(k, L);
@@ -151,7 +151,7 @@ void CtCore::buildFilterTable()
     }
     // H = 2 pi DFT(h) of the spatial discrete ramp, real and even: one
     // forward transform with the plan the rows use
-    FilterSpec::spatialRamp(L, fwdIn);
+    RampFilter::spatialRamp(L, fwdIn);
     fftw_execute(fwdPlan);
     for (int k = 0; k <= L / 2; ++k)
         filterTab[std::size_t(k)] = 2.0 * M_PI * fwdOut[k][0] * prepared_.windowAt(k, L);
@@ -166,7 +166,7 @@ void CtCore::clearRes()
 void CtCore::transformRow(const double *row)
 {
     std::memcpy(fwdIn, row, sizeof(double) * std::size_t(fftN));
-    FilterSpec::pad(fwdIn, fftN, transN, prepared_.padding);
+    RampFilter::pad(fwdIn, fftN, transN, prepared_.padding);
     fftw_execute(fwdPlan);
 }
 

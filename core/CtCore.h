@@ -4,7 +4,7 @@
 //
 // Symbols: n projections, sinogram width w, N = w rounded down to even (the
 // samples of a row that are filtered and the size of the grid), grid centre
-// g = N / 2, L the transform length of the filter (FilterSpec: a power of two
+// g = N / 2, L the transform length of the filter (RampFilter: a power of two
 // >= 2N for a padded row, N for padding "none"). The result is an N x N grid,
 // row z, column x; only pixels strictly inside the inscribed circle are
 // computed.
@@ -14,7 +14,7 @@
 // Plans are made and destroyed under the process-wide planner lock, so cores
 // may be prepared and released on any thread. One core is used by one
 // thread at a time.
-#include "FilterSpec.h"
+#include "RampFilter.h"
 #include "SliceRegion.h"
 
 #include <fftw3.h>
@@ -62,16 +62,16 @@ public:
     static double projAngle(double angleOffsetDeg, int i, int n);
 
     // The filter of the next prepare(); the current one is kept until then.
-    void setFilter(const FilterSpec &spec) { wanted = spec; }
-    const FilterSpec &filter() const { return wanted; }
+    void setFilter(const RampFilter &f) { wanted = f; }
+    const RampFilter &filter() const { return wanted; }
     // Builds buffers, plans and the filter table for N samples, n projections
     // and the filter set by setFilter unless they are already of that kind.
     // N < 2 (nothing to transform) releases everything and returns false, as
     // does a failed allocation.
     bool prepare(int N, int n);
-    bool prepare(int N, int n, const FilterSpec &spec)
+    bool prepare(int N, int n, const RampFilter &f)
     {
-        setFilter(spec);
+        setFilter(f);
         return prepare(N, n);
     }
     bool prepared() const { return fftN >= 2; }
@@ -138,6 +138,6 @@ private:
     bool clipRegion(const Region &region, int &xBegin, int &xEnd, int &zBegin, int &zEnd) const;
 
     std::vector<double> cosTab, sinTab;     // per projection, made per back-projection call
-    FilterSpec wanted;                      // the filter of the next prepare
-    FilterSpec prepared_;                   // the filter of the buffers and table
+    RampFilter wanted;                      // the filter of the next prepare
+    RampFilter prepared_;                   // the filter of the buffers and table
 };

@@ -1,4 +1,4 @@
-#include "FilterSpec.h"
+#include "RampFilter.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,11 +6,11 @@
 #include <cmath>
 
 namespace {
-const FilterSpec::Window allWindows[] = {FilterSpec::Window::Ramp, FilterSpec::Window::SheppLogan,
-                                         FilterSpec::Window::Cosine, FilterSpec::Window::Hamming,
-                                         FilterSpec::Window::Hann};
-const FilterSpec::Padding allPaddings[] = {FilterSpec::Padding::Zero, FilterSpec::Padding::Edge,
-                                           FilterSpec::Padding::None};
+const RampFilter::Window allWindows[] = {RampFilter::Window::Ramp, RampFilter::Window::SheppLogan,
+                                         RampFilter::Window::Cosine, RampFilter::Window::Hamming,
+                                         RampFilter::Window::Hann};
+const RampFilter::Padding allPaddings[] = {RampFilter::Padding::Zero, RampFilter::Padding::Edge,
+                                           RampFilter::Padding::None};
 
 std::string lower(std::string s)
 {
@@ -20,7 +20,7 @@ std::string lower(std::string s)
 }
 }
 
-const char *FilterSpec::windowName(Window w)
+const char *RampFilter::windowName(Window w)
 {
     switch (w) {
     case Window::Ramp: return "ramp";
@@ -32,7 +32,7 @@ const char *FilterSpec::windowName(Window w)
     return "ramp";
 }
 
-const char *FilterSpec::paddingName(Padding p)
+const char *RampFilter::paddingName(Padding p)
 {
     switch (p) {
     case Padding::Zero: return "zero";
@@ -42,7 +42,7 @@ const char *FilterSpec::paddingName(Padding p)
     return "zero";
 }
 
-std::vector<std::string> FilterSpec::windowNames()
+std::vector<std::string> RampFilter::windowNames()
 {
     std::vector<std::string> v;
     for (Window w : allWindows)
@@ -50,7 +50,7 @@ std::vector<std::string> FilterSpec::windowNames()
     return v;
 }
 
-std::vector<std::string> FilterSpec::paddingNames()
+std::vector<std::string> RampFilter::paddingNames()
 {
     std::vector<std::string> v;
     for (Padding p : allPaddings)
@@ -58,7 +58,7 @@ std::vector<std::string> FilterSpec::paddingNames()
     return v;
 }
 
-bool FilterSpec::windowFromName(const std::string &name, Window *w)
+bool RampFilter::windowFromName(const std::string &name, Window *w)
 {
     const std::string l = lower(name);
     for (Window c : allWindows) {
@@ -70,7 +70,7 @@ bool FilterSpec::windowFromName(const std::string &name, Window *w)
     return false;
 }
 
-bool FilterSpec::paddingFromName(const std::string &name, Padding *p)
+bool RampFilter::paddingFromName(const std::string &name, Padding *p)
 {
     const std::string l = lower(name);
     for (Padding c : allPaddings) {
@@ -82,12 +82,12 @@ bool FilterSpec::paddingFromName(const std::string &name, Padding *p)
     return false;
 }
 
-bool FilterSpec::cutoffValid(double c)
+bool RampFilter::cutoffValid(double c)
 {
     return c > 0 && c <= 0.5;
 }
 
-double FilterSpec::windowValue(Window w, double x)
+double RampFilter::windowValue(Window w, double x)
 {
     if (!(x <= 1))
         return 0.0;
@@ -108,7 +108,7 @@ double FilterSpec::windowValue(Window w, double x)
     return 1.0;
 }
 
-int FilterSpec::transformLength(int N, Padding p)
+int RampFilter::transformLength(int N, Padding p)
 {
     if (N < 2)
         return 0;
@@ -122,7 +122,7 @@ int FilterSpec::transformLength(int N, Padding p)
     return P;
 }
 
-void FilterSpec::spatialRamp(int P, double *h)
+void RampFilter::spatialRamp(int P, double *h)
 {
     std::fill(h, h + P, 0.0);
     h[0] = 0.25;
@@ -133,7 +133,7 @@ void FilterSpec::spatialRamp(int P, double *h)
     }
 }
 
-void FilterSpec::pad(double *row, int N, int L, Padding p)
+void RampFilter::pad(double *row, int N, int L, Padding p)
 {
     if (L <= N)
         return;
@@ -147,7 +147,7 @@ void FilterSpec::pad(double *row, int N, int L, Padding p)
     }
 }
 
-double FilterSpec::windowAt(int k, int L) const
+double RampFilter::windowAt(int k, int L) const
 {
     if (window == Window::Ramp && cutoff >= 0.5)
         return 1.0;

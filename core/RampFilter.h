@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-class FilterSpec
+class RampFilter
 {
 public:
     enum class Window { Ramp, SheppLogan, Cosine, Hamming, Hann };
@@ -35,11 +35,11 @@ public:
     double cutoff = 0.5;        // cycles per pixel, 0 < cutoff <= 0.5
     Padding padding = Padding::Zero;
 
-    bool operator==(const FilterSpec &o) const
+    bool operator==(const RampFilter &o) const
     {
         return window == o.window && cutoff == o.cutoff && padding == o.padding;
     }
-    bool operator!=(const FilterSpec &o) const { return !(*this == o); }
+    bool operator!=(const RampFilter &o) const { return !(*this == o); }
 
     // "ramp", "shepp-logan", "cosine", "hamming", "hann"; "zero", "edge", "none".
     static const char *windowName(Window w);

@@ -7,7 +7,7 @@
 //
 // prepare() makes every buffer; after it the calls below allocate nothing.
 // One object is used by one thread at a time.
-#include "FilterSpec.h"
+#include "RampFilter.h"
 #include "SliceRegion.h"
 
 #include <vector>
@@ -23,7 +23,7 @@ public:
     // filter of the run (a method without a filter ignores it). Kept when
     // already of that kind. False (and nothing prepared) when N < 2 or the
     // memory cannot be had.
-    virtual bool prepare(int N, int n, const FilterSpec &filter) = 0;
+    virtual bool prepare(int N, int n, const RampFilter &filter) = 0;
     virtual void release() = 0;
     // N and n prepared for; N = 0 when not prepared.
     virtual int size() const = 0;

@@ -3,7 +3,7 @@
 //
 //   build        raw lines, I0 and BG to the normalised sinogram (HSgm)
 //   corrections  an ordered chain of SinogramStage, run in place on it
-//   filter       the padded ramp filter of the run (FilterSpec), part of
+//   filter       the padded ramp filter of the run (RampFilter), part of
 //   method       the Reconstructor (BackProjector: filtered back-projection)
 //   result       N x N values, row z, column x, with their extremes
 //
@@ -15,7 +15,7 @@
 // after it a run allocates nothing per slice as long as the sinogram keeps
 // its size and the filter stays. One pipeline is used by one thread at a
 // time; FFT plans are made under the process-wide planner lock.
-#include "FilterSpec.h"
+#include "RampFilter.h"
 #include "HSgm.h"
 #include "SliceRegion.h"
 
@@ -57,8 +57,8 @@ public:
 
     // --- filter and method
     // The filter of the next prepare(); the prepared one is kept until then.
-    void setFilter(const FilterSpec &spec) { wanted = spec; }
-    const FilterSpec &filter() const { return wanted; }
+    void setFilter(const RampFilter &f) { wanted = f; }
+    const RampFilter &filter() const { return wanted; }
     // Threads a whole slice may use: 1 for a worker of a range, the cores
     // for a lone slice (rows of the slice shared out, same result).
     void setThreads(int threads);
@@ -66,9 +66,9 @@ public:
     // filter set; kept when already of that kind. False when the width
     // leaves nothing to transform or memory is short.
     bool prepare(int width, int n);
-    bool prepare(int width, int n, const FilterSpec &spec)
+    bool prepare(int width, int n, const RampFilter &f)
     {
-        setFilter(spec);
+        setFilter(f);
         return prepare(width, n);
     }
     // N and n prepared for (N = 0: not prepared).
@@ -114,6 +114,6 @@ public:
 private:
     std::vector<std::unique_ptr<SinogramStage>> stages;
     std::unique_ptr<Reconstructor> recon;
-    FilterSpec wanted;
+    RampFilter wanted;
     int stagesW = -1, stagesH = -1;     // size the stages are prepared for; -1: none
 };

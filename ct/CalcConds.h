@@ -1,7 +1,7 @@
 #pragma once
 // The conditions of one reconstruction run, filled by ProcCtrl::fillConds when
 // the run starts and read by the calculators through a pointer.
-#include "FilterSpec.h"
+#include "RampFilter.h"
 
 class CalcConds
 {
@@ -21,7 +21,7 @@ public:
     int nextSlice = 0;          // next slice to hand out (run control)
     bool rangeDone = false;     // the step from the last slice would pass the int limits
     double upperLimit = 0, lowerLimit = 0, dataOffset = 0;  // saved-data limits
-    FilterSpec filter;          // window, cut-off and padding of the filter
+    RampFilter filter;          // window, cut-off and padding of the filter
 
     // Centre of rotation for slice s: the straight line through the two
     // recorded pairs when both are set and differ in slice, otherwise `cor`.

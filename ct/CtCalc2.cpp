@@ -52,7 +52,7 @@ void CtCalc2::setUi(CtCalc2Ui *panel)
     connect(this, &CtCalc2::resValue, panel, &CtCalc2Ui::showValue);
 }
 
-void CtCalc2::prepare(int width, int n, const FilterSpec &filter)
+void CtCalc2::prepare(int width, int n, const RampFilter &filter)
 {
     if (!onOwnThread()) {
         {

@@ -51,7 +51,7 @@ public:
         double lowerLimit = 0, upperLimit = 0, dataOffset = 0;
         bool trial = false;         // a CoR trial: image always made, saved flat under trialTag
         int bpThreads = 1;          // back-projection threads (more for a lone slice)
-        FilterSpec filter;          // window, cut-off and padding of the run
+        RampFilter filter;          // window, cut-off and padding of the run
     };
 
     explicit CtCalc2(CalcConds *conds = nullptr, QObject *parent = nullptr);
@@ -87,7 +87,7 @@ public:
     // that rounded down to even), n projections and the filter (no change
     // when already of that kind). From another thread the request is queued
     // to the worker's thread.
-    void prepare(int width, int n, const FilterSpec &filter = FilterSpec());
+    void prepare(int width, int n, const RampFilter &filter = RampFilter());
 
     // GUI thread, right before emitting startCt for this worker (see above);
     // a CoR trial when `trial`; a slice that runs alone may back-project on
@@ -159,7 +159,7 @@ private:
     // lock, not inside the event queue
     struct PrepareRequest {
         int width = 0, n = 0;
-        FilterSpec filter;
+        RampFilter filter;
     };
     std::deque<PrepareRequest> prepares;
 };

@@ -210,14 +210,14 @@ void ProcCtrl::showFindResult(bool found)
     ui->FindCor->setStyleSheet(found ? QString() : QStringLiteral("background-color: rgb(255, 192, 192);"));
 }
 
-FilterSpec ProcCtrl::filterSpec() const
+RampFilter ProcCtrl::filterSpec() const
 {
-    FilterSpec f;
-    FilterSpec::windowFromName(ui->Filter->currentText().toStdString(), &f.window);
-    FilterSpec::paddingFromName(ui->Padding->currentText().toStdString(), &f.padding);
+    RampFilter f;
+    RampFilter::windowFromName(ui->Filter->currentText().toStdString(), &f.window);
+    RampFilter::paddingFromName(ui->Padding->currentText().toStdString(), &f.padding);
     bool ok = false;
     const double c = ui->CutOff->text().toDouble(&ok);
-    if (ok && FilterSpec::cutoffValid(c)) {
+    if (ok && RampFilter::cutoffValid(c)) {
         f.cutoff = c;
     } else {
         qWarning().noquote() << "Cut-off refused (it lies in (0, 0.5]) : " + ui->CutOff->text()
@@ -232,7 +232,7 @@ void ProcCtrl::cutOffEditingFinished()
 {
     bool ok = false;
     const double c = ui->CutOff->text().toDouble(&ok);
-    if (ok && FilterSpec::cutoffValid(c))
+    if (ok && RampFilter::cutoffValid(c))
         cutOff = c;
     else
         filterSpec();   // names the refusal and shows the valid value again
@@ -240,16 +240,16 @@ void ProcCtrl::cutOffEditingFinished()
 
 bool ProcCtrl::setFilterWindow(const QString &name)
 {
-    FilterSpec::Window w;
-    if (!FilterSpec::windowFromName(name.toStdString(), &w))
+    RampFilter::Window w;
+    if (!RampFilter::windowFromName(name.toStdString(), &w))
         return false;
-    ui->Filter->setCurrentText(QString::fromLatin1(FilterSpec::windowName(w)));
+    ui->Filter->setCurrentText(QString::fromLatin1(RampFilter::windowName(w)));
     return true;
 }
 
 bool ProcCtrl::setFilterCutoff(double c)
 {
-    if (!FilterSpec::cutoffValid(c))
+    if (!RampFilter::cutoffValid(c))
         return false;
     cutOff = c;
     ui->CutOff->setText(QString::number(c, 'g', 6));
@@ -258,10 +258,10 @@ bool ProcCtrl::setFilterCutoff(double c)
 
 bool ProcCtrl::setFilterPadding(const QString &name)
 {
-    FilterSpec::Padding p;
-    if (!FilterSpec::paddingFromName(name.toStdString(), &p))
+    RampFilter::Padding p;
+    if (!RampFilter::paddingFromName(name.toStdString(), &p))
         return false;
-    ui->Padding->setCurrentText(QString::fromLatin1(FilterSpec::paddingName(p)));
+    ui->Padding->setCurrentText(QString::fromLatin1(RampFilter::paddingName(p)));
     return true;
 }
 

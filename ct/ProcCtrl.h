@@ -3,7 +3,7 @@
 // centre of rotation, two recorded CoR/slice pairs, rotation axis, slice range
 // and step, angle offset, worker threads, the two switches and the filter
 // (window, cut-off, padding).
-#include "FilterSpec.h"
+#include "RampFilter.h"
 
 #include <QFrame>
 
@@ -52,7 +52,7 @@ public:
     // The filter shown: "Filter", "Cut-off" and "Padding". A cut-off field
     // that does not hold a value in (0, 0.5] is named on the warning channel
     // and the last valid cut-off is used (and shown again).
-    FilterSpec filterSpec() const;
+    RampFilter filterSpec() const;
     // Each refuses (false, nothing changed) an unknown name or a cut-off
     // outside (0, 0.5].
     bool setFilterWindow(const QString &name);

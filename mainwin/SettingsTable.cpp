@@ -5,7 +5,7 @@
 #include "ui_SelectDataFiles.h"
 
 #include "BodyCommands.h"
-#include "FilterSpec.h"
+#include "RampFilter.h"
 #include "I0ofImage.h"
 #include "ProcCtrl.h"
 #include "SeekCtrl.h"
@@ -176,11 +176,11 @@ QList<SettingsTable::Setting> SettingsTable::build()
     // changes nothing
     add("ct_filter", {K::Choice, K::Real}, S::Reconstruction, "ramp 0.5",
         [pc](Body *b, const V &v) {
-            FilterSpec::Window w;
-            const bool known = FilterSpec::windowFromName(v.text(0).toStdString(), &w);
+            RampFilter::Window w;
+            const bool known = RampFilter::windowFromName(v.text(0).toStdString(), &w);
             bool numeric = true;
             const double c = v.given(1) ? v.raw.at(1).toDouble(&numeric) : 0.5;
-            if (!known || !numeric || !FilterSpec::cutoffValid(c)) {
+            if (!known || !numeric || !RampFilter::cutoffValid(c)) {
                 qWarning().noquote() << "ct_filter refused : " + v.raw.join(QLatin1Char(' '))
                                             + " (windows: ramp, shepp-logan, cosine, hamming, hann;"
                                               " cut-off in (0, 0.5])";
@@ -192,9 +192,9 @@ QList<SettingsTable::Setting> SettingsTable::build()
             return true;
         },
         [pc](Body *b) {
-            const FilterSpec f = pc(b)->filterSpec();
-            return QVariantList{QString::fromLatin1(FilterSpec::windowName(f.window)), f.cutoff};
-        })->choices = choicesOf(FilterSpec::windowNames());
+            const RampFilter f = pc(b)->filterSpec();
+            return QVariantList{QString::fromLatin1(RampFilter::windowName(f.window)), f.cutoff};
+        })->choices = choicesOf(RampFilter::windowNames());
     add("ct_filter_padding", {K::Choice}, S::Reconstruction, "zero",
         [pc](Body *b, const V &v) {
             if (pc(b)->setFilterPadding(v.text()))
@@ -203,9 +203,9 @@ QList<SettingsTable::Setting> SettingsTable::build()
             return false;
         },
         [pc](Body *b) {
-            return QVariantList{QString::fromLatin1(FilterSpec::paddingName(pc(b)->filterSpec().padding))};
+            return QVariantList{QString::fromLatin1(RampFilter::paddingName(pc(b)->filterSpec().padding))};
         })
-        ->choices = choicesOf(FilterSpec::paddingNames());
+        ->choices = choicesOf(RampFilter::paddingNames());
     add("ct_set_disp_region", {K::Real, K::Real, K::Real, K::Real}, S::None, "", always([](Body *b, const V &v) {
             b->applyRegions(v.real(0), v.real(1), v.real(2), v.real(3), false, nullptr);
         }));

@@ -263,9 +263,9 @@ private slots:
         rig.pc.setCor(rig.phantom.cor());
         rig.calc.ui->CalcAtOnce->setChecked(false);
         // the run's filter, as the panel fills it in, for every projection
-        rig.conds.filter.window = FilterSpec::Window::Hamming;
+        rig.conds.filter.window = RampFilter::Window::Hamming;
         rig.conds.filter.cutoff = 0.3;
-        rig.conds.filter.padding = FilterSpec::Padding::Edge;
+        rig.conds.filter.padding = RampFilter::Padding::Edge;
 
         QSignalSpy ones(&rig.calc, &CtCalc::finishedCalcOne);
         QSignalSpy finished(&rig.calc, &CtCalc::calcFinished);

@@ -154,8 +154,8 @@ private slots:
         const Plain p = plainFbp(h.sgm, w, n, offset, r);
 
         // the row's own length: the filter of earlier versions
-        FilterSpec none;
-        none.padding = FilterSpec::Padding::None;
+        RampFilter none;
+        none.padding = RampFilter::Padding::None;
 
         // the whole slice at once, rows in blocks
         CtCore core;
@@ -190,8 +190,8 @@ private slots:
     void filterHasNoDc()
     {
         // without padding a constant row has only a DC component: filtered to zero
-        FilterSpec none;
-        none.padding = FilterSpec::Padding::None;
+        RampFilter none;
+        none.padding = RampFilter::Padding::None;
         CtCore core;
         QVERIFY(core.prepare(8, 1, none));
         const double row[9] = {2, 2, 2, 2, 2, 2, 2, 2, 99};

@@ -3,7 +3,7 @@
 // attenuation of analytic objects (discs of every size, a matrix whose
 // neighbour changes with energy).
 #include "CtCore.h"
-#include "FilterSpec.h"
+#include "RampFilter.h"
 #include "HSgm.h"
 
 #include <QTest>
@@ -13,8 +13,8 @@
 
 namespace {
 
-using W = FilterSpec::Window;
-using P = FilterSpec::Padding;
+using W = RampFilter::Window;
+using P = RampFilter::Padding;
 using Region = CtCore::Region;
 
 // A disc of attenuation mu per pixel and radius r, centred at (cu, cv) from
@@ -47,9 +47,9 @@ HSgm discSinogram(int N, int n, const std::vector<Disc> &discs)
     return h;
 }
 
-FilterSpec spec(W w, double c, P p)
+RampFilter filterOf(W w, double c, P p)
 {
-    FilterSpec f;
+    RampFilter f;
     f.window = w;
     f.cutoff = c;
     f.padding = p;
@@ -92,24 +92,24 @@ private slots:
     void names()
     {
         // the names of the controls, the commands and the setup files
-        for (const std::string &n : FilterSpec::windowNames()) {
+        for (const std::string &n : RampFilter::windowNames()) {
             W w;
-            QVERIFY(FilterSpec::windowFromName(n, &w));
-            QCOMPARE(std::string(FilterSpec::windowName(w)), n);
+            QVERIFY(RampFilter::windowFromName(n, &w));
+            QCOMPARE(std::string(RampFilter::windowName(w)), n);
         }
-        QCOMPARE(FilterSpec::windowNames().size(), std::size_t(5));
-        QCOMPARE(FilterSpec::paddingNames(), std::vector<std::string>({"zero", "edge", "none"}));
+        QCOMPARE(RampFilter::windowNames().size(), std::size_t(5));
+        QCOMPARE(RampFilter::paddingNames(), std::vector<std::string>({"zero", "edge", "none"}));
         W w = W::Cosine;
-        QVERIFY(!FilterSpec::windowFromName("hanning", &w));
-        QVERIFY(!FilterSpec::windowFromName("", &w));
+        QVERIFY(!RampFilter::windowFromName("hanning", &w));
+        QVERIFY(!RampFilter::windowFromName("", &w));
         QVERIFY(w == W::Cosine);
-        QVERIFY(FilterSpec::cutoffValid(0.5) && FilterSpec::cutoffValid(1e-9));
-        QVERIFY(!FilterSpec::cutoffValid(0) && !FilterSpec::cutoffValid(0.5000001)
-                && !FilterSpec::cutoffValid(std::nan("")));
-        QCOMPARE(FilterSpec::transformLength(198, P::Zero), 512);
-        QCOMPARE(FilterSpec::transformLength(256, P::Edge), 512);
-        QCOMPARE(FilterSpec::transformLength(198, P::None), 198);
-        const FilterSpec d;
+        QVERIFY(RampFilter::cutoffValid(0.5) && RampFilter::cutoffValid(1e-9));
+        QVERIFY(!RampFilter::cutoffValid(0) && !RampFilter::cutoffValid(0.5000001)
+                && !RampFilter::cutoffValid(std::nan("")));
+        QCOMPARE(RampFilter::transformLength(198, P::Zero), 512);
+        QCOMPARE(RampFilter::transformLength(256, P::Edge), 512);
+        QCOMPARE(RampFilter::transformLength(198, P::None), 198);
+        const RampFilter d;
         QVERIFY(d.window == W::Ramp && d.cutoff == 0.5 && d.padding == P::Zero);
     }
 
@@ -134,7 +134,7 @@ private slots:
         QFETCH(int, window);
         QFETCH(double, cutoff);
         QFETCH(int, padding);
-        const FilterSpec f = spec(W(window), cutoff, P(padding));
+        const RampFilter f = filterOf(W(window), cutoff, P(padding));
         const int N = 12, n = 3;
         const bool padded = P(padding) != P::None;
         const int L = padded ? 32 : N;
@@ -231,19 +231,19 @@ private slots:
         double interior = 0, worst = 0, airNow = 0;
         for (P p : {P::Zero, P::Edge}) {
             CtCore core;
-            core.setFilter(spec(W::Ramp, 0.5, p));
+            core.setFilter(filterOf(W::Ramp, 0.5, p));
             QVERIFY(core.reconstruct(h, 0, Region{0, 0, double(N), double(N)}));
             // every pixel of the interior, a few pixels in from the rim
             const Stat in = ring(core, 0, 0, 0, R - 6, want);
             QVERIFY(in.count > 100);
             QVERIFY2(in.worst < 0.003 * want, qPrintable(QString("%1 padding: inside off by %2 %")
-                         .arg(FilterSpec::paddingName(p)).arg(100 * in.worst / want)));
+                         .arg(RampFilter::paddingName(p)).arg(100 * in.worst / want)));
             // the air between the disc and the rim of the field
             const Stat air = ring(core, 0, 0, R + 3, N / 2 - 2, 0.0);
             QVERIFY(air.count > 100);
             QVERIFY2(std::fabs(air.mean) < 0.003 * want,
                      qPrintable(QString("%1 padding: air at %2 %")
-                                    .arg(FilterSpec::paddingName(p)).arg(100 * air.mean / want)));
+                                    .arg(RampFilter::paddingName(p)).arg(100 * air.mean / want)));
             if (p == P::Zero) {
                 interior = in.mean;
                 worst = in.worst;
@@ -251,7 +251,7 @@ private slots:
             }
         }
         CtCore old;
-        old.setFilter(spec(W::Ramp, 0.5, P::None));
+        old.setFilter(filterOf(W::Ramp, 0.5, P::None));
         QVERIFY(old.reconstruct(h, 0, Region{0, 0, double(N), double(N)}));
         const Stat in = ring(old, 0, 0, 0, R - 6, want);
         QVERIFY2(in.mean < (1 - oldLow) * want, qPrintable(QString::number(in.mean / want)));
@@ -279,7 +279,7 @@ private slots:
                 // the inclusion sits inside the matrix: its excess over it
                 const HSgm h = discSinogram(N, n, {{0, 0, R, muM}, {40, -20, 25, mi - muM}});
                 CtCore core;
-                core.setFilter(spec(W::Ramp, 0.5, p));
+                core.setFilter(filterOf(W::Ramp, 0.5, p));
                 if (!core.reconstruct(h, 0, Region{0, 0, double(N), double(N)}))
                     return std::vector<double>();
                 // the matrix on the far side of the axis from the inclusion

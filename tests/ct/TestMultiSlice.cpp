@@ -95,7 +95,7 @@ class TestMultiSlice : public QObject
 
     // The single-slice reconstruction of a slice with the same core.
     void reference(int slice, const CtCore::Region &r, CtCore &core,
-                   const FilterSpec &filter = FilterSpec())
+                   const RampFilter &filter = RampFilter())
     {
         HSgm h;
         QVERIFY(sino->genSinogram0(&h, true, cor, slice));
@@ -147,9 +147,9 @@ private slots:
         win.conds.upperLimit = 1e30;
         win.conds.dataOffset = 0.125;
         // a filter other than the default reaches every worker with its slices
-        win.conds.filter.window = FilterSpec::Window::Hann;
+        win.conds.filter.window = RampFilter::Window::Hann;
         win.conds.filter.cutoff = 0.4;
-        win.conds.filter.padding = FilterSpec::Padding::Edge;
+        win.conds.filter.padding = RampFilter::Padding::Edge;
 
         CtDisp ctDisp;
         DataSaver saver;

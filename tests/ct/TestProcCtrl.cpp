@@ -230,9 +230,9 @@ private slots:
         type(p, "CutOff", "0.25");
         CalcConds c;
         p.fillConds(&c, true, false);
-        QVERIFY(c.filter.window == FilterSpec::Window::Cosine);
+        QVERIFY(c.filter.window == RampFilter::Window::Cosine);
         QCOMPARE(c.filter.cutoff, 0.25);
-        QVERIFY(c.filter.padding == FilterSpec::Padding::None);
+        QVERIFY(c.filter.padding == RampFilter::Padding::None);
         for (const char *bad : {"0.75", "0", "-0.1", "nan", "wide"}) {
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Cut-off refused"));
             type(p, "CutOff", bad);

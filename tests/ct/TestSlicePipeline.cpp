@@ -67,7 +67,7 @@ private slots:
         const int w = 37, n = 24;
         const HSgm h0 = randomSinogram(w, n, 7);
         const SliceRegion r{0, 0, 36, 36};
-        FilterSpec f;
+        RampFilter f;
         CtCore core;
         core.setFilter(f);
         QVERIFY(core.reconstruct(h0, 12.5, r));

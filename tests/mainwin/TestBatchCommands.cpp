@@ -472,14 +472,14 @@ private slots:
         QCOMPARE(b.form()->I0ofRawImage_->i0Val(), 3.0);
         CalcConds conds;
         pc->fillConds(&conds, true, false);
-        QVERIFY(conds.filter.window == FilterSpec::Window::SheppLogan);
+        QVERIFY(conds.filter.window == RampFilter::Window::SheppLogan);
         QCOMPARE(conds.filter.cutoff, 0.4);
-        QVERIFY(conds.filter.padding == FilterSpec::Padding::Edge);
+        QVERIFY(conds.filter.padding == RampFilter::Padding::Edge);
         cmd(b, "ct_filter_padding none");
         cmd(b, "ct_filter ramp 0.5");
         pc->fillConds(&conds, true, false);
-        QVERIFY(conds.filter.padding == FilterSpec::Padding::None);
-        QVERIFY(conds.filter.window == FilterSpec::Window::Ramp && conds.filter.cutoff == 0.5);
+        QVERIFY(conds.filter.padding == RampFilter::Padding::None);
+        QVERIFY(conds.filter.window == RampFilter::Window::Ramp && conds.filter.cutoff == 0.5);
     }
 
     void everyWorkerTab()

@@ -308,10 +308,10 @@ private slots:
         QCOMPARE(pb->recSlice2, 6);
         QCOMPARE(pb->recCor2, 13.75);
         QVERIFY(!pb->isAutoUpdate());
-        const FilterSpec f = pb->filterSpec();      // what a run (or a cluster task) takes
-        QVERIFY(f.window == FilterSpec::Window::SheppLogan);
+        const RampFilter f = pb->filterSpec();      // what a run (or a cluster task) takes
+        QVERIFY(f.window == RampFilter::Window::SheppLogan);
         QCOMPARE(f.cutoff, 0.35);
-        QVERIFY(f.padding == FilterSpec::Padding::Edge);
+        QVERIFY(f.padding == RampFilter::Padding::Edge);
         QVERIFY(ub->SelectCt2->isChecked());
         QVERIFY(!ub->ShowCalcRes->isChecked());
         QVERIFY(ub->FixColorScale->isChecked());
