@@ -351,17 +351,21 @@ bool CtCore::reconstruct(const HSgm &hSgm, double angleOffsetDeg, const Region &
     return true;
 }
 
+void CtCore::extremesOf(const std::vector<double> &v, double *lo, double *hi)
+{
+    double l = DBL_MAX, h = -DBL_MAX;
+    for (double x : v) {
+        if (x < l)
+            l = x;
+        if (x > h)
+            h = x;
+    }
+    *lo = l;
+    *hi = h;
+}
+
 void CtCore::findExtremes()
 {
-    if (!resValid)
-        return;
-    double lo = DBL_MAX, hi = -DBL_MAX;
-    for (double v : res) {
-        if (v < lo)
-            lo = v;
-        if (v > hi)
-            hi = v;
-    }
-    resMin = lo;
-    resMax = hi;
+    if (resValid)
+        extremesOf(res, &resMin, &resMax);
 }

@@ -123,6 +123,8 @@ public:
 
     // resMin / resMax over the whole grid when resValid.
     void findExtremes();
+    // The least and the greatest of v (+DBL_MAX and -DBL_MAX when empty).
+    static void extremesOf(const std::vector<double> &v, double *lo, double *hi);
 
 private:
     // Filter of the spectrum S, inverse transform and weight into filtered[i].

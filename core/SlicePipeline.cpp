@@ -1,12 +1,12 @@
 #include "SlicePipeline.h"
 #include "BackProjector.h"
+#include "CtCore.h"
 #include "Reconstructor.h"
 #include "SinogramStage.h"
 
 #include <QDebug>
 #include <QString>
 
-#include <cfloat>
 
 SlicePipeline::SlicePipeline() : SlicePipeline(std::make_unique<BackProjector>()) {}
 
@@ -148,15 +148,6 @@ bool SlicePipeline::resValid() const
 
 void SlicePipeline::findExtremes()
 {
-    if (!resValid())
-        return;
-    double lo = DBL_MAX, hi = -DBL_MAX;
-    for (double v : res()) {
-        if (v < lo)
-            lo = v;
-        if (v > hi)
-            hi = v;
-    }
-    resMin = lo;
-    resMax = hi;
+    if (resValid())
+        CtCore::extremesOf(res(), &resMin, &resMax);
 }
