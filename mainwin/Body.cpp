@@ -29,6 +29,7 @@
 #include "SetupFile.h"
 #include "Sinogram.h"
 #include "StateStyle.h"
+#include "StatusLine.h"
 #include "ViewerWorkflow.h"
 #include "XafsBatch.h"
 #include "XafsSequence.h"
@@ -42,9 +43,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QScreen>
-#include <QStatusBar>
 #include <QThread>
-#include <QToolButton>
 
 Body::Body(QWidget *parent)
     : QFrame(parent), ui(new Ui::Body)
@@ -276,33 +275,10 @@ void Body::buildLogAndStatus()
 {
     logLines = new LogDock(this);
     logLines->hide();
-    auto *bar = new QStatusBar(this);
-    bar->setObjectName(QStringLiteral("StatusBar"));
-    bar->setSizeGripEnabled(false);
-    lastFailure = new QLabel(bar);
-    lastFailure->setObjectName(QStringLiteral("LastFailure"));
-    // a long message is cut, it never widens the window
-    lastFailure->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    lastFailure->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    bar->addWidget(lastFailure, 1);
-    auto *showLog = new QToolButton(bar);
-    showLog->setObjectName(QStringLiteral("ShowLog"));
-    showLog->setDefaultAction(logLines->toggleViewAction());
-    showLog->setToolTip(tr("Show every line the program has written"));
-    bar->addPermanentWidget(showLog);
+    auto *bar = new StatusLine(logLines, this);
+    lastFailure = bar->lastFailureLabel();
     ui->BodyLayout->addWidget(logLines);
     ui->BodyLayout->addWidget(bar);
-    connect(logLines, &LogDock::failed, this, &Body::showFailure);
-    if (!logLines->lastFailure().isEmpty())
-        showFailure(logLines->lastFailure());
-}
-
-void Body::showFailure(const QString &text)
-{
-    const QString shown = text.simplified();
-    lastFailure->setText(shown);
-    lastFailure->setToolTip(shown);
-    lastFailure->setStyleSheet(StateStyle::failed);
 }
 
 QThread *Body::startThreadFor(QObject *o)

@@ -165,7 +165,6 @@ private:
     void runOwnCommand(const BatchCmd &cmd);
     // The log dock and the status bar below the window's panels.
     void buildLogAndStatus();
-    void showFailure(const QString &text);
 
     Ui::Body *ui;
     bool showAllCt2Images = false;
