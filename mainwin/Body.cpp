@@ -13,7 +13,6 @@
 #include "CorTrialStrip.h"
 #include "CtDisp.h"
 #include "DataSaver.h"
-#include "ImgData.h"
 #include "ImgDatas.h"
 #include "LoadResets.h"
 #include "LoadQueue.h"
@@ -38,8 +37,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDebug>
-#include <QDir>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QScreen>
