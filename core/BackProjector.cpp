@@ -8,7 +8,7 @@ bool BackProjector::prepare(int N, int n, const RampFilter &filter)
 
 void BackProjector::filter(const HSgm &h)
 {
-    const int n = core.nProj;
+    const int n = core.projections();
     // each spectrum kept only while it is filtered: a third of the traffic
     for (int i = 0; i < n; ++i)
         core.transformAndFilter(i, h.sgmRow(i));

@@ -10,9 +10,9 @@ class BackProjector : public Reconstructor
 public:
     bool prepare(int N, int n, const RampFilter &filter) override;
     void release() override { core.release(); }
-    int size() const override { return core.fftN; }
-    int projections() const override { return core.nProj; }
-    void setThreads(int threads) override { core.bpThreads = threads; }
+    int size() const override { return core.size(); }
+    int projections() const override { return core.projections(); }
+    void setThreads(int threads) override { core.setThreads(threads); }
 
     void clearResult() override { core.clearRes(); }
     void filter(const HSgm &h) override;
@@ -24,8 +24,8 @@ public:
     void projectOne(int i, double angleOffsetDeg, const SliceRegion &region);
     void addOnePlain(int i, double angleOffsetDeg, const SliceRegion &region);
 
-    const std::vector<double> &result() const override { return core.res; }
-    bool resultValid() const override { return core.resValid; }
+    const std::vector<double> &result() const override { return core.result(); }
+    bool resultValid() const override { return core.resultValid(); }
 
     // The buffers and plans, for inspection (tests, benchmarks).
     const CtCore &buffers() const { return core; }

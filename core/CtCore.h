@@ -35,24 +35,22 @@ public:
     CtCore(const CtCore &) = delete;
     CtCore &operator=(const CtCore &) = delete;
 
-    int fftN = 0;               // N the buffers were made for; 0 = not prepared
-    int transN = 0;             // L, the transform length of the prepared filter
-    // The rows are real, so only the half spectrum 0..L/2 is computed and
-    // kept (the other half is its complex conjugate).
-    double *fwdIn = nullptr;        // L samples: the row, then its padding
-    fftw_complex *fwdOut = nullptr; // L/2 + 1 frequencies
-    fftw_complex *bwdIn = nullptr;  // L/2 + 1 frequencies (overwritten by the inverse)
-    double *bwdOut = nullptr;       // L samples
-    fftw_plan fwdPlan = nullptr;    // forward (sign -1) fwdIn -> fwdOut
-    fftw_plan bwdPlan = nullptr;    // backward (sign +1) bwdIn -> bwdOut
-    std::vector<double> filterTab;  // L/2 + 1 factors: ramp H[k] times window
-    std::vector<fftw_complex *> spectra;    // n half spectra of L/2 + 1
-    std::vector<double *> filtered;         // n filtered rows of N, readable
-                                            // BackProjectKernel::rowPad around
-    int nProj = 0;              // n of the current calculation
-    std::vector<double> res;    // N x N, row-major: res[z * N + x]
-    bool resValid = false;      // at least one projection back-projected
-    double resMin = 0, resMax = 0;
+    // N x N, row-major (row z, column x), and whether at least one projection
+    // was back-projected into it since it was cleared.
+    const std::vector<double> &result() const { return res; }
+    bool resultValid() const { return resValid; }
+    // The extremes findExtremes() found.
+    double resultMin() const { return resMin; }
+    double resultMax() const { return resMax; }
+    // N and n the buffers were made for (N = 0: not prepared).
+    int size() const { return fftN; }
+    int projections() const { return nProj; }
+    // Filtered projection i (N samples, readable BackProjectKernel::rowPad
+    // around): the input of the back-projection. Written directly only by
+    // tests that feed the kernels rows of their own.
+    const double *filteredRow(int i) const { return filtered[std::size_t(i)]; }
+    double *filteredRow(int i) { return filtered[std::size_t(i)]; }
+    const double *const *filteredRows() const { return filtered.data(); }
 
     // Transform length for a sinogram width: the width rounded down to even.
     static int fftLengthFor(int sinogramWidth);
@@ -110,7 +108,7 @@ public:
     // workers of a range, which already keep every core busy; the number of
     // cores for a lone slice. A thread that cannot be started leaves its part
     // to the calling thread.
-    int bpThreads = 1;
+    void setThreads(int threads) { bpThreads = threads; }
     // The formula evaluated pixel by pixel, without any rearrangement; the
     // yardstick for the fast kernels.
     void backProjectPlain(int i, double angleOffsetDeg, const Region &region);
@@ -127,6 +125,33 @@ public:
     static void extremesOf(const std::vector<double> &v, double *lo, double *hi);
 
 private:
+    // Tests of the buffers themselves (made once, reused, spectra and
+    // filtered rows against the formulas).
+    friend class TestCtCore;
+    friend class TestCtKernels;
+    friend class TestFilter;
+
+    int fftN = 0;               // N the buffers were made for; 0 = not prepared
+    int transN = 0;             // L, the transform length of the prepared filter
+    // The rows are real, so only the half spectrum 0..L/2 is computed and
+    // kept (the other half is its complex conjugate).
+    double *fwdIn = nullptr;        // L samples: the row, then its padding
+    fftw_complex *fwdOut = nullptr; // L/2 + 1 frequencies
+    fftw_complex *bwdIn = nullptr;  // L/2 + 1 frequencies (overwritten by the inverse)
+    double *bwdOut = nullptr;       // L samples
+    fftw_plan fwdPlan = nullptr;    // forward (sign -1) fwdIn -> fwdOut
+    fftw_plan bwdPlan = nullptr;    // backward (sign +1) bwdIn -> bwdOut
+    std::vector<double> filterTab;  // L/2 + 1 factors: ramp H[k] times window
+    std::vector<fftw_complex *> spectra;    // n half spectra of L/2 + 1
+    std::vector<double *> filtered;         // n filtered rows of N, readable
+                                            // BackProjectKernel::rowPad around
+    int nProj = 0;              // n of the current calculation
+    std::vector<double> res;    // N x N, row-major: res[z * N + x]
+    bool resValid = false;      // at least one projection back-projected
+    double resMin = 0, resMax = 0;
+
+    int bpThreads = 1;          // see setThreads
+
     // Filter of the spectrum S, inverse transform and weight into filtered[i].
     void filterSpectrum(int i, const fftw_complex *S);
     // The row's N samples and its padding into fwdIn; the forward transform.

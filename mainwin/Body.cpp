@@ -6,7 +6,6 @@
 #include "BodyCommands.h"
 #include "ColorBar.h"
 #include "ConfigTable.h"
-#include "ChCoord.h"
 #include "CtCalc.h"
 #include "CtCalc2.h"
 #include "CtCalc2Ui.h"
@@ -14,18 +13,22 @@
 #include "CorTrialStrip.h"
 #include "CtDisp.h"
 #include "DataSaver.h"
-#include "ImgData.h"
 #include "ImgDatas.h"
+#include "LoadResets.h"
 #include "LoadQueue.h"
 #include "LogDock.h"
 #include "OrvexLink.h"
 #include "PopDockBase.h"
 #include "RawDisp.h"
+#include "RawOverlay.h"
+#include "RegionSync.h"
 #include "RunControl.h"
 #include "ScrollColumn.h"
+#include "SetupDialog.h"
 #include "SetupFile.h"
 #include "Sinogram.h"
 #include "StateStyle.h"
+#include "StatusLine.h"
 #include "ViewerWorkflow.h"
 #include "XafsBatch.h"
 #include "XafsSequence.h"
@@ -34,22 +37,15 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDebug>
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QScreen>
-#include <QStatusBar>
 #include <QThread>
-#include <QToolButton>
 
 Body::Body(QWidget *parent)
     : QFrame(parent), ui(new Ui::Body)
 {
-    // 1. setup dialog, pens, conditions
-    setupDialog = new QFileDialog;
+    // 1. conditions
     showAllCt2Images = configTable.valueNoCase("show_all_ct2_images", "0").toInt() == 1;
 
     // 2. the objects of the window
@@ -80,14 +76,11 @@ Body::Body(QWidget *parent)
     buildLogAndStatus();
     viewer = new ViewerWorkflow(ui, orx, this);
 
-    // 4. overlay pens
-    crossPen = QPen(QColor(255, 255, 0));
-    slicePen = QPen(QColor(255, 232, 232));
-    rangePen = QPen(QColor(255, 200, 200));
-    corPen = QPen(QColor(255, 232, 232));
-    corPen.setDashPattern({10, 3, 4, 3});
-    dispRegionPen = QPen(QColor(255, 0, 0));
-    calcRegionPen = QPen(QColor(232, 255, 0));
+    // 4. the panels kept in step: regions and colour scale, raw-image overlays
+    regions = new RegionSync(ui, ctCalc1, this);
+    overlay = new RawOverlay(ui, raw, imgDatas, regions, viewer, this);
+    resets = new LoadResets(ui, imgDatas, raw, sgm, overlay, regions,
+                            {resetRegionsOnLoad, resetSliceToOnLoad, resetSliceOnLoad, resetCorOnLoad}, this);
 
     // 5. image collection, sinogram, single-slice calculator
     startThreadFor(imgDatas);
@@ -100,11 +93,7 @@ Body::Body(QWidget *parent)
     // 6. loading chain and batch interpreter
     loader = new LoadQueue(imgDatas, ui->CTFiles,
                            [this] { return runs->isCalculating() || runs->isEnding() || runs->workersBusy(); }, this);
-    connect(loader, &LoadQueue::clearing, this, [this] {
-        imgDatas->clear();
-        ui->seekCtrl->setMaximum(0);
-        raw->scaled = false;
-    });
+    connect(loader, &LoadQueue::clearing, resets, &LoadResets::clear);
     connect(loader, &LoadQueue::loaded, this, &Body::seriesLoaded);
     bridge = new BatchBridge(batchInt, commands, loader, this);
     connect(bridge, &BatchBridge::checkEnd, this, &Body::callBatchCheckEnd);
@@ -189,8 +178,7 @@ Body::Body(QWidget *parent)
         connect(worker, &CtCalc2::saveImgWDiscard, saver, &DataSaver::saveImgWDiscard);
         connect(worker, &CtCalc2::ctImage, this, &Body::ctImage);
         connect(worker, &CtCalc2::trialImage, trialStrip, &CorTrialStrip::addTrial);
-        connect(panel, &CtCalc2Ui::cRUpdated, this, &Body::cRUpdated);
-        connect(panel, &CtCalc2Ui::dRUpdated, this, &Body::dRUpdated);
+        regions->addPanel(panel);
         ctc2s << worker;
         ctc2Uis << panel;
     }
@@ -217,28 +205,9 @@ Body::Body(QWidget *parent)
     });
     connect(ui->CTFiles, &SelectDataFiles::filesSelected, loader, &LoadQueue::select);
     connect(ui->SelI0Files, &SelectDataFiles::filesSelected, sequence, &XafsSequence::i0FilesSelected);
-    connect(raw, &DispAWLayout::drawImage2, this, &Body::draw);
-    connect(raw, &ImgDispWPV::newPosInvY, this, &Body::newPosOnRawImg);
-    connect(raw, &ImgDispWCBar::newBar, this, &Body::updateRawImage);
-    connect(raw, &ImgDisp::selectedAPoint, this, &Body::selectedAPointInRawImg);
-    connect(raw, &ImgDisp::selectionMade, this, &Body::selectionMadeInRawImg);
-    connect(ui->ShowDispRegion, &QCheckBox::toggled, this, [this](bool f) {
-        showDispRegion = f;
-        raw->update();
-    });
-    connect(ui->ShowCalcRegion, &QCheckBox::toggled, this, [this](bool f) {
-        showCalcRegion = f;
-        raw->update();
-    });
-    connect(ui->seekCtrl, &SeekCtrl::newIndex, this, &Body::updateRawImage);
-    connect(imgDatas, &ImgDatas::imageUpdated, raw, qOverload<>(&QWidget::update));
     connect(ctCalc1, &CtCalc::askToStartCalc, this, &Body::toggleCalcCt);
     connect(ui->CalcCT, &QPushButton::clicked, this, &Body::toggleCalcCt);
-    connect(ctCalc1, &CtCalc::cRUpdated, this, &Body::cRUpdated);
-    connect(ctCalc1, &CtCalc::dRUpdated, this, &Body::dRUpdated);
     connect(ctCalc1, &CtCalc::calcFinished, runs, &RunControl::ctCalcFinished);
-    for (auto sig : {&ProcCtrl::rotAxUpdated, &ProcCtrl::sliceNoUpdated, &ProcCtrl::corUpdated})
-        connect(ui->procCtrl, sig, raw, qOverload<>(&QWidget::update));
 
     // 12. additional information, colour scale, data directory
     setShowAdditionalInfo(ui->ShowAdditionalInfo->isChecked());
@@ -247,9 +216,6 @@ Body::Body(QWidget *parent)
     connect(ui->ShowAdditionalInfo, &QCheckBox::toggled, this, &Body::setShowAdditionalInfo);
     connect(ui->ShowAdditionalAdditionalInfo, &QCheckBox::toggled, this,
             &Body::setShowAdditionalAdditionalInfo);
-    connect(ui->FixColorScale, &QCheckBox::toggled, this, &Body::fixColorScaleChanged);
-    connect(ui->ColorMin, &QLineEdit::editingFinished, this, &Body::fixColorScaleChanged);
-    connect(ui->ColorMax, &QLineEdit::editingFinished, this, &Body::fixColorScaleChanged);
     autoCor = new QCheckBox(tr("Auto CoR"), ui->keepOnNewSet->parentWidget());
     autoCor->setObjectName(QStringLiteral("SeqAutoCor"));
     autoCor->setToolTip(tr("Every data set finds its CoR on the current slice before it is reconstructed"));
@@ -259,13 +225,9 @@ Body::Body(QWidget *parent)
     connect(sdd, &SelectDataDir::selectedFileInfoList, sequence, &XafsSequence::selectedFileInfoList);
 
     // 13. setup-file dialog
-    setupDialog->setDirectory(dataRoot);
-    setupDialog->setAcceptMode(QFileDialog::AcceptSave);
-    setupDialog->setFileMode(QFileDialog::AnyFile);
-    setupDialog->setNameFilters({QStringLiteral("*.cfg"), QStringLiteral("*.*")});
-    connect(ui->SaveSetup, &QPushButton::clicked, this, &Body::showSaveSetupD);
-    connect(ui->LoadSetup, &QPushButton::clicked, this, &Body::showLoadSetupD);
-    connect(setupDialog, &QFileDialog::fileSelected, this, &Body::saveLoadFileSelected);
+    auto *setupDialog = new SetupDialog(ui, this);
+    connect(setupDialog, &SetupDialog::saveAsked, this, &Body::saveSetup);
+    connect(setupDialog, &SetupDialog::loadAsked, this, &Body::loadSetup);
 
     // 14. configuration lines as commands (not the batch's: they neither
     // hold nor release it)
@@ -303,7 +265,6 @@ Body::~Body()
     delete imgDatas;
     qDeleteAll(threads);
     delete commands;
-    delete setupDialog;
     delete ui;
 }
 
@@ -311,33 +272,10 @@ void Body::buildLogAndStatus()
 {
     logLines = new LogDock(this);
     logLines->hide();
-    auto *bar = new QStatusBar(this);
-    bar->setObjectName(QStringLiteral("StatusBar"));
-    bar->setSizeGripEnabled(false);
-    lastFailure = new QLabel(bar);
-    lastFailure->setObjectName(QStringLiteral("LastFailure"));
-    // a long message is cut, it never widens the window
-    lastFailure->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    lastFailure->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    bar->addWidget(lastFailure, 1);
-    auto *showLog = new QToolButton(bar);
-    showLog->setObjectName(QStringLiteral("ShowLog"));
-    showLog->setDefaultAction(logLines->toggleViewAction());
-    showLog->setToolTip(tr("Show every line the program has written"));
-    bar->addPermanentWidget(showLog);
+    auto *bar = new StatusLine(logLines, this);
+    lastFailure = bar->lastFailureLabel();
     ui->BodyLayout->addWidget(logLines);
     ui->BodyLayout->addWidget(bar);
-    connect(logLines, &LogDock::failed, this, &Body::showFailure);
-    if (!logLines->lastFailure().isEmpty())
-        showFailure(logLines->lastFailure());
-}
-
-void Body::showFailure(const QString &text)
-{
-    const QString shown = text.simplified();
-    lastFailure->setText(shown);
-    lastFailure->setToolTip(shown);
-    lastFailure->setStyleSheet(StateStyle::failed);
 }
 
 QThread *Body::startThreadFor(QObject *o)
@@ -359,44 +297,7 @@ bool Body::hasImages() const
 
 void Body::seriesLoaded()
 {
-    const int seriesW = imgDatas->count() > 0 ? imgDatas->width : 0;
-    const int seriesH = imgDatas->count() > 0 ? imgDatas->height : 0;
-    ui->I0ImgSel->setSeriesSize(seriesW, seriesH);
-    ui->BGImgSel->setSeriesSize(seriesW, seriesH);
-    ProcCtrl *pc = ui->procCtrl;
-    const int W = imgDatas->width;
-    const int H = imgDatas->height;
-    const bool v = pc->rotAxIsV;
-    // Nothing loaded (no file matched, or every file was refused): there is
-    // no image size to derive slice, range, CoR and regions from.
-    const bool sized = imgDatas->count() > 0 && W > 0 && H > 0;
-    // Conditions of a series of another size do not fit the new one.
-    const bool resized = sized && lastSeriesSize.isValid() && lastSeriesSize != QSize(W, H);
-    const bool keep = ui->CTFiles->keepConditions() && !resized;
-    if (sized)
-        lastSeriesSize = QSize(W, H);
-    if (sized && (resetSliceToOnLoad || !keep)) {
-        pc->setSliceTo((v ? H : W) - 1);
-        resetSliceToOnLoad = false;
-    }
-    if (sized && (resetSliceOnLoad || !keep)) {
-        pc->setSliceNo((v ? H : W) / 2);
-        resetSliceOnLoad = false;
-    }
-    if (sized && (resetCorOnLoad || !keep)) {
-        pc->setCor(v ? W * 0.5 : double(H / 2));
-        resetCorOnLoad = false;
-    }
-    ui->seekCtrl->setMaximum(qMax(0, imgDatas->count() - 1));
-    updateRawImage();
-    if (sgm->autoUpdate())
-        sgm->genSinogram();
-    if (sized && (resetRegionsOnLoad || !keep)) {
-        const double e = (v ? W : H) - 1;
-        applyRegions(0, 0, e, e, false, nullptr);
-        applyRegions(0, 0, e, e, true, nullptr);
-        resetRegionsOnLoad = false;
-    }
+    const bool sized = resets->seriesLoaded();
     // A data set of a sequence finds its own CoR: samples drift between energies.
     sequence->seriesLoaded(sized);
     emit finishedLoadingCTFiles();
@@ -404,98 +305,6 @@ void Body::seriesLoaded()
         return;
     // Rejections of a load no batch command started count on their own.
     failureCount += int(loader->rejected().size());
-}
-
-void Body::newPosOnRawImg(double x, double y)
-{
-    const int idx = ui->seekCtrl->value();
-    double v = 0;
-    // a position left of or above the image is outside, not pixel 0
-    if (idx >= 0 && idx < imgDatas->count() && x >= 0 && y >= 0)
-        v = imgDatas->img(idx)->valueAt(int(x), int(y));
-    raw->setVal(v);
-}
-
-void Body::updateRawImage()
-{
-    if (imgDatas->toImage(ui->seekCtrl->value(), &raw->image, raw->CBar))
-        raw->newImage();
-}
-
-void Body::draw(QPainter *p)
-{
-    if (!hasImages() || raw->image.isNull())
-        return;
-    const ProcCtrl *pc = ui->procCtrl;
-    const bool v = pc->rotAxIsV;
-    const ChCoord *c = raw->coord;
-    const double w = raw->dispA()->width();
-    const double h = raw->dispA()->height();
-    auto across = [&](const QPen &pen, double at) {      // a line at a slice position
-        p->setPen(pen);
-        if (v)
-            p->drawLine(QPointF(0, c->toWinY(at)), QPointF(w, c->toWinY(at)));
-        else
-            p->drawLine(QPointF(c->toWinX(at), 0), QPointF(c->toWinX(at), h));
-    };
-
-    // cross-hair at the mouse
-    p->setPen(crossPen);
-    const MouseC *m = raw->mouse;
-    p->drawLine(QPointF(m->curX, 0), QPointF(m->curX, h));
-    p->drawLine(QPointF(0, m->curY), QPointF(w, m->curY));
-
-    across(slicePen, pc->sliceNo);
-    across(rangePen, pc->getSliceFrom());
-    across(rangePen, pc->getSliceTo());
-    // centre of rotation: along the axis
-    p->setPen(corPen);
-    if (v)
-        p->drawLine(QPointF(c->toWinX(pc->cor), 0), QPointF(c->toWinX(pc->cor), h));
-    else
-        p->drawLine(QPointF(0, c->toWinY(pc->cor)), QPointF(w, c->toWinY(pc->cor)));
-
-    if ((raw->selected || raw->selecting) && (showDispRegion || showCalcRegion)) {
-        const QRectF s = raw->selection;
-        const QRectF onScreen(QPointF(c->toWinX(s.left()), c->toWinY(s.top())),
-                              QPointF(c->toWinX(s.right()), c->toWinY(s.bottom())));
-        p->setBrush(Qt::NoBrush);
-        if (showDispRegion) {
-            p->setPen(dispRegionPen);
-            p->drawRect(onScreen.normalized());
-        }
-        if (showCalcRegion) {
-            p->setPen(calcRegionPen);
-            p->drawRect(onScreen.normalized());
-        }
-    }
-}
-
-void Body::selectionMadeInRawImg(QRectF s)
-{
-    if (!showCalcRegion || !hasImages())
-        return;
-    // the pixels under the two corners of the drag
-    const bool v = ui->procCtrl->rotAxIsV;
-    const double a = ImgDisp::pixelOf(v ? s.left() : s.top());
-    const double b = ImgDisp::pixelOf(v ? s.right() : s.bottom());
-    applyRegions(a, a, b, b, false, nullptr);
-    applyRegions(a, a, b, b, true, nullptr);
-    ui->procCtrl->setSliceFrom(ImgDisp::pixelOf(v ? s.top() : s.left()));
-    ui->procCtrl->setSliceTo(ImgDisp::pixelOf(v ? s.bottom() : s.right()));
-}
-
-void Body::selectedAPointInRawImg(double x, double y, MouseC::MStat s)
-{
-    const bool v = ui->procCtrl->rotAxIsV;
-    if (int(s) == 0) {
-        const int slice = ImgDisp::pixelOf(v ? y : x);     // the row or column clicked
-        ui->procCtrl->setSliceNo(slice);
-        if (ui->SendMsg2Orvex->isChecked())
-            sendSliceFilesToViewer(slice);
-    } else if (int(s) == 8) {
-        ui->procCtrl->setCor(v ? x : y);
-    }
 }
 
 void Body::showDispRaw()
@@ -566,57 +375,6 @@ void Body::changedAutoExec()
         ui->SelectCt2->setChecked(true);
 }
 
-void Body::applyRegions(double rx0, double rz0, double rx1, double rz1, bool calcRegion, QObject *from)
-{
-    if (from != ctCalc1) {
-        if (calcRegion)
-            ctCalc1->setCR(rx0, rz0, rx1, rz1);
-        else
-            ctCalc1->setDR(rx0, rz0, rx1, rz1);
-    }
-    for (CtCalc2Ui *p : std::as_const(ctc2Uis)) {
-        if (p == from)
-            continue;
-        if (calcRegion)
-            p->setCR(rx0, rz0, rx1, rz1);
-        else
-            p->setDR(rx0, rz0, rx1, rz1);
-    }
-}
-
-void Body::dRUpdated(double rx0, double rz0, double rx1, double rz1)
-{
-    applyRegions(rx0, rz0, rx1, rz1, false, sender());
-}
-
-void Body::cRUpdated(double rx0, double rz0, double rx1, double rz1)
-{
-    applyRegions(rx0, rz0, rx1, rz1, true, sender());
-}
-
-void Body::fixColorScaleChanged()
-{
-    const bool f = ui->FixColorScale->isChecked();
-    ctCalc1->setFixColorScale(f);
-    for (CtCalc2Ui *p : std::as_const(ctc2Uis))
-        p->setFixColorScale(f);
-    if (f) {
-        ctCalc1->setCBarMinMaxForced(colorMin(), colorMax());
-        for (CtCalc2Ui *p : std::as_const(ctc2Uis))
-            p->setCBarMinMaxForced(colorMin(), colorMax());
-    }
-}
-
-double Body::colorMin()
-{
-    return ui->ColorMin->text().toDouble();
-}
-
-double Body::colorMax()
-{
-    return ui->ColorMax->text().toDouble();
-}
-
 void Body::setFixColorScale(bool f)
 {
     ui->FixColorScale->setChecked(f);
@@ -672,30 +430,6 @@ void Body::batchExec()
 }
 
 // ---------------------------------------------------------- setup files
-
-void Body::showSaveSetupD()
-{
-    setupSaveMode = true;
-    setupDialog->setAcceptMode(QFileDialog::AcceptSave);
-    setupDialog->setFileMode(QFileDialog::AnyFile);
-    setupDialog->show();
-}
-
-void Body::showLoadSetupD()
-{
-    setupSaveMode = false;
-    setupDialog->setAcceptMode(QFileDialog::AcceptOpen);
-    setupDialog->setFileMode(QFileDialog::ExistingFile);
-    setupDialog->show();
-}
-
-void Body::saveLoadFileSelected(QString fname)
-{
-    if (setupSaveMode)
-        saveSetup(fname);
-    else
-        loadSetup(fname);
-}
 
 void Body::saveSetup(QString fname)
 {

@@ -1,25 +1,21 @@
 #pragma once
 // The main window of Tomix: owns every panel, worker and workflow (LoadQueue,
-// RunControl, BatchBridge, XafsSequence, ViewerWorkflow) and wires them;
-// resets the conditions after a load, draws the raw-image overlays and keeps
-// the regions of the calculators in step.
+// RunControl, BatchBridge, XafsSequence, ViewerWorkflow) and the helpers
+// that keep panels in step (LoadResets, RawOverlay, RegionSync, SetupDialog),
+// and wires them to the form.
 #include "BatchCmd.h"
 #include "CalcConds.h"
-#include "MouseC.h"
+#include "RegionSync.h"
 
 #include <QFileInfo>
 #include <QFrame>
 #include <QList>
-#include <QPen>
-#include <QRectF>
 #include <QStringList>
 
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
-class QFileDialog;
 class QLabel;
-class QPainter;
 class QThread;
 class Batch;
 class BatchBridge;
@@ -32,10 +28,12 @@ class CtDisp;
 class DataSaver;
 class ImgDatas;
 class LoadQueue;
+class LoadResets;
 class LogDock;
 class OrvexLink;
 class PopDockBase;
 class RawDisp;
+class RawOverlay;
 class RunControl;
 class ViewerWorkflow;
 class Sinogram;
@@ -102,11 +100,6 @@ public:
     bool resetCorOnLoad = true;
     // A run was started by the batch (calc_exec).
     bool batchStarted = false;
-    // Overlays of the raw display's selection: as display region (red) and as
-    // calculation region (yellow-green), which also sets the regions and the
-    // slice range. Switched by ShowDispRegion and ShowCalcRegion.
-    bool showDispRegion = false;
-    bool showCalcRegion = false;
 
 signals:
     void batchCalcStart();
@@ -122,13 +115,6 @@ private slots:
     // The series has loaded: conditions reset to its size, the sequence and
     // the batch go on.
     void seriesLoaded();
-    void newPosOnRawImg(double x, double y);
-    void updateRawImage();
-    void draw(QPainter *p);
-    void selectedAPointInRawImg(double x, double y, MouseC::MStat s);
-    // A finished Shift-drag on the raw image: with the calculation-region
-    // box on, it sets the regions and the slice range.
-    void selectionMadeInRawImg(QRectF s);
     void showDispRaw();
     void showSinogram();
 public slots:
@@ -144,17 +130,8 @@ private slots:
     void setShowAdditionalAdditionalInfo(bool f);
     void changedCtSel(QAbstractButton *button);
     void changedAutoExec();
-    void dRUpdated(double rx0, double rz0, double rx1, double rz1);
-    void cRUpdated(double rx0, double rz0, double rx1, double rz1);
 public slots:
     void batchExCmd(BatchCmd cmd);
-private slots:
-    void fixColorScaleChanged();
-    double colorMin();
-    double colorMax();
-    void showSaveSetupD();
-    void showLoadSetupD();
-    void saveLoadFileSelected(QString fname);
 public slots:
     void saveSetup(QString fname);
     void loadSetup(QString fname);
@@ -175,19 +152,21 @@ protected:
 
 private:
     QThread *startThreadFor(QObject *o);
-    void applyRegions(double rx0, double rz0, double rx1, double rz1, bool calcRegion, QObject *sender);
     bool hasImages() const;
+    // Regions and colour scale as the settings set them, to every panel.
+    void applyRegions(double rx0, double rz0, double rx1, double rz1, bool calcRegion, QObject *from)
+    {
+        regions->apply(rx0, rz0, rx1, rz1, calcRegion, from);
+    }
+    void fixColorScaleChanged() { regions->fixColorScaleChanged(); }
+    double colorMin() const { return regions->colorMin(); }
+    double colorMax() const { return regions->colorMax(); }
     // A line of the configuration or a setup file: the batch is not told.
     void runOwnCommand(const BatchCmd &cmd);
     // The log dock and the status bar below the window's panels.
     void buildLogAndStatus();
-    void showFailure(const QString &text);
 
     Ui::Body *ui;
-    QFileDialog *setupDialog;
-    bool setupSaveMode = true;
-    QPen crossPen, slicePen, rangePen, corPen, dispRegionPen, calcRegionPen;
-    QSize lastSeriesSize;           // of the last series loaded (invalid: none yet)
     bool showAllCt2Images = false;
     CalcConds conds;
 
@@ -211,6 +190,9 @@ private:
     RunControl *runs = nullptr;
     OrvexLink *orx;
     ViewerWorkflow *viewer = nullptr;
+    RegionSync *regions = nullptr;
+    RawOverlay *overlay = nullptr;
+    LoadResets *resets = nullptr;
     LogDock *logLines = nullptr;
     QLabel *lastFailure = nullptr;
     DataSaver *saver = nullptr;

@@ -308,12 +308,12 @@ private slots:
             ref.filter(i);
             ref.backProject(i, 0, all);
         }
-        QVERIFY(ref.res == partial);
+        QVERIFY(ref.result() == partial);
         // and it stays displayed through the colour bar
         ref.findExtremes();
         ColorBar *bar = rig.calc.ui->DispCt->CBar;
-        QCOMPARE(bar->minV, ref.resMin);
-        QCOMPARE(bar->maxV, ref.resMax);
+        QCOMPARE(bar->minV, ref.resultMin());
+        QCOMPARE(bar->maxV, ref.resultMax());
         const QImage &img = rig.calc.ui->DispCt->image;
         QCOMPARE(img.size(), QSize(N, N));
         QCOMPARE(qGray(img.pixel(N / 2, N / 2)), bar->greyOf(partial[size_t(N / 2 * N + N / 2)]));

@@ -84,10 +84,10 @@ HSgm randomSinogram(int w, int n, unsigned seed)
 // what was summed into it; pixels the plain loop never touches stay 0.
 void compareToPlain(const CtCore &core, const Plain &p)
 {
-    QCOMPARE(core.fftN, p.N);
-    QCOMPARE(core.res.size(), p.res.size());
+    QCOMPARE(core.size(), p.N);
+    QCOMPARE(core.result().size(), p.res.size());
     for (size_t k = 0; k < p.res.size(); ++k) {
-        const double got = core.res[k], want = p.res[k];
+        const double got = core.result()[k], want = p.res[k];
         if (p.mag[k] == 0) {
             if (got != 0)
                 QFAIL(qPrintable(QString("pixel %1 written outside circle/region: %2").arg(k).arg(got)));

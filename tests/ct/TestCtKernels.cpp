@@ -66,7 +66,7 @@ Plain plainSum(int N, int n, const double *c, const double *s, const double *con
 
 Plain plain(const CtCore &core, double offsetDeg, const CtCore::Region &r, const std::vector<double> &start)
 {
-    const int N = core.fftN, n = core.nProj;
+    const int N = core.size(), n = core.projections();
     std::vector<double> c(static_cast<size_t>(n)), s(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         const double th = CtCore::projAngle(offsetDeg, i, n);
@@ -75,7 +75,7 @@ Plain plain(const CtCore &core, double offsetDeg, const CtCore::Region &r, const
     }
     const int z0 = std::max(0, int(std::trunc(r.z0))), x0 = std::max(0, int(std::trunc(r.x0)));
     const int z1 = int(std::min<double>(N, std::ceil(r.z1))), x1 = int(std::min<double>(N, std::ceil(r.x1)));
-    return plainSum(N, n, c.data(), s.data(), core.filtered.data(), z0, z1, x0, x1, start);
+    return plainSum(N, n, c.data(), s.data(), core.filteredRows(), z0, z1, x0, x1, start);
 }
 
 bool compareRes(int N, int n, const double *res, const Plain &p, QString &why)
@@ -95,7 +95,7 @@ bool compareRes(int N, int n, const double *res, const Plain &p, QString &why)
 
 bool compare(const CtCore &core, const Plain &p, QString &why)
 {
-    return compareRes(core.fftN, core.nProj, core.res.data(), p, why);
+    return compareRes(core.size(), core.projections(), core.result().data(), p, why);
 }
 
 // A core of N x n with random filtered rows and a random start in res (so
@@ -103,12 +103,13 @@ bool compare(const CtCore &core, const Plain &p, QString &why)
 void fillRandom(CtCore &core, std::mt19937 &gen)
 {
     std::uniform_real_distribution<double> d(-1.0, 1.0);
-    for (double *f : core.filtered)
-        for (int k = 0; k < core.fftN; ++k)
-            f[k] = d(gen);
+    for (int i = 0; i < core.projections(); ++i)
+        for (int k = 0; k < core.size(); ++k)
+            core.filteredRow(i)[k] = d(gen);
     core.clearRes();
-    for (double &v : core.res)
-        v = d(gen);
+    for (int z = 0; z < core.size(); ++z)
+        for (int x = 0; x < core.size(); ++x)
+            core.resAt(z, x) = d(gen);
 }
 
 // Restores automatic selection at the end of a test function.

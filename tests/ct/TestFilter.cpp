@@ -65,7 +65,7 @@ struct Stat {
 Stat ring(const CtCore &core, double cu, double cv, double r0, double r1, double want)
 {
     Stat s;
-    const int N = core.fftN;
+    const int N = core.size();
     const double g = N / 2;
     for (int z = 0; z < N; ++z)
         for (int x = 0; x < N; ++x) {

@@ -198,8 +198,8 @@ private slots:
             const QString idx = QString::asprintf("%05d", s);
             CtCore ref;
             reference(s, all, ref, win.conds.filter);
-            QVERIFY(ref.resMax - ref.resMin > 0.01);     // an object (no I0: the values sit on an offset)
-            const QByteArray want = DataFileText::make(ref.res.data(), ref.fftN, all, -1e30, 1e30, 0.125);
+            QVERIFY(ref.resultMax() - ref.resultMin() > 0.01);     // an object (no I0: the values sit on an offset)
+            const QByteArray want = DataFileText::make(ref.result().data(), ref.size(), all, -1e30, 1e30, 0.125);
             const QByteArray a = readAll(datDir + "/E7112/s-E7112-" + idx + ".dat");
             const QByteArray b = readAll(datDir + "/" + idx + "/s-E7112-" + idx + ".dat");
             QVERIFY(a == want);
@@ -312,10 +312,10 @@ private slots:
         // the colour bar took the slice's range; the image is rendered with it
         CtCore ref;
         reference(3, {0, 0, double(N), double(N)}, ref);
-        QCOMPARE(panel.ui->DispCt->CBar->minV, ref.resMin);
-        QCOMPARE(panel.ui->DispCt->CBar->maxV, ref.resMax);
-        const GreyMap g{ref.resMin, ref.resMax, 0, 1};
-        QCOMPARE(shown, g.render(ref.res.data(), N, N));
+        QCOMPARE(panel.ui->DispCt->CBar->minV, ref.resultMin());
+        QCOMPARE(panel.ui->DispCt->CBar->maxV, ref.resultMax());
+        const GreyMap g{ref.resultMin(), ref.resultMax(), 0, 1};
+        QCOMPARE(shown, g.render(ref.result().data(), N, N));
 
         // shown, nothing saved; a fixed colour bar keeps its range
         w.setSaveImage(false, "", "", "");

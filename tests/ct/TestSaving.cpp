@@ -357,7 +357,7 @@ private slots:
         QCOMPARE(t.count('\n'), 6);
 
         CtCore core;    // not prepared: header only
-        QCOMPARE(DataFileText::make(core.res.data(), core.fftN, {0, 0, 10, 10}, 0, 1, 0).count('\n'), 6);
+        QCOMPARE(DataFileText::make(core.result().data(), core.size(), {0, 0, 10, 10}, 0, 1, 0).count('\n'), 6);
     }
 };
 
