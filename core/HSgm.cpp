@@ -123,6 +123,12 @@ int HSgm::mendLine(double *line, int dim, int lo, int hi, int which)
 void HSgm::setRow(int i, const SgmRange &range, const double *line,
                   const double *i0, const double *bg)
 {
+    setRowScaled(i, range, line, i0, bg, i0Scale);
+}
+
+void HSgm::setRowScaled(int i, const SgmRange &range, const double *line, const double *i0,
+                        const double *bg, double scale)
+{
     if (i < 0 || i >= height || range.width != width || !hasData())
         return;
     double *r = raw.data() + std::size_t(i) * std::size_t(width);
@@ -135,7 +141,7 @@ void HSgm::setRow(int i, const SgmRange &range, const double *line,
             a = 1.0;
         if (b <= 0)
             b = 1.0;
-        s[j] = std::log(a / b);
+        s[j] = std::log(a * scale / b);
     }
 }
 
@@ -166,10 +172,13 @@ bool HSgm::build(bool rotAxIsV, double cor, int sliceNo, int dim, int nLines, in
     lineBuf.assign(std::size_t(dim), 0.0);
     i0Buf.assign(std::size_t(width), 1.0);
     bgBuf.assign(std::size_t(width), 0.0);
+    // the ion-chamber ratio scales a measured I0 only
+    double scale = 1.0;
     if (readI0 && readI0(lineBuf.data())) {
         if (mendLine(lineBuf.data(), dim, lo, hi, i0Line) < 0)
             return dead(i0Line);
         range.resample(lineBuf.data(), i0Buf.data());
+        scale = i0Scale;
     }
     if (readBg && readBg(lineBuf.data())) {
         if (mendLine(lineBuf.data(), dim, lo, hi, bgLine) < 0)
@@ -184,7 +193,7 @@ bool HSgm::build(bool rotAxIsV, double cor, int sliceNo, int dim, int nLines, in
         readImage(i, lineBuf.data());
         if (mendLine(lineBuf.data(), dim, lo, hi, i) < 0)
             return dead(i);
-        setRow(i, range, lineBuf.data(), i0Buf.data(), bgBuf.data());
+        setRowScaled(i, range, lineBuf.data(), i0Buf.data(), bgBuf.data(), scale);
     }
     return true;
 }

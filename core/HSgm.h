@@ -42,6 +42,13 @@ public:
     // the record is emptied and this names the line (noLine: none such).
     int deadLine = noLine;
 
+    // The beam of the projections over the beam of the I0 image, as the ion
+    // chambers measured them (I0raw / I0i0): build() and setRow() normalise
+    // as ln((I0 - BG) * i0Scale / (I - BG)). Set by the record's owner before
+    // a build; 1 scales nothing. build() leaves it out when there is no I0
+    // image (I0 = 1 is no beam measurement to scale).
+    double i0Scale = 1.0;
+
     // Stores the sizes and makes both arrays width x height zeroed doubles,
     // in the memory they already have when it is large enough; frees both
     // when width * height is 0.
@@ -69,7 +76,8 @@ public:
 
     // Row i from the image line `line` (dim pixels) and the I0 and BG samples
     // (width each, already resampled): raw = resampled line; sgm = ln(a / b)
-    // with a = I0 - BG, b = raw - BG, each replaced by 1.0 when not above 0.
+    // with a = I0 - BG, b = raw - BG, each replaced by 1.0 when not above 0,
+    // then a multiplied by i0Scale.
     void setRow(int i, const SgmRange &range, const double *line,
                 const double *i0, const double *bg);
 
@@ -104,4 +112,6 @@ private:
                 SgmRange &range, bool zero);
 
     std::vector<double> lineBuf, i0Buf, bgBuf;
+    void setRowScaled(int i, const SgmRange &range, const double *line, const double *i0,
+                      const double *bg, double scale);
 };

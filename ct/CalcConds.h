@@ -22,6 +22,7 @@ public:
     bool rangeDone = false;     // the step from the last slice would pass the int limits
     double upperLimit = 0, lowerLimit = 0, dataOffset = 0;  // saved-data limits
     RampFilter filter;          // window, cut-off and padding of the filter
+    double i0Scale = 1.0;       // ion-chamber ratio I0raw / I0i0 (HSgm::i0Scale); 1: none
 
     // Centre of rotation for slice s: the straight line through the two
     // recorded pairs when both are set and differ in slice, otherwise `cor`.

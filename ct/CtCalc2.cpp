@@ -86,6 +86,7 @@ void CtCalc2::reserve(bool trial, int bpThreads)
         j.upperLimit = conds->upperLimit;
         j.dataOffset = conds->dataOffset;
         j.filter = conds->filter;
+        j.i0Scale = conds->i0Scale;
     }
     // handed over under a lock: a copy made inside the event queue would
     // be written after any release mark we could set before posting
@@ -153,6 +154,7 @@ void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool 
     // built afresh or empty: a CoR the generator refuses must not leave the
     // previous slice's rows in place (the memory is kept for the next slice)
     hSgm.clear();
+    hSgm.i0Scale = job.i0Scale;
     const bool built = sinogram && sinogram->genSinogram0(&hSgm, rotAxIsV, cor, slice);
     QString refusal;
     if (!built || !hSgm.hasData() || qint64(hSgm.width) * hSgm.height <= 0) {

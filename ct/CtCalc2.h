@@ -52,6 +52,7 @@ public:
         bool trial = false;         // a CoR trial: image always made, saved flat under trialTag
         int bpThreads = 1;          // back-projection threads (more for a lone slice)
         RampFilter filter;          // window, cut-off and padding of the run
+        double i0Scale = 1.0;       // ion-chamber ratio the sinogram is built with
     };
 
     explicit CtCalc2(CalcConds *conds = nullptr, QObject *parent = nullptr);

@@ -173,6 +173,7 @@ bool Sinogram::genSinogram()
 {
     if (!pCtrl)
         return false;
+    hSgm.i0Scale = ionScale;
     const bool built = genSinogram0(&hSgm, pCtrl->rotAxIsV, pCtrl->cor, pCtrl->sliceNo);
     // with auto update on, the picture always shows the record just built
     if (autoUpdate())
@@ -343,4 +344,12 @@ void Sinogram::newPos(double x, double y)
 void Sinogram::setGenFouS(bool f)
 {
     ui->GenFouS->setChecked(f);
+}
+
+void Sinogram::setI0Scale(double scale)
+{
+    if (scale == ionScale)
+        return;
+    ionScale = scale;
+    genImage();
 }

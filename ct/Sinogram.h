@@ -72,6 +72,11 @@ public:
                       const std::vector<int> &images);
     // The "Auto Update Sinogram" box of the process-control panel.
     bool autoUpdate() const;
+    // The ion-chamber ratio (I0raw / I0i0, 1: none) the panel's own
+    // sinogram is built with (HSgm::i0Scale); a change rebuilds the picture
+    // when auto update is on. Callers of genSinogram0 set their record's.
+    void setI0Scale(double scale);
+    double i0Scale() const { return ionScale; }
 
 private:
     void regenerate();
@@ -79,4 +84,5 @@ private:
 
     ProcCtrl *pCtrl = nullptr;
     ImgDatas *datas = nullptr;
+    double ionScale = 1.0;
 };

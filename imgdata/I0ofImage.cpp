@@ -3,12 +3,15 @@
 #include "ui_I0ofImage.h"
 
 #include "SelectAFile.h"
+#include "StateStyle.h"
 
 I0ofImage::I0ofImage(QWidget *parent)
     : QFrame(parent), ui(new Ui::I0ofImage)
 {
     ui->setupUi(this);
     NumberField::fit(ui->I0Val);
+    connect(ui->I0Val, &QLineEdit::editingFinished, this, &I0ofImage::changed);
+    connect(ui->CalcFromXAFS, &QCheckBox::toggled, this, &I0ofImage::changed);
 }
 
 I0ofImage::~I0ofImage()
@@ -24,6 +27,7 @@ void I0ofImage::setTitle(const QString &title)
 void I0ofImage::setI0Val(double v)
 {
     ui->I0Val->setText(QString::number(v, 'g', 6));
+    emit changed();
 }
 
 double I0ofImage::i0Val() const
@@ -69,4 +73,15 @@ QString I0ofImage::engPattern() const
 SelectAFile *I0ofImage::xafsSelector() const
 {
     return ui->XafsFile;
+}
+
+QString I0ofImage::i0Text() const
+{
+    return ui->I0Val->text();
+}
+
+void I0ofImage::showValueRefused(bool refused, const QString &why)
+{
+    ui->I0Val->setStyleSheet(refused ? QString::fromLatin1(StateStyle::failed) : QString());
+    ui->I0Val->setToolTip(refused ? why : QString());
 }

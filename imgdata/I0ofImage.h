@@ -24,6 +24,14 @@ public:
     void setEngPattern(const QString &pattern);
     QString engPattern() const;
     SelectAFile *xafsSelector() const;
+    // The typed value as it stands, for messages.
+    QString i0Text() const;
+    // Marks the value field as refused (red, the reason as its tip) or not.
+    void showValueRefused(bool refused, const QString &why = QString());
+
+signals:
+    // The value (set, or typed and confirmed) or the XAFS choice changed.
+    void changed();
 
 private:
     Ui::I0ofImage *ui;

@@ -4,11 +4,19 @@
 
 #include "ColorBar.h"
 #include "ImgData.h"
+#include "ImgDataCombined.h"
 #include "ImgDatas.h"
 #include "ImgDispWPV.h"
 
+#include <QCheckBox>
 #include <QDebug>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
 
 SelectAImgFile::SelectAImgFile(QWidget *parent)
     : SelectAFile(parent), imgUi(new Ui::SelectAImgFile), view(new ImgDispWPV)
@@ -18,8 +26,19 @@ SelectAImgFile::SelectAImgFile(QWidget *parent)
     rowLayout()->addWidget(holder, 0, 5);
     defaultExpTime = imgUi->ExpTimeLE->text().toDouble();
 
-    connect(this, &SelectAFile::fileSelected, this, &SelectAImgFile::loadImage);
+    connect(this, &SelectAFile::fileSelected, this, [this](const QString &fname) {
+        several.clear();
+        loadImage(fname);
+    });
     connect(this, &SelectAFile::clear, this, &SelectAImgFile::clear);
+    // the dialog takes several files; one chosen goes the one-file way
+    dialog()->setFileMode(QFileDialog::ExistingFiles);
+    disconnect(dialog(), &QFileDialog::fileSelected, this, &SelectAFile::fileSelected0);
+    connect(dialog(), &QFileDialog::filesSelected, this, &SelectAImgFile::filesSelected0);
+    connect(imgUi->Median, &QCheckBox::toggled, this, [this] {
+        if (several.size() > 1)
+            loadImages(several);
+    });
     connect(view, &ImgDispWPV::newPosInvY, this, &SelectAImgFile::noticedNewPos);
     connect(imgUi->ShowImg, &QPushButton::clicked, this, [this] {
         if (img)
@@ -51,7 +70,9 @@ void SelectAImgFile::setHeld(bool h)
         return;
     const Pending p = pending;
     pending = Pending::None;
-    if (p == Pending::Load)
+    if (p == Pending::Load && !pendingFiles.isEmpty())
+        loadImages(pendingFiles);
+    else if (p == Pending::Load)
         loadImage(pendingFile);
     else if (p == Pending::Clear)
         clearImage();
@@ -63,6 +84,7 @@ void SelectAImgFile::loadImage(const QString &fname)
         qDebug().noquote() << "Image loads when the reconstruction run has ended : " + fname;
         pending = Pending::Load;
         pendingFile = fname;
+        pendingFiles.clear();
         loadFailed = false;     // not tried yet
         return;
     }
@@ -84,6 +106,11 @@ void SelectAImgFile::loadImage(const QString &fname)
         delete d;      // a previously held image stays
         return;
     }
+    adopt(d);
+}
+
+void SelectAImgFile::adopt(ImgData *d)
+{
     loadFailed = false;
     if (img) {
         setStat(false);
@@ -95,6 +122,93 @@ void SelectAImgFile::loadImage(const QString &fname)
     ImgDatas::render(img, &view->image, view->CBar);
     view->newImage();
     view->show();
+}
+
+QString SelectAImgFile::pathsText(const QStringList &files)
+{
+    if (files.size() == 1)
+        return files.first();
+    QStringList items;
+    for (const QString &f : files) {
+        const bool blank = std::any_of(f.cbegin(), f.cend(), [](QChar c) { return c.isSpace(); });
+        items << (blank ? QLatin1Char('"') + f + QLatin1Char('"') : f);
+    }
+    return items.join(QLatin1Char(' '));
+}
+
+QStringList SelectAImgFile::paths() const
+{
+    if (!several.isEmpty())
+        return several;
+    return path().isEmpty() ? QStringList() : QStringList{path()};
+}
+
+bool SelectAImgFile::median() const
+{
+    return imgUi->Median->isChecked();
+}
+
+void SelectAImgFile::setMedian(bool on)
+{
+    imgUi->Median->setChecked(on);
+}
+
+void SelectAImgFile::filesSelected0(const QStringList &fnames)
+{
+    if (fnames.size() <= 1) {
+        fileSelected0(fnames.value(0));
+        return;
+    }
+    setPath(pathsText(fnames));
+    setName(QFileInfo(fnames.first()).fileName().section(QLatin1Char('.'), 0, 0));
+    several = fnames;
+    loadImages(fnames);
+}
+
+void SelectAImgFile::loadImages(const QStringList &fnames)
+{
+    if (held) {
+        qDebug().noquote() << "Images load when the reconstruction run has ended : " + fnames.join(", ");
+        pending = Pending::Load;
+        pendingFiles = fnames;
+        loadFailed = false;     // not tried yet
+        return;
+    }
+    // every file read, all of one size, or nothing changes: the image held
+    // before stays
+    loadFailed = true;
+    ui->FilePath->setToolTip(QString());
+    std::vector<std::unique_ptr<ImgData>> parts;
+    for (const QString &f : fnames) {
+        std::unique_ptr<ImgData> d(ImgData::newImgData(ImgData::fileType(f)));
+        if (d) {
+            d->keepInMemory = true;
+            d->fileName = f;
+            d->open();
+        }
+        if (!d || !d->ready) {
+            qWarning().noquote() << "Can't read image file : " + f;
+            setStat(false);
+            return;
+        }
+        parts.push_back(std::move(d));
+    }
+    std::vector<const ImgData *> list;
+    for (const std::unique_ptr<ImgData> &p : parts)
+        list.push_back(p.get());
+    QString why;
+    ImgData *c = ImgDataCombined::combine(list, median(), &why);
+    if (!c) {
+        qWarning().noquote() << "Images not combined : " + why;
+        ui->FilePath->setToolTip(why);
+        setStat(false);
+        return;
+    }
+    qInfo().noquote() << QStringLiteral("%1 images combined by their %2 : ")
+                             .arg(fnames.size())
+                             .arg(median() ? QStringLiteral("median") : QStringLiteral("mean"))
+                             + fnames.join(QStringLiteral(", "));
+    adopt(c);
 }
 
 void SelectAImgFile::setSeriesSize(int w, int h)
@@ -135,6 +249,7 @@ void SelectAImgFile::noticedNewPos(double x, double y)
 
 void SelectAImgFile::clear()
 {
+    several.clear();
     if (held) {
         qDebug().noquote() << "Image is cleared when the reconstruction run has ended";
         pending = Pending::Clear;

@@ -1,7 +1,13 @@
 #pragma once
 // One image file (the I0 or BG image): chosen, loaded, owned and shown in a
 // window of its own with position and value read-out.
+//
+// Several files chosen at once (the dialog, filesSelected0) make one image,
+// pixel by pixel their mean, or their median with "Median" checked
+// (ImgDataCombined); they must all have one size. One file is read as it is.
 #include "SelectAFile.h"
+
+#include <QStringList>
 
 class ImgData;
 class ImgDispWPV;
@@ -29,6 +35,16 @@ public:
     void setHeld(bool held);
     bool isHeld() const { return held; }
 
+    // The files chosen: none, one (path()), or several.
+    QStringList paths() const;
+    // "Median": several files are combined by their median, not their mean;
+    // a change combines the files chosen again.
+    bool median() const;
+    void setMedian(bool on);
+    // The path field's text for a list of files: each in double quotes when
+    // it holds blanks, blank separated (one file: the path itself).
+    static QString pathsText(const QStringList &files);
+
     Ui::SelectAImgFile *imgUi;
     ImgData *img = nullptr;     // owned; the image collection points at this slot
     ImgDispWPV *view;           // a window of its own
@@ -36,6 +52,9 @@ public:
 
 public slots:
     void setExpTime(double time);
+    // Takes the files as if chosen in the dialog: one file as fileSelected0;
+    // several are shown, named by the first, and combined.
+    void filesSelected0(const QStringList &fnames);
 
 private slots:
     void noticedNewPos(double x, double y);
@@ -43,6 +62,9 @@ private slots:
 
 private:
     void loadImage(const QString &fname);
+    void loadImages(const QStringList &fnames);
+    // Takes a read image in place of the one held, and shows it.
+    void adopt(ImgData *d);
     bool loadFailed = false;
     void checkSize();
     void clearImage();
@@ -53,4 +75,6 @@ private:
     bool held = false;
     Pending pending = Pending::None;
     QString pendingFile;
+    QStringList pendingFiles;   // a pending load of several files
+    QStringList several;        // the files chosen when more than one
 };

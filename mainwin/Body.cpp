@@ -13,6 +13,9 @@
 #include "CorTrialStrip.h"
 #include "CtDisp.h"
 #include "DataSaver.h"
+#include "I0Ratio.h"
+#include "I0ofImage.h"
+#include "ImgData.h"
 #include "ImgDatas.h"
 #include "LoadResets.h"
 #include "LoadQueue.h"
@@ -213,6 +216,11 @@ Body::Body(QWidget *parent)
     setShowAdditionalInfo(ui->ShowAdditionalInfo->isChecked());
     ui->I0ofRawImage_->setTitle(tr("I0 of Raw Image"));
     ui->I0ofI0Image_->setTitle(tr("I0 of I0 Image"));
+    // the panels' ion-chamber ratio scales the I0 image of every sinogram
+    for (I0ofImage *p : {ui->I0ofRawImage_, ui->I0ofI0Image_})
+        connect(p, &I0ofImage::changed, this, [this] {
+            sgm->setI0Scale(I0Ratio::update(ui->I0ofRawImage_, ui->I0ofI0Image_).factor);
+        });
     connect(ui->ShowAdditionalInfo, &QCheckBox::toggled, this, &Body::setShowAdditionalInfo);
     connect(ui->ShowAdditionalAdditionalInfo, &QCheckBox::toggled, this,
             &Body::setShowAdditionalAdditionalInfo);

@@ -149,9 +149,11 @@ void BodyCommands::buildTable()
     setting("i0_load");
     add("i0_clear", [ui](A) { ui()->I0ImgSel->clear0(); });
     setting("i0_exp_time");
+    setting("i0_median");
     setting("bg_load");
     add("bg_clear", [ui](A) { ui()->BGImgSel->clear0(); });
     setting("bg_exp_time");
+    setting("bg_median");
 
     // ---- processing parameters
     for (const char *n : {"ct_proc_slice", "ct_auto_exec", "ct_slice_from", "ct_slice_to", "ct_slice_step",

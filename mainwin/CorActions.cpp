@@ -19,6 +19,7 @@ CorFinder::Result CorActions::find(int slice, CorFinder::Method m) const
         const bool v = pc->rotAxIsV;
         const int dim = v ? d->width : d->height;
         HSgm h;
+        h.i0Scale = sgm->i0Scale();
         sgm->genSinogram0(&h, v, CorFinder::samplingCor(dim), slice,
                           CorFinder::imagesUsed(m, d->count()));
         r = CorFinder::find(h, dim, m);

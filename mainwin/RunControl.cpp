@@ -7,6 +7,7 @@
 #include "CtCalc2.h"
 #include "CtDisp.h"
 #include "DataSaver.h"
+#include "I0Ratio.h"
 #include "ImgDatas.h"
 #include "SaveQueue.h"
 #include "SgmRange.h"
@@ -126,6 +127,13 @@ void RunControl::start()
     conds.upperLimit = ui->DataUpperLimit->text().toDouble();
     conds.lowerLimit = ui->DataLowerLimit->text().toDouble();
     conds.dataOffset = ui->DataOffset->text().toDouble();
+    {
+        // the ion-chamber ratio of the run; a refused one is named again
+        const I0Ratio ratio = I0Ratio::of(ui->I0ofRawImage_, ui->I0ofI0Image_);
+        if (ratio.state == I0Ratio::Refused)
+            qWarning().noquote() << "I0 scaling refused, the I0 image is not scaled : " + ratio.why;
+        conds.i0Scale = ratio.factor;
+    }
     if (trialRun.active) {      // trials always run on the workers
         conds.doCt1 = false;
         conds.doCt2 = true;

@@ -6,6 +6,7 @@
 
 #include "BodyCommands.h"
 #include "RampFilter.h"
+#include "I0Ratio.h"
 #include "I0ofImage.h"
 #include "ProcCtrl.h"
 #include "SeekCtrl.h"
@@ -107,14 +108,23 @@ QList<SettingsTable::Setting> SettingsTable::build()
     // image that cannot be read turns the selector red and keeps the
     // previous one; an image of another size than the series is held but
     // red, and the sinogram leaves it out; either way the command fails.
+    // Several files make one image, by their mean or, with "Median" (set
+    // before the files, so they are combined once), their median; files of
+    // differing sizes are refused as one that cannot be read.
     for (const bool i0 : {true, false}) {
         auto sel = [i0, ui](Body *b) { return i0 ? ui(b)->I0ImgSel : ui(b)->BGImgSel; };
-        Setting *s = add(i0 ? "i0_load" : "bg_load", {K::Path}, S::OriginalImages, "",
+        add(i0 ? "i0_median" : "bg_median", {K::Flag}, S::OriginalImages, "0",
             [sel](Body *b, const V &v) {
-                sel(b)->fileSelected0(v.text());
+                sel(b)->setMedian(v.flag());
+                return sel(b)->paths().size() < 2 || (!sel(b)->lastLoadFailed() && sel(b)->sizeFits());
+            },
+            [sel](Body *b) { return QVariantList{sel(b)->median()}; });
+        Setting *s = add(i0 ? "i0_load" : "bg_load", {K::Paths}, S::OriginalImages, "",
+            [sel](Body *b, const V &v) {
+                sel(b)->filesSelected0(v.v.value(0).toStringList());
                 return !sel(b)->lastLoadFailed() && sel(b)->sizeFits();
             },
-            [sel](Body *b) { return QVariantList{sel(b)->path()}; });
+            [sel](Body *b) { return QVariantList{QVariant(sel(b)->paths())}; });
         s->emptyLine = QString::fromLatin1(i0 ? "i0_clear" : "bg_clear");
         add(i0 ? "i0_exp_time" : "bg_exp_time", {K::Real}, S::None, "",
             always([sel](Body *b, const V &v) { sel(b)->setExpTime(v.real()); }));
@@ -294,13 +304,37 @@ QList<SettingsTable::Setting> SettingsTable::build()
     add("add_inf_ASR_standard", {K::Flag}, S::CtXafs, "1",
         always([ui](Body *b, const V &v) { ui(b)->SelDDir->setIsASRStandard(v.flag()); }),
         [ui](Body *b) { return QVariantList{ui(b)->SelDDir->isASRStandard()}; });
+    // the ion-chamber values of the two I0 panels, which scale the I0 image
+    // when both "Calc from XAFS file" boxes are off: the boxes first, so
+    // that a setup's values are checked as they will stand. A command that
+    // leaves the ratio refused (a value 0, empty or no number) fails.
+    auto i0Panel = [ui](bool raw) {
+        return [raw, ui](Body *b) { return raw ? ui(b)->I0ofRawImage_ : ui(b)->I0ofI0Image_; };
+    };
+    auto ratioTaken = [ui](Body *b) {
+        return I0Ratio::of(ui(b)->I0ofRawImage_, ui(b)->I0ofI0Image_).state != I0Ratio::Refused;
+    };
+    for (const bool raw : {true, false}) {
+        auto i0 = i0Panel(raw);
+        add(raw ? "add_inf_raw_i0_from_xafs" : "add_inf_i0_i0_from_xafs", {K::Flag}, S::CtXafs, "1",
+            [i0, ratioTaken](Body *b, const V &v) {
+                i0(b)->setCalcFromXafs(v.flag());
+                return ratioTaken(b);
+            },
+            [i0](Body *b) { return QVariantList{i0(b)->calcFromXafs()}; });
+    }
+    for (const bool raw : {true, false}) {
+        auto i0 = i0Panel(raw);
+        add(raw ? "add_inf_raw_i0_val" : "add_inf_i0_i0_val", {K::Real}, S::CtXafs, "1",
+            [i0, ratioTaken](Body *b, const V &v) {
+                i0(b)->setI0Val(v.real());
+                return ratioTaken(b);
+            },
+            [i0](Body *b) { return QVariantList{i0(b)->i0Val()}; });
+    }
     for (const bool raw : {true, false}) {
         auto i0 = [raw, ui](Body *b) { return raw ? ui(b)->I0ofRawImage_ : ui(b)->I0ofI0Image_; };
         const QString p = QString::fromLatin1(raw ? "add_inf_raw_i0_" : "add_inf_i0_i0_");
-        add(qPrintable(p + "val"), {K::Real}, S::None, "",
-            always([i0](Body *b, const V &v) { i0(b)->setI0Val(v.real()); }));
-        add(qPrintable(p + "from_xafs"), {K::Flag}, S::None, "",
-            always([i0](Body *b, const V &v) { i0(b)->setCalcFromXafs(v.flag()); }));
         add(qPrintable(p + "xafs"), {K::Path}, S::None, "",
             always([i0](Body *b, const V &v) { i0(b)->setXafsFile(v.text()); }));
         add(qPrintable(p + "eng_ptn"), {K::Text}, S::None, "",
@@ -351,6 +385,7 @@ SettingsTable::Values SettingsTable::convert(const Setting &s, const QStringList
         case Kind::Path:
         case Kind::Choice:
         case Kind::NumberText: v.v << BodyCommands::textArg(args, i); break;
+        case Kind::Paths: v.v << QVariant(args.mid(i)); break;
         }
     }
     return v;
@@ -369,6 +404,10 @@ QString SettingsTable::valueText(const Setting &s, const QVariantList &v)
         case Kind::Text:
         case Kind::Path: items << SetupFile::quoted(x.toString()); break;
         case Kind::Choice: items << x.toString(); break;
+        case Kind::Paths:
+            for (const QString &p : x.toStringList())
+                items << SetupFile::quoted(p);
+            break;
         }
     }
     return items.join(QLatin1Char(' '));
@@ -396,6 +435,7 @@ const char *SettingsTable::kindName(Kind k)
     case Kind::Path: return "path";
     case Kind::Choice: return "choice";
     case Kind::NumberText: return "text";
+    case Kind::Paths: return "paths";
     }
     return "";
 }

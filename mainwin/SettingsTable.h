@@ -24,7 +24,8 @@ public:
         Text,        // one item, unchanged; quoted when it holds blanks
         Path,        // a file or directory, as text
         Choice,      // one of the setting's choices, as text
-        NumberText   // a number field set as typed, written as a real
+        NumberText,  // a number field set as typed, written as a real
+        Paths        // every remaining argument, files each written as a Path
     };
     // The sections of a setup file, in file order. None: not saved.
     enum class Section { None, OriginalImages, Reconstruction, Calculation, CtXafs };

@@ -186,7 +186,10 @@ bool SetupFile::save(const QString &fname) const
             } else {
                 const QVariantList v = s.read(body);
                 // the chosen image, or none: a setup restores "none" too
-                if (!s.emptyLine.isEmpty() && v.value(0).toString().isEmpty())
+                const QVariant first = v.value(0);
+                const bool none = first.typeId() == QMetaType::QStringList ? first.toStringList().isEmpty()
+                                                                            : first.toString().isEmpty();
+                if (!s.emptyLine.isEmpty() && none)
                     out << s.emptyLine << '\n';
                 else
                     put(s.name, Table::valueText(s, v));

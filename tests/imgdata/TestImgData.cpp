@@ -2,6 +2,7 @@
 // whose header text cannot be trusted.
 #include "TestFiles.h"
 #include "ImgData.h"
+#include "ImgDataCombined.h"
 #include "ImgDataITEX.h"
 #include "ImgDataTiff.h"
 #include "Phantom.h"
@@ -11,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+
+#include <algorithm>
+#include <cmath>
 
 #include <memory>
 #include <random>
@@ -668,6 +672,75 @@ private slots:
         for (auto &th : threads)
             th.join();
         QCOMPARE(errors, std::vector<int>(4, 0));
+    }
+
+    // Several exposures of one I0 or BG image make one, pixel by pixel: the
+    // mean, or the median (an even count: the mean of the middle two), of
+    // the finite values, each compared with its own evaluation from the
+    // files. Three ITEX files (odd), then a fourth, float TIFF, with a NaN
+    // (even; three finite values at that pixel). Sizes that differ are
+    // refused.
+    void severalImagesCombineByMeanOrMedian()
+    {
+        const int w = 9, h = 5;
+        std::vector<std::vector<double>> values;
+        std::vector<std::unique_ptr<ImgData>> files;
+        for (unsigned k = 0; k < 3; ++k) {
+            const auto px = randomPixels(w, h, 60000, 11 + k);
+            values.emplace_back(px.cbegin(), px.cend());
+            files.push_back(reader(write(Phantom::itexImage(w, h, 2, px))));
+            QVERIFY(files.back()->ready);
+        }
+        std::vector<double> fourth(std::size_t(w) * h);
+        for (std::size_t i = 0; i < fourth.size(); ++i)
+            fourth[i] = 0.25 + double(i % 7) * 9000.5;
+        fourth[std::size_t(1) * w + 2] = std::nan("");
+        Phantom::TiffLayout f;
+        f.bits = 32;
+        f.isFloat = true;
+        const QString tif = tmp.filePath("fourth.tif");
+        QVERIFY(Phantom::writeTiff(tif, w, h, fourth, f));
+        files.push_back(reader(tif));
+        QVERIFY(files.back()->ready);
+        values.push_back(fourth);
+
+        for (const std::size_t count : {std::size_t(3), std::size_t(4)}) {
+            std::vector<const ImgData *> parts;
+            for (std::size_t k = 0; k < count; ++k)
+                parts.push_back(files[k].get());
+            for (const bool median : {false, true}) {
+                std::unique_ptr<ImgData> c(ImgDataCombined::combine(parts, median));
+                QVERIFY(c && c->ready);
+                QCOMPARE(c->width, w);
+                QCOMPARE(c->height, h);
+                std::vector<double> row(w), col(h);
+                for (int y = 0; y < h; ++y) {
+                    c->readRow(y, row.data());
+                    for (int x = 0; x < w; ++x) {
+                        std::vector<double> v;
+                        for (std::size_t k = 0; k < count; ++k)
+                            if (!std::isnan(values[k][std::size_t(y) * w + x]))
+                                v.push_back(values[k][std::size_t(y) * w + x]);
+                        std::sort(v.begin(), v.end());
+                        double want = 0;
+                        if (median)
+                            want = v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+                        else {
+                            for (double e : v)
+                                want += e;
+                            want /= double(v.size());
+                        }
+                        QCOMPARE(row[x], want);
+                        c->readColumn(x, col.data());
+                        QCOMPARE(col[y], want);
+                    }
+                }
+            }
+        }
+        auto other = reader(write(Phantom::itexImage(w, h + 1, 2, randomPixels(w, h + 1, 100, 5))));
+        QString why;
+        QVERIFY(!ImgDataCombined::combine({files[0].get(), other.get()}, false, &why));
+        QVERIFY2(why.startsWith("Mismatch image size: (9, 5) != (9, 6) : "), qPrintable(why));
     }
 
     void reopen()

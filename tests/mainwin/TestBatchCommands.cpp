@@ -116,8 +116,8 @@ private slots:
     {
         const QStringList expected = QString(
             "images_load images_new_on_load images_add_on_load images_clear images_exp_time images_multi "
-            "images_seek images_keep_setup i0_load i0_clear i0_exp_time bg_load bg_clear bg_exp_time "
-            "ct_proc_slice ct_auto_exec ct_slice_from ct_slice_to ct_slice_step ct_threads ct_cor "
+            "images_seek images_keep_setup i0_load i0_clear i0_exp_time i0_median bg_load bg_clear "
+            "bg_exp_time bg_median ct_proc_slice ct_auto_exec ct_slice_from ct_slice_to ct_slice_step ct_threads ct_cor "
             "ct_recorded_cor_1 ct_recorded_cor_2 ct_rot_ax_is_h ct_rot_ax_is_v ct_auto_gen_sinogram "
             "ct_angle_offset ct_set_disp_region ct_set_calc_region calc_ct1 calc_ct2 calc_show_res "
             "fix_color_scale fix_color_min fix_color_max auto_save_image auto_save_image_path "
@@ -132,7 +132,7 @@ private slots:
             "seq_exec_show seq_exec_dir seq_exec_file_pattern seq_exec_next seq_exec_set "
             "seq_exec_set_index seq_exec_select_i0 seq_exec_keep_range_on_new_set ct_find_cor "
             "ct_try_cor seq_exec_auto_cor ct_find_recorded_cor setup_save setup_load ct_filter ct_filter_padding").toUpper().split(' ');
-        QCOMPARE(expected.size(), 88);      // every name of the list, none twice
+        QCOMPARE(expected.size(), 90);      // every name of the list, none twice
         QCOMPARE(BodyCommands::names(), expected);
 
         using C = BodyCommands;
@@ -186,7 +186,8 @@ private slots:
         const QMap<T::Kind, QString> word{{T::Kind::Flag, "\\bflag\\b"}, {T::Kind::Int, "\\bint\\b"},
                                           {T::Kind::Real, "\\breal\\b"}, {T::Kind::Text, "\\btext\\b"},
                                           {T::Kind::Path, "\\b(path|dir|file|text)\\b"},
-                                          {T::Kind::NumberText, "\\btext\\b"}};
+                                          {T::Kind::NumberText, "\\btext\\b"},
+                                          {T::Kind::Paths, "\\b(paths|files)\\b"}};
         int settings = 0;
         for (const T::Setting &s : T::all()) {
             if (!s.write)

@@ -4,6 +4,7 @@
 #include "Body.h"
 #include "ui_Body.h"
 
+#include "Batch.h"
 #include "ConfigTable.h"
 #include "CtCalc.h"
 #include "CtCalc2.h"
@@ -24,6 +25,7 @@
 #include "SelectAImgFile.h"
 #include "ui_SelectDataFiles.h"
 #include "Sinogram.h"
+#include "HSgm.h"
 #include "StateStyle.h"
 #include "DispA.h"
 #include "SelectDataFiles.h"
@@ -48,6 +50,8 @@
 
 #include <atomic>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 // Holds a worker's thread until released (at the latest when it goes out of
 // scope), so that the slice queued to it stays in work.
@@ -623,6 +627,88 @@ private slots:
             }
         }
         BackProjectKernel::force(BackProjectKernel::Auto);
+    }
+
+    // With both "Calc from XAFS file" boxes off, the ion-chamber values of
+    // the two I0 panels scale the I0 image: every sample of a sinogram is
+    // ln((I0 - BG) * I0raw / I0i0 / (I - BG)), evaluated here from the files'
+    // own pixels, in the Sinogram panel's record and in a worker's. A value
+    // of 0 is refused (the command fails, the field turns red) and nothing
+    // is scaled; a box checked again scales nothing.
+    void ionChamberRatioScalesTheI0()
+    {
+        Body b;
+        Ui::Body *ui = b.form();
+        ProcCtrl *pc = ui->procCtrl;
+        pc->setRotAxIsV(true);
+        load(b, "sample-7100eV-*.img");
+        const auto ran = [&b](const QString &line) {
+            b.batch()->ok = true;
+            b.batchExCmd(BatchCmd::parse(line));
+            return b.batch()->ok.load();
+        };
+        const QString i0File = dataDir + "/ref/i0-7100eV-00000.img", bgFile = dataDir + "/ref/bg.img";
+        QVERIFY(ran("i0_load " + i0File));
+        QVERIFY(ran("bg_load " + bgFile));
+        const int slice = 5, cor = 23;      // a whole CoR: every sample is a pixel
+        pc->setSliceNo(slice);
+        pc->setCor(cor);
+        const auto rowOf = [slice](const QString &path) {
+            std::unique_ptr<ImgData> d(ImgData::newImgData(ImgData::fileType(path)));
+            d->fileName = path;
+            d->open();
+            std::vector<double> r(std::size_t(d->width));
+            d->readRow(slice, r.data());
+            return r;
+        };
+        const std::vector<double> i0 = rowOf(i0File), bg = rowOf(bgFile);
+        std::vector<std::vector<double>> proj;
+        for (int i = 0; i < NP; ++i)
+            proj.push_back(rowOf(b.images()->img(i)->fileName));
+        const int half = qMin(cor, W - cor - 1);
+        const auto matches = [&](const HSgm &h, double r) {
+            if (h.height != NP || h.width != 2 * half - 1)
+                return false;
+            for (int i = 0; i < NP; ++i)
+                for (int j = 0; j < h.width; ++j) {
+                    const std::size_t x = std::size_t(cor - (half - 1) + j);
+                    if (!(i0[x] > bg[x] && proj[i][x] > bg[x]))
+                        return false;
+                    if (h.sgm[std::size_t(i) * h.width + j] != std::log((i0[x] - bg[x]) * r / (proj[i][x] - bg[x])))
+                        return false;
+                }
+            return true;
+        };
+        const HSgm &panel = b.sinogram()->hSgm;
+
+        // the boxes checked: the values change nothing
+        QVERIFY(ran("add_inf_raw_i0_val 0.9"));
+        QVERIFY(ran("add_inf_i0_i0_val 1.2"));
+        QVERIFY(ran("add_inf_raw_i0_from_xafs 0"));
+        QVERIFY(matches(panel, 1.0));
+        // both off: the panel's sinogram is rebuilt scaled, and so is a worker's
+        QVERIFY(ran("add_inf_i0_i0_from_xafs 0"));
+        const double r = 0.9 / 1.2;
+        QVERIFY(matches(panel, r));
+        ui->SelectCt2->click();
+        pc->setAutoExec(false);
+        ui->CalcCT->click();
+        waitRunEnd(b);
+        QTRY_VERIFY_WITH_TIMEOUT(!b.workers().first()->isBusy(), 10000);
+        QVERIFY(matches(b.workers().first()->hSgm, r));
+
+        // a value of 0 is refused: nothing is scaled
+        auto *field = ui->I0ofI0Image_->findChild<QLineEdit *>("I0Val");
+        QTest::ignoreMessage(QtWarningMsg, "I0 scaling refused, the I0 image is not scaled : "
+                                           "I0 of I0 Image is not a positive number : \"0\"");
+        QVERIFY(!ran("add_inf_i0_i0_val 0"));
+        QCOMPARE(field->styleSheet(), QString(StateStyle::failed));
+        QVERIFY(matches(panel, 1.0));
+        QVERIFY(ran("add_inf_i0_i0_val 1.2"));
+        QVERIFY(field->styleSheet().isEmpty());
+        QVERIFY(matches(panel, r));
+        QVERIFY(ran("add_inf_raw_i0_from_xafs 1"));
+        QVERIFY(matches(panel, 1.0));
     }
 
     void failuresShowInTheWindow()

@@ -14,6 +14,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -26,6 +27,12 @@ class TestHeadless : public QObject
     QString writeBatch(const QString &name, const QString &text)
     {
         return writeTestFile(tmp, name, text.toUtf8());
+    }
+
+    static QByteArray readAll(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
     // Starts tomix in the temporary directory (no configuration file there).
@@ -267,6 +274,113 @@ private slots:
             QVERIFY2(!text.contains("nan") && !text.contains("inf"), qPrintable(data.fileName()));
         }
         QVERIFY(!QFile::exists(tmp.filePath("fres/F-00008.dat")));
+    }
+
+    // Several I0 files combined by their median (three) and several BG files
+    // by their mean (two), with the ion-chamber ratio on, reconstruct exactly
+    // as one I0 file and one BG file holding that median and that mean; a
+    // setup saved from the run carries every path, "Median" and the ratio,
+    // and a fresh run from it makes the same files again. BG files of two
+    // sizes are refused by name and counted.
+    void severalI0FilesByMedian()
+    {
+        Phantom::Options o;
+        o.width = 48;
+        o.height = 12;
+        o.projections = 60;
+        o.energies = {7100};
+        const Phantom ph = Phantom::standard(o);
+        const int w = o.width, h = o.height;
+        const std::vector<double> i0 = ph.i0Image(7100), bg = ph.bgImage();
+        std::vector<quint32> a(i0.size()), b2(i0.size()), c(i0.size()), med(i0.size());
+        std::vector<quint32> bgA(bg.size()), bgB(bg.size()), bgMean(bg.size());
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const std::size_t k = std::size_t(y) * w + x;
+                const auto base = quint32(std::lround(i0[k]));
+                a[k] = base;
+                b2[k] = base + quint32((x * 7 + y * 3) % 50) - 25;
+                c[k] = base + quint32((x * 5 + y * 11) % 40) - 20;
+                std::vector<quint32> v{a[k], b2[k], c[k]};
+                std::sort(v.begin(), v.end());
+                med[k] = v[1];
+                const auto d = quint32((x + y) % 5);
+                bgMean[k] = quint32(std::lround(bg[k]));
+                bgA[k] = bgMean[k] - d;
+                bgB[k] = bgMean[k] + d;
+            }
+        QVERIFY(QDir(tmp.path()).mkpath("several"));
+        const auto put = [&](const char *name, int height, const std::vector<quint32> &px) {
+            writeTestFile(tmp, QString("several/") + name, Phantom::itexImage(w, height, 2, px));
+        };
+        put("i0 a.img", h, a);
+        put("i0 b.img", h, b2);
+        put("i0 c.img", h, c);
+        put("i0-median.img", h, med);
+        put("bg-a.img", h, bgA);
+        put("bg-b.img", h, bgB);
+        put("bg-mean.img", h, bgMean);
+        put("bg-taller.img", h + 1, std::vector<quint32>(std::size_t(w) * (h + 1), 100));
+        const QString run =
+            "add_inf_raw_i0_from_xafs 0\n"
+            "add_inf_i0_i0_from_xafs 0\n"
+            "add_inf_raw_i0_val 0.8\n"
+            "add_inf_i0_i0_val 1.1\n";
+        const QString calc =
+            "ct_rot_ax_is_v 1\n"
+            "images_load data sample-7100eV-*.img\n"
+            "ct_slice_from 2\n"
+            "ct_slice_to 9\n"
+            "ct_threads 2\n"
+            "auto_save_data 1\n"
+            "auto_save_data_tag E\n"
+            "calc_ct2 1\n"
+            "ct_auto_exec 1\n";
+        const QString several = writeBatch("several.bat", run +
+            "i0_median 1\n"
+            "i0_load \"several/i0 a.img\" \"several/i0 b.img\" \"several/i0 c.img\"\n"
+            "bg_load several/bg-a.img several/bg-taller.img\n"
+            "bg_load several/bg-a.img several/bg-b.img\n" + calc +
+            "auto_save_data_path res-several\n"
+            "calc_exec\n"
+            "setup_save several.cfg\n");
+        const QString one = writeBatch("one.bat", run +
+            "i0_load several/i0-median.img\n"
+            "bg_load several/bg-mean.img\n" + calc +
+            "auto_save_data_path res-one\n"
+            "calc_exec\n");
+        const QString again = writeBatch("again.bat",
+            "setup_load several.cfg\n"
+            "images_load data sample-7100eV-*.img\n"
+            "auto_save_data_path res-again\n"
+            "calc_exec\n");
+        for (const QString &bat : {several, one, again}) {
+            QProcess p;
+            start(p, {"-nw", "-e", "-b", bat, "-x", "-q"});
+            QVERIFY(p.waitForFinished(120000));
+            const QByteArray out = p.readAll();
+            QVERIFY2(p.exitCode() == (bat == several ? 1 : 0), out.constData());
+            if (bat == several)
+                for (const char *named : {"Images not combined : Mismatch image size: (48, 12) != (48, 13) : "
+                                          "several/bg-taller.img\n",
+                                          "tomix: 20 commands run, 1 failed; 8 files written"})
+                    QVERIFY2(out.contains(named), out.constData());
+        }
+        const QByteArray setup = readAll(tmp.filePath("several.cfg"));
+        for (const char *line : {"\ni0_median                1\n",
+                                 "\ni0_load                  \"several/i0 a.img\" \"several/i0 b.img\" "
+                                 "\"several/i0 c.img\"\n",
+                                 "\nbg_median                0\n",
+                                 "\nbg_load                  several/bg-a.img several/bg-b.img\n",
+                                 "\nadd_inf_i0_i0_val        1.1\n"})
+            QVERIFY2(setup.contains(line), setup.constData());
+        for (int s = 2; s <= 9; ++s) {
+            const QString name = QString::asprintf("/E-%05d.dat", s);
+            const QByteArray want = readAll(tmp.filePath("res-one") + name);
+            QVERIFY(!want.isEmpty());
+            QVERIFY2(readAll(tmp.filePath("res-several") + name) == want, qPrintable(name));
+            QVERIFY2(readAll(tmp.filePath("res-again") + name) == want, qPrintable(name));
+        }
     }
 
     // A data set whose nearest-energy I0 cannot be read is not reconstructed

@@ -73,7 +73,8 @@ class TestSetupFile : public QObject
         const QString out = tmp.filePath("results of run");
         return {
             "images_new_on_load 0", "images_keep_setup 0", "images_multi 1 3", "images_seek 4",
-            "i0_load " + q(dataDir + "/ref/i0-7125eV-00000.img"), "bg_load " + q(dataDir + "/ref/bg.img"),
+            "i0_median 1", "i0_load " + q(dataDir + "/ref/i0-7100eV-00000.img") + " " + q(dataDir + "/ref/i0-7125eV-00000.img"),
+            "bg_median 1", "bg_load " + q(dataDir + "/ref/bg.img"),
             "ct_rot_ax_is_h 0", "ct_proc_slice 5", "ct_angle_offset 0.75", "calc_ct1 0", "ct_auto_exec 1",
             "ct_slice_from 1", "ct_slice_to 6", "ct_slice_step 2", "ct_threads 3", "ct_cor 14.5",
             "ct_recorded_cor_1 2 15.25", "ct_recorded_cor_2 6 13.75", "ct_auto_gen_sinogram 0",
@@ -84,7 +85,8 @@ class TestSetupFile : public QObject
             "auto_save_data_name data", "auto_save_data_tag E7100", "auto_save_data_upper_limit 5",
             "auto_save_data_lower_limit -2.5", "auto_save_data_offset 3", "auto_save_in_sub_folders 1",
             "auto_save_in_sub_folders_of_slice 1", "auto_save_in_sub_folders_of_energy 1", "seq_exec_show 1",
-            "add_inf_ASR_standard 0", "seq_exec_dir " + q(dataDir), "seq_exec_file_pattern \"*.img *.tif\"",
+            "add_inf_ASR_standard 0", "add_inf_raw_i0_from_xafs 0", "add_inf_i0_i0_from_xafs 0",
+            "add_inf_raw_i0_val 2.5", "add_inf_i0_i0_val 1.25", "seq_exec_dir " + q(dataDir), "seq_exec_file_pattern \"*.img *.tif\"",
             "seq_exec_select_i0 " + q(i0Dir) + " i0-*.img", "seq_exec_keep_range_on_new_set 1",
             "seq_exec_auto_cor 1"};
     }
@@ -223,7 +225,8 @@ private slots:
         for (const char *longLine : {"auto_save_data_upper_limit 10", "auto_save_data_lower_limit -10",
                                      "auto_save_in_sub_folders_of_energy 0", "seq_exec_keep_range_on_new_set 0"})
             QVERIFY2(l.contains(longLine), longLine);
-        QCOMPARE(names, QString("images_new_on_load images_keep_setup images_multi images_seek i0_clear bg_clear "
+        QCOMPARE(names, QString("images_new_on_load images_keep_setup images_multi images_seek i0_median i0_clear "
+                                "bg_median bg_clear "
                                 "ct_proc_slice ct_angle_offset ct_auto_exec ct_slice_from ct_slice_to "
                                 "ct_slice_step ct_threads ct_cor ct_rot_ax_is_h ct_recorded_cor_1 "
                                 "ct_recorded_cor_2 ct_auto_gen_sinogram ct_filter ct_filter_padding "
@@ -234,7 +237,8 @@ private slots:
                                 "auto_save_data_upper_limit auto_save_data_lower_limit auto_save_data_offset "
                                 "auto_save_in_sub_folders auto_save_in_sub_folders_of_slice "
                                 "auto_save_in_sub_folders_of_energy seq_exec_show add_inf_show "
-                                "add_inf_ASR_standard seq_exec_dir seq_exec_file_pattern "
+                                "add_inf_ASR_standard add_inf_raw_i0_from_xafs add_inf_i0_i0_from_xafs "
+                                "add_inf_raw_i0_val add_inf_i0_i0_val seq_exec_dir seq_exec_file_pattern "
                                 "seq_exec_keep_range_on_new_set seq_exec_auto_cor")
                             .split(' '));
         QVERIFY(l.contains("ct_recorded_cor_1        -1 0"));
