@@ -25,6 +25,7 @@
 #include "ScrollColumn.h"
 #include "SetupFile.h"
 #include "Sinogram.h"
+#include "SpectrumPanel.h"
 #include "StateStyle.h"
 #include "ViewerWorkflow.h"
 #include "XafsBatch.h"
@@ -197,6 +198,9 @@ Body::Body(QWidget *parent)
 
     // after the worker tabs, which "show_ct2 n" finds at 5 + n
     ui->ImgsTab->addTab(trialStrip, tr("CoR Trials"));
+    spectrum = new SpectrumPanel([this] { return SpectrumActions::of(ui); });
+    spectrum->watch(ctImages, ctCalc1, &conds);
+    ui->ImgsTab->addTab(spectrum, tr("Spectrum"));
 
     // 10. thread count, I0/BG slots
     ui->procCtrl->setMaxThreads(n);

@@ -37,6 +37,7 @@ class OrvexLink;
 class PopDockBase;
 class RawDisp;
 class RunControl;
+class SpectrumPanel;
 class ViewerWorkflow;
 class Sinogram;
 class XafsBatch;
@@ -71,6 +72,7 @@ public:
     LogDock *logDock() const { return logLines; }
     QLabel *lastFailureLabel() const { return lastFailure; }
     DataSaver *dataSaver() const { return saver; }
+    SpectrumPanel *spectrumPanel() const { return spectrum; }
     XafsBatch *xafsBatch() const { return xafs; }
     Batch *batch() const { return batchInt; }
     const QList<CtCalc2 *> &workers() const { return ctc2s; }
@@ -220,4 +222,5 @@ private:
     QList<CtCalc2Ui *> ctc2Uis;
     QList<QThread *> threads;
     bool shownOnce = false;
+    SpectrumPanel *spectrum = nullptr;
 };

@@ -17,6 +17,8 @@
 #include "SelectDataFiles.h"
 #include "SettingsTable.h"
 #include "SetupFile.h"
+#include "SpectrumActions.h"
+#include "SpectrumPanel.h"
 #include "XafsSequence.h"
 #include "ui_SelectDataDir.h"
 
@@ -274,6 +276,16 @@ void BodyCommands::buildTable()
     add("setup_load", [this, b](A a) {
         const int before = b->failureCount;
         if (!SetupFile(b).load(textArg(a)) || b->failureCount != before)
+            outcome = Outcome::Failed;
+    });
+    // ---- spectra and edge-jump maps of the saved slices of a sequence
+    add("seq_spectrum", [this, b](A a) {
+        if (!SpectrumActions(SpectrumActions::of(b->ui))
+                 .writeSpectrum(intArg(a, 0), intArg(a, 1), intArg(a, 2), intArg(a, 3), textArg(a, 4)))
+            outcome = Outcome::Failed;
+    });
+    add("seq_jump_map", [this, b](A a) {
+        if (!b->spectrum->makeJumpMap(realArg(a, 0), intArg(a, 1)))
             outcome = Outcome::Failed;
     });
     // ---- reconstruction filter, and every later setting
