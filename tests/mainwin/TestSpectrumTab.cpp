@@ -7,7 +7,11 @@
 #include "CtDisp.h"
 #include "DataFileText.h"
 #include "DispA.h"
+#include "Batch.h"
+#include "BatchCmd.h"
+#include "DataFileGrid.h"
 #include "ImgDisp.h"
+#include "Phantom.h"
 #include "SelectAFile.h"
 #include "SpectrumPanel.h"
 #include "ui_SpectrumPanel.h"
@@ -17,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineSeries>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -33,7 +38,7 @@ class TestSpectrumTab : public QObject
 
     static double truth(int k, int x, int z) { return 0.125 * x - 0.25 * z + 10 * k * k; }
 
-    void writeSlice(const QString &dir, const QString &tag, int k, int slice)
+    void writeSlice(const QString &dir, const QString &tag, int k, int slice, int N = TestSpectrumTab::N)
     {
         std::vector<double> res(std::size_t(N) * N);
         for (int z = 0; z < N; ++z)
@@ -107,6 +112,164 @@ private slots:
         panel->refresh();
         QCOMPARE(panel->series()->points().size(), 4);
         QCOMPARE(panel->series()->points().last(), QPointF(7140, truth(3, x, z)));
+    }
+
+    // seq_spectrum writes the CSV of the square's mean per energy;
+    // seq_jump_map saves the map beside the slices (here: no sub-folders,
+    // no image folder) and shows it. Impossible requests fail.
+    void commandsWriteTheSpectrumAndTheJumpMap()
+    {
+        const QString out = tmp.filePath("flat");
+        const QStringList tags{"7100eV", "7112.5eV", "7125eV"};
+        for (int k = 0; k < 3; ++k)
+            writeSlice(out, tags.at(k), k, 3, 16);
+        Body b;
+        b.form()->SelectDataSaveDir->setPath(out);
+        b.form()->SelectDataSaveDir->setName("s");
+        const auto run = [&b](const QString &line) {
+            b.batch()->ok = true;
+            b.batchExCmd(BatchCmd::parse(line));
+            return b.batch()->ok.load();
+        };
+        const QString csv = tmp.filePath("px.csv");
+        QVERIFY(run(QStringLiteral("seq_spectrum 4 5 3 3 \"%1\"").arg(csv)));
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLatin1(f.readAll()),
+                 QStringLiteral("7100,%1\n7112.5,%2\n7125,%3\n")
+                     .arg(truth(0, 4, 5)).arg(truth(1, 4, 5)).arg(truth(2, 4, 5)));
+        QVERIFY(!run(QStringLiteral("seq_spectrum 4 5 3 2 \"%1\"").arg(csv)));    // no square of 2
+        QVERIFY(!run(QStringLiteral("seq_spectrum 4 5 9 1 \"%1\"").arg(csv)));    // no slice 9
+
+        QVERIFY(run("seq_jump_map 7110 3"));
+        DataFileGrid map;
+        QVERIFY2(map.read(out + "/s-jump-7110eV-00003.dat"), qPrintable(map.why()));
+        QCOMPARE(map.width(), 16);
+        QCOMPARE(map.height(), 16);
+        for (int z = 0; z < 16; ++z)
+            for (int x = 0; x < 16; ++x)
+                QCOMPARE(map.at(x, z), (truth(1, x, z) + truth(2, x, z)) / 2 - truth(0, x, z));
+        QVERIFY(QFileInfo(out + "/s-jump-7110eV-00003.png").isFile());
+        QCOMPARE(b.spectrumPanel()->jumpDisplay()->image.size(), QSize(16, 16));
+        // the map is no energy of the slice
+        QCOMPARE(b.spectrumPanel()->pickedSlice(), -1);
+        QVERIFY(run(QStringLiteral("seq_spectrum 0 0 3 1 \"%1\"").arg(csv)));
+        QVERIFY(f.seek(0));
+        QCOMPARE(f.readAll().count('\n'), 3);
+        QVERIFY(!run("seq_jump_map 7200 3"));     // nothing above the edge
+        QVERIFY(!QFileInfo::exists(out + "/s-jump-7200eV-00003.dat"));
+    }
+
+    // The program itself runs a sequence over three energies of a phantom
+    // whose inclusions have an absorption edge at 7112 eV, then writes the
+    // spectrum and the jump map of a slice right after the last run: every
+    // energy is in them (the saver may still have been writing), and at the
+    // pixel of the largest true jump the map shows it and the spectrum rises
+    // across the edge.
+    void sequenceThenSpectrumAndJumpMapFromTheProgram()
+    {
+        Phantom::Options o;
+        o.width = 64;
+        o.height = 10;
+        o.projections = 90;
+        o.energies = {7100, 7112.5, 7125};
+        const Phantom ph = Phantom::standard(o);
+        QString err;
+        QVERIFY2(ph.writeSeries(tmp.filePath("seq"), &err), qPrintable(err));
+        const QString bat = tmp.filePath("seq.bat");
+        QFile b(bat);
+        QVERIFY(b.open(QIODevice::WriteOnly));
+        b.write("seq_exec_select_i0 seq/ref i0-*.img\n"
+                "bg_load seq/ref/bg.img\n"
+                "ct_rot_ax_is_v 1\n"
+                "add_inf_ASR_standard 1\n"
+                "seq_exec_file_pattern *.img\n"
+                "seq_exec_dir seq\n"
+                "ct_slice_from 3\n"
+                "ct_slice_to 6\n"
+                "ct_threads 2\n"
+                "auto_save_data 1\n"
+                "auto_save_data_path res\n"
+                "auto_save_data_name p\n"
+                "auto_save_image 1\n"
+                "auto_save_image_path res\n"
+                "auto_save_image_name p\n"
+                "auto_save_in_sub_folders 1\n"
+                "auto_save_in_sub_folders_of_energy 1\n"
+                "calc_ct2 1\n"
+                "ct_auto_exec 1\n"
+                "loop\n"
+                "seq_exec_set\n"
+                "calc_exec\n"
+                "seq_exec_next\n"
+                ":ifok :goto loop\n"
+                "seq_jump_map 7106 6\n"
+                "seq_spectrum 0 0 6 1 spec.csv\n");
+        b.close();
+
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(tmp.path());
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(TOMIX_BIN, {"-nw", "-e", "-b", bat, "-x", "-q"});
+        QVERIFY(p.waitForFinished(120000));
+        const QByteArray out = p.readAll();
+        QVERIFY2(p.exitCode() == 0, out.constData());
+        QVERIFY2(out.contains("(1 energies below, 2 above)"), out.constData());
+
+        DataFileGrid map;
+        QVERIFY2(map.read(tmp.filePath("res/p-jump-7106eV-00006.dat")), qPrintable(map.why()));
+        QVERIFY(QFileInfo(tmp.filePath("res/p-jump-7106eV-00006.png")).isFile());
+        const int n = map.width();
+        QCOMPARE(map.height(), n);
+        const std::vector<double> lo = ph.reconstructedMap(6, n, n / 2.0, 7100);
+        const std::vector<double> hi = ph.reconstructedMap(6, n, n / 2.0, 7125);
+        const std::vector<double> mid = ph.reconstructedMap(6, n, n / 2.0, 7112.5);
+        // the pixel deepest inside the element: the largest least true jump
+        // over its 5 x 5 square (a reconstruction blurs small parts)
+        const auto trueJump = [&](int x, int z) {
+            const std::size_t i = std::size_t(z) * n + x;
+            return (hi[i] + mid[i]) / 2 - lo[i];
+        };
+        std::size_t best = 0;
+        double bestLeast = -1;
+        for (int z = 2; z < n - 2; ++z)
+            for (int x = 2; x < n - 2; ++x) {
+                double least = trueJump(x, z);
+                for (int dz = -2; dz <= 2; ++dz)
+                    for (int dx = -2; dx <= 2; ++dx)
+                        least = std::min(least, trueJump(x + dx, z + dz));
+                if (least > bestLeast) {
+                    bestLeast = least;
+                    best = std::size_t(z) * n + x;
+                }
+            }
+        const int x = int(best % n), z = int(best / n);
+        const double jump = (hi[best] + mid[best]) / 2 - lo[best];
+        QVERIFY(jump > 0);
+        QVERIFY2(std::abs(map.at(x, z) - jump) < 0.3 * jump,
+                 qPrintable(QString("%1 against %2 at (%3, %4)").arg(map.at(x, z)).arg(jump).arg(x).arg(z)));
+
+        QProcess q;
+        q.setProcessEnvironment(env);
+        q.setWorkingDirectory(tmp.path());
+        QFile b2(tmp.filePath("spec.bat"));
+        QVERIFY(b2.open(QIODevice::WriteOnly));
+        b2.write(QStringLiteral("auto_save_data_path res\nauto_save_data_name p\n"
+                                "seq_spectrum %1 %2 6 1 spec.csv\n").arg(x).arg(z).toLatin1());
+        b2.close();
+        q.start(TOMIX_BIN, {"-nw", "-e", "-b", b2.fileName(), "-x", "-q"});
+        QVERIFY(q.waitForFinished(60000));
+        QCOMPARE(q.exitCode(), 0);
+        QFile csv(tmp.filePath("spec.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromLatin1(csv.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines.at(0).startsWith("7100,") && lines.at(1).startsWith("7112.5,") && lines.at(2).startsWith("7125,"));
+        const double v0 = lines.at(0).section(',', 1).toDouble(), v2 = lines.at(2).section(',', 1).toDouble();
+        QVERIFY2(v2 - v0 > 0.5 * (hi[best] - lo[best]), qPrintable(lines.join(' ')));
     }
 };
 
