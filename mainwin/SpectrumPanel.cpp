@@ -29,6 +29,8 @@ SpectrumPanel::SpectrumPanel(std::function<SpectrumActions::Where()> whereNow, Q
     : QFrame(parent), ui(new Ui::SpectrumPanel), where(std::move(whereNow))
 {
     ui->setupUi(this);
+    ui->SpectrumLayout->setColumnStretch(0, 3);
+    ui->SpectrumLayout->setColumnStretch(1, 2);
 
     plot = new QChart;
     plot->legend()->hide();
@@ -39,9 +41,10 @@ SpectrumPanel::SpectrumPanel(std::function<SpectrumActions::Where()> whereNow, Q
     plot->addSeries(line);
     xAxis = new QValueAxis;
     xAxis->setTitleText(tr("Energy [eV]"));
-    xAxis->setLabelFormat(QStringLiteral("%.1f"));
+    xAxis->setLabelFormat(QStringLiteral("%.0f"));
     yAxis = new QValueAxis;
     yAxis->setTitleText(tr("Value [1/pixel]"));
+    yAxis->setLabelFormat(QStringLiteral("%.3g"));
     plot->addAxis(xAxis, Qt::AlignBottom);
     plot->addAxis(yAxis, Qt::AlignLeft);
     line->attachAxis(xAxis);
@@ -136,6 +139,7 @@ void SpectrumPanel::pickPixel(int s, int x, int z)
     rect = QRect(QPoint(x - r, z - r), QPoint(x + r, z + r));
     ui->Picked->setText(r == 0 ? tr("slice %1, x %2, z %3").arg(s).arg(x).arg(z)
                                : tr("slice %1, x %2, z %3 (%4 x %4)").arg(s).arg(x).arg(z).arg(2 * r + 1));
+    ui->Picked->setCursorPosition(0);
     refresh(true);
     rescan->start();
 }
@@ -146,6 +150,7 @@ void SpectrumPanel::pickRegion(int s, int x0, int z0, int x1, int z1)
     rect = QRect(QPoint(std::min(x0, x1), std::min(z0, z1)), QPoint(std::max(x0, x1), std::max(z0, z1)));
     ui->Picked->setText(tr("slice %1, x %2 .. %3, z %4 .. %5")
                             .arg(s).arg(rect.left()).arg(rect.right()).arg(rect.top()).arg(rect.bottom()));
+    ui->Picked->setCursorPosition(0);
     refresh(true);
     rescan->start();
 }
@@ -193,6 +198,7 @@ void SpectrumPanel::plotPoints(const EnergySpectrum &s)
     const double de = e1 > e0 ? (e1 - e0) * 0.05 : 1;
     const double dv = v1 > v0 ? (v1 - v0) * 0.08 : std::max(std::abs(v0) * 0.1, 1e-6);
     xAxis->setRange(e0 - de, e1 + de);
+    xAxis->applyNiceNumbers();
     yAxis->setRange(v0 - dv, v1 + dv);
     plot->setTitle(tr("Slice %1, %2 energies").arg(slice).arg(pts.size()));
 }
