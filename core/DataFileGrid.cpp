@@ -116,6 +116,11 @@ bool DataFileGrid::read(const QString &file, int zFrom, int zTo)
     if (!parseHeader(text, size, &body, file))
         return false;
 
+    // every pixel line takes at least "x<TAB>z<TAB>v<LF>": a header that
+    // claims more lines than the file can hold is refused before anything
+    // is made for them
+    if (qint64(w) * h > (size - body) / 6 + 1)
+        return fail(file, QStringLiteral("header region of %1 x %2 pixels larger than the file").arg(w).arg(h));
     zr0 = std::max(zb, zFrom);
     const int zEnd = int(std::min<qint64>(qint64(zb) + h, qint64(zTo) + 1));
     const int want = std::max(0, zEnd - zr0);

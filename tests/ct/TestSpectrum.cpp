@@ -84,6 +84,14 @@ private slots:
         QCOMPARE(damaged.points().size(), 3);
         QCOMPARE(damaged.failures().size(), 1);
         QVERIFY(damaged.failures().first().contains("cut.dat"));
+        // a header that claims a region the file cannot hold is refused, not
+        // made room for
+        files[2].path = writeTestFile(tmp, "huge.dat", "#TOMX-CTImg\n# Range_X0       : 0\n# Range_Y0       : 0\n"
+                                                       "# Range_X1       : 999999\n# Range_Y1       : 999999\n"
+                                                       "0\t0\t1\n");
+        const EnergySpectrum huge = EnergySpectrum::of(files, 0, 0, 999999, 999999);
+        QCOMPARE(huge.failures().size(), 1);
+        QVERIFY(huge.failures().first().contains("larger than the file"));
     }
 
     // The map equals the mean over the energies above E0 minus that below,
