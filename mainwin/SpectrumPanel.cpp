@@ -104,11 +104,18 @@ void SpectrumPanel::watch(CtDisp *ctImages, CtCalc *ct1, const CalcConds *conds)
         if (s == 0 && ctImages->resultPixelAt(x, y, &sl, &rx, &rz))
             pickPixel(sl, rx, rz);
     });
-    connect(images, &ImgDisp::selectionMade, this, [this, ctImages](QRectF r) {
+    connect(images, &ImgDisp::selectionMade, this, [this, ctImages, images](QRectF r) {
+        if (images->image.width() < 1 || images->image.height() < 1)
+            return;
         int sl = 0, x0 = 0, z0 = 0, x1 = 0, z1 = 0;
-        // the corners' pixels; pixel k covers k - 0.5 .. k + 0.5
-        if (ctImages->resultPixelAt(std::max(r.left(), -0.5), std::max(r.top(), -0.5), &sl, &x0, &z0)
-            && ctImages->resultPixelAt(r.right() - 1e-9, r.bottom() - 1e-9, &sl, &x1, &z1))
+        // the corners' pixels, a rectangle reaching past the picture taken
+        // to its edge; pixel k covers k - 0.5 .. k + 0.5
+        const double right = images->image.width() - 0.5 - 1e-9;
+        const double bottom = images->image.height() - 0.5 - 1e-9;
+        if (ctImages->resultPixelAt(std::clamp(r.left(), -0.5, right), std::clamp(r.top(), -0.5, bottom),
+                                    &sl, &x0, &z0)
+            && ctImages->resultPixelAt(std::clamp(r.right(), -0.5, right), std::clamp(r.bottom(), -0.5, bottom),
+                                       &sl, &x1, &z1))
             pickRegion(sl, x0, z0, x1, z1);
     });
     ImgDisp *one = ct1->ui->DispCt;

@@ -56,7 +56,8 @@ private slots:
     // CoR trial that are no energies; a click on "CT Images" at slice 7 and
     // the series holds one point per energy, ascending, at the result pixel
     // under the pointer; size 3 gives the mean of its square. A file saved
-    // later (as during a sequence) joins the plot.
+    // later (as during a sequence) joins the plot. A Shift-drag gives the
+    // rectangle's mean.
     void clickOnACtImagePlotsTheSavedValues()
     {
         const QString out = tmp.filePath("out");
@@ -112,6 +113,20 @@ private slots:
         panel->refresh();
         QCOMPARE(panel->series()->points().size(), 4);
         QCOMPARE(panel->series()->points().last(), QPointF(7140, truth(3, x, z)));
+
+        // a Shift-drag: the rectangle's mean, of a plane the value at its middle
+        const QPoint to = at + QPoint(30, 20);
+        const QPointF v = disp->imagePoint(to.x(), to.y());
+        QTest::mousePress(area, Qt::LeftButton, Qt::ShiftModifier, at);
+        QTest::mouseMove(area, to);
+        QTest::mouseRelease(area, Qt::LeftButton, Qt::ShiftModifier, to);
+        const QRect r = panel->pickedRect();
+        QCOMPARE(r.topLeft(), QPoint(x, z));
+        QCOMPARE(r.bottomRight(), QPoint(int(std::floor((v.x() + 0.5) * N / disp->image.width())),
+                                         int(std::floor((v.y() + 0.5) * N / disp->image.height()))));
+        QVERIFY(r.width() > 1 && r.height() > 1);
+        QCOMPARE(panel->series()->points().at(2).y(),
+                 truth(2, 0, 0) + 0.125 * (r.left() + r.right()) / 2 - 0.25 * (r.top() + r.bottom()) / 2);
     }
 
     // seq_spectrum writes the CSV of the square's mean per energy;
