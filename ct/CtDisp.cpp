@@ -20,6 +20,7 @@ CtDisp::~CtDisp()
 void CtDisp::clear()
 {
     images.clear();
+    resultSizes.clear();
     shown = -1;
     bytes = 0;
     sideNow = keptSide;
@@ -63,8 +64,11 @@ void CtDisp::addImg(int no, const QImage &img)
     const QImage kept = shrunk(img, sideNow);
     bytes += kept.sizeInBytes();
     images.append(qMakePair(no, kept));
-    for (int i = int(images.size()) - 1; i > 0 && images.at(i - 1).first > no; --i)
+    resultSizes.append(img.size());
+    for (int i = int(images.size()) - 1; i > 0 && images.at(i - 1).first > no; --i) {
         images.swapItemsAt(i, i - 1);
+        resultSizes.swapItemsAt(i, i - 1);
+    }
     // shrinks the pictures already kept too, before the new one is shown
     keepWithinBudget();
     const int last = int(images.size()) - 1;
@@ -74,6 +78,25 @@ void CtDisp::addImg(int no, const QImage &img)
     // the spin box reports only a change of value: after a clear the last
     // index may be the one it already holds
     showImg(last);
+}
+
+bool CtDisp::resultPixelAt(double x, double y, int *slice, int *rx, int *rz) const
+{
+    if (shown < 0 || shown >= int(images.size()))
+        return false;
+    const QImage &img = images.at(shown).second;
+    const QSize full = resultSizes.at(shown);
+    if (img.width() < 1 || img.height() < 1)
+        return false;
+    // pixel k of the picture covers k - 0.5 .. k + 0.5
+    const double gx = std::floor((x + 0.5) * full.width() / img.width());
+    const double gz = std::floor((y + 0.5) * full.height() / img.height());
+    if (!(gx >= 0 && gz >= 0 && gx < full.width() && gz < full.height()))
+        return false;
+    *slice = images.at(shown).first;
+    *rx = int(gx);
+    *rz = int(gz);
+    return true;
 }
 
 void CtDisp::showImg(int idx)

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QList>
 #include <QPair>
+#include <QSize>
 
 namespace Ui { class CtDisp; }
 
@@ -40,6 +41,10 @@ public:
     QList<QPair<int, QImage>> images;
 
     int count() const { return int(images.size()); }
+    // The result pixel (rx, rz) of the slice shown that lies under the image
+    // point (x, y) of the display (a kept picture may be smaller than the
+    // result); false when nothing is shown or the point is off the picture.
+    bool resultPixelAt(double x, double y, int *slice, int *rx, int *rz) const;
     // Index of the entry shown, -1 before any.
     int shownIndex() const { return shown; }
 
@@ -60,6 +65,7 @@ private:
     void keepWithinBudget();
 
     int shown = -1;
+    QList<QSize> resultSizes;       // of images, entry by entry, as they came
     qint64 budgetBytes = defaultBudget;
     qint64 bytes = 0;
     int sideNow = keptSide;

@@ -30,6 +30,7 @@
 #include "SetupDialog.h"
 #include "SetupFile.h"
 #include "Sinogram.h"
+#include "SpectrumPanel.h"
 #include "StateStyle.h"
 #include "StatusLine.h"
 #include "ViewerWorkflow.h"
@@ -188,6 +189,9 @@ Body::Body(QWidget *parent)
 
     // after the worker tabs, which "show_ct2 n" finds at 5 + n
     ui->ImgsTab->addTab(trialStrip, tr("CoR Trials"));
+    spectrum = new SpectrumPanel([this] { return SpectrumActions::of(ui); });
+    spectrum->watch(ctImages, ctCalc1, &conds);
+    ui->ImgsTab->addTab(spectrum, tr("Spectrum"));
 
     // 10. thread count, I0/BG slots
     ui->procCtrl->setMaxThreads(n);

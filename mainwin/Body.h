@@ -35,6 +35,7 @@ class PopDockBase;
 class RawDisp;
 class RawOverlay;
 class RunControl;
+class SpectrumPanel;
 class ViewerWorkflow;
 class Sinogram;
 class XafsBatch;
@@ -69,6 +70,7 @@ public:
     LogDock *logDock() const { return logLines; }
     QLabel *lastFailureLabel() const { return lastFailure; }
     DataSaver *dataSaver() const { return saver; }
+    SpectrumPanel *spectrumPanel() const { return spectrum; }
     XafsBatch *xafsBatch() const { return xafs; }
     Batch *batch() const { return batchInt; }
     const QList<CtCalc2 *> &workers() const { return ctc2s; }
@@ -202,4 +204,5 @@ private:
     QList<CtCalc2Ui *> ctc2Uis;
     QList<QThread *> threads;
     bool shownOnce = false;
+    SpectrumPanel *spectrum = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "Batch.h"
 #include "CorActions.h"
 #include "CtCalc2Ui.h"
+#include "DataSaver.h"
 #include "I0ofImage.h"
 #include "ImgDatas.h"
 #include "ProcCtrl.h"
@@ -17,11 +18,14 @@
 #include "SelectDataFiles.h"
 #include "SettingsTable.h"
 #include "SetupFile.h"
+#include "SpectrumActions.h"
+#include "SpectrumPanel.h"
 #include "XafsSequence.h"
 #include "ui_SelectDataDir.h"
 
 #include <QDebug>
 #include <QSpinBox>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -276,6 +280,25 @@ void BodyCommands::buildTable()
     add("setup_load", [this, b](A a) {
         const int before = b->failureCount;
         if (!SetupFile(b).load(textArg(a)) || b->failureCount != before)
+            outcome = Outcome::Failed;
+    });
+    // ---- spectra and edge-jump maps of the saved slices of a sequence. The
+    // saver may still be writing the last run's files: it writes in arrival
+    // order, so once a call queued behind them has run, they are all on disk.
+    const auto savedSoFar = [b] {
+        DataSaver *s = b->dataSaver();
+        if (s && s->thread() != QThread::currentThread())
+            QMetaObject::invokeMethod(s, [] {}, Qt::BlockingQueuedConnection);
+    };
+    add("seq_spectrum", [this, b, savedSoFar](A a) {
+        savedSoFar();
+        if (!SpectrumActions(SpectrumActions::of(b->ui))
+                 .writeSpectrum(intArg(a, 0), intArg(a, 1), intArg(a, 2), intArg(a, 3), textArg(a, 4)))
+            outcome = Outcome::Failed;
+    });
+    add("seq_jump_map", [this, b, savedSoFar](A a) {
+        savedSoFar();
+        if (!b->spectrum->makeJumpMap(realArg(a, 0), intArg(a, 1)))
             outcome = Outcome::Failed;
     });
     // ---- reconstruction filter, and every later setting
