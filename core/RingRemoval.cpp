@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -27,6 +28,11 @@ int oddWindow(int win, int n)
 constexpr double dropFraction = 0.05;
 // Rows of the running mean along the projections that measures fluctuation.
 constexpr int fluctuationRows = 10;
+// Ranks of the sorted columns the stripe offsets are measured at: evenly
+// spread over the projections (all of them when there are fewer).
+constexpr int sampledRanks = 64;
+// Projections a column is sorted from: every step-th of them, so many at most.
+constexpr int maxSortedRows = 256;
 
 } // namespace
 
@@ -36,23 +42,23 @@ bool RingRemoval::prepare(int width, int height)
 {
     w = std::max(0, width);
     n = std::max(0, height);
-    const std::size_t total = std::size_t(w) * std::size_t(n);
+    ranks = std::min(n, sampledRanks);
+    const std::size_t grid = std::size_t(w) * std::size_t(ranks);
     const std::size_t win = std::size_t(std::max({large, small, fluctuationRows, 1}));
     try {
-        sorted.assign(total, 0.0);
-        smooth.assign(total, 0.0);
-        rowOf.assign(total, 0);
-        column.assign(std::size_t(n), {0.0, 0});
+        sorted.assign(grid, 0.0);
+        original.assign(grid, 0.0);
+        smooth.assign(grid, 0.0);
+        column.assign(8 * std::size_t(std::min(n, maxSortedRows)) + 8, 0.0);
         list.assign(std::size_t(std::max(w, n)), 0.0);
         list2.assign(std::size_t(std::max(w, n)), 0.0);
         mask.assign(std::size_t(w), 0.0);
-        maskTmp.assign(std::size_t(std::max(w, n)), 0.0);
-        base.assign(total, 0.0);
+        maskTmp.assign(std::size_t(std::max({w, n, ranks})), 0.0);
         fitRow.assign(std::size_t(w), 0.0);
         restRow.assign(std::size_t(w), 0.0);
         scratch.assign(std::max(win, std::size_t(w)), 0.0);
     } catch (const std::bad_alloc &) {
-        w = n = 0;
+        w = n = ranks = 0;
         return false;
     }
     return true;
@@ -64,30 +70,90 @@ void RingRemoval::apply(HSgm &h)
         || h.sgm.size() < std::size_t(w) * std::size_t(n))
         return;
     removeUnresponsive(h);
-    // what steps 2 and 3 make of each column is kept as one offset per column
-    std::copy(h.sgm.begin(), h.sgm.begin() + std::ptrdiff_t(base.size()), base.begin());
-    removeLarge(h);
-    removeBySorting(h);
-    keepColumnOffsets(h);
+    removeStripeOffsets(h);
 }
 
-void RingRemoval::keepColumnOffsets(HSgm &h)
+int RingRemoval::rankAt(int i) const
 {
+    return int((i + 0.5) * n / ranks);
+}
+
+void RingRemoval::removeStripeOffsets(HSgm &h)
+{
+    if (w < 3 || ranks < 1)
+        return;
+    // every column sorted along the projections (every step-th of them), at
+    // the sampled ranks; eight columns gathered at a time, a cache line
+    const int step = (n + maxSortedRows - 1) / maxSortedRows;
+    const int m = (n + step - 1) / step;
+    for (int c0 = 0; c0 < w; c0 += 8) {
+        const int cols = std::min(8, w - c0);
+        for (int r = 0, k = 0; r < n; r += step, ++k) {
+            const double *row = h.sgmRow(r) + c0;
+            for (int b = 0; b < cols; ++b)
+                column[std::size_t(b) * std::size_t(m) + std::size_t(k)] = row[b];
+        }
+        for (int b = 0; b < cols; ++b) {
+            double *col = column.data() + std::size_t(b) * std::size_t(m);
+            std::sort(col, col + m);
+            for (int i = 0; i < ranks; ++i)
+                sorted[std::size_t(i) * std::size_t(w) + std::size_t(c0 + b)] =
+                    col[std::size_t(std::min(m - 1, int((i + 0.5) * m / ranks)))];
+        }
+    }
+    std::copy(sorted.begin(), sorted.end(), original.begin());
+
+    // large stripes: each column's offset from the smoothed sorted image over
+    // the ranks left after the trimming; the columns whose offset stands out
+    // take their smoothed values
+    for (int i = 0; i < ranks; ++i) {
+        const std::size_t at = std::size_t(i) * std::size_t(w);
+        smoothRow(sorted.data() + at, smooth.data() + at, w, large, fitRow.data(), restRow.data(),
+                  scratch.data());
+    }
+    const int drop = int(dropFraction * n);
+    std::fill(list.begin(), list.begin() + w, 0.0);
+    int used = 0;
+    for (int i = 0; i < ranks; ++i) {
+        const int k = rankAt(i);
+        if (k < drop || k >= n - drop)
+            continue;
+        ++used;
+        const std::size_t at = std::size_t(i) * std::size_t(w);
+        for (int c = 0; c < w; ++c)
+            list[std::size_t(c)] += sorted[at + std::size_t(c)] - smooth[at + std::size_t(c)];
+    }
+    for (int c = 0; c < w; ++c)
+        list[std::size_t(c)] /= std::max(1, used);
+    detectStripes(list.data(), w, snr, mask.data(), maskTmp.data());
+    dilate(w);
+    for (int i = 0; i < ranks; ++i) {
+        const std::size_t at = std::size_t(i) * std::size_t(w);
+        for (int c = 0; c < w; ++c)
+            if (mask[std::size_t(c)] > 0)
+                sorted[at + std::size_t(c)] = smooth[at + std::size_t(c)];
+    }
+
+    // small-to-medium stripes: the sorted image smoothed across by a median
+    for (int i = 0; i < ranks; ++i) {
+        const std::size_t at = std::size_t(i) * std::size_t(w);
+        medianRow(sorted.data() + at, smooth.data() + at, w, small, scratch.data());
+    }
+
+    // the change of each column, over its ranks, as one offset
+    double *change = maskTmp.data();
     for (int c = 0; c < w; ++c) {
-        for (int r = 0; r < n; ++r) {
-            const std::size_t at = std::size_t(r) * std::size_t(w) + std::size_t(c);
-            column[std::size_t(r)].first = base[at] - h.sgm[at];
+        for (int i = 0; i < ranks; ++i) {
+            const std::size_t at = std::size_t(i) * std::size_t(w) + std::size_t(c);
+            change[i] = original[at] - smooth[at];
         }
-        const auto mid = column.begin() + n / 2;
-        std::nth_element(column.begin(), mid, column.begin() + n,
-                         [](const std::pair<double, int> &a, const std::pair<double, int> &b) {
-                             return a.first < b.first;
-                         });
-        const double offset = mid->first;
-        for (int r = 0; r < n; ++r) {
-            const std::size_t at = std::size_t(r) * std::size_t(w) + std::size_t(c);
-            h.sgm[at] = base[at] - offset;
-        }
+        std::nth_element(change, change + ranks / 2, change + ranks);
+        list2[std::size_t(c)] = change[ranks / 2];
+    }
+    for (int r = 0; r < n; ++r) {
+        double *row = h.sgm.data() + std::size_t(r) * std::size_t(w);
+        for (int c = 0; c < w; ++c)
+            row[c] -= list2[std::size_t(c)];
     }
 }
 
@@ -95,10 +161,33 @@ void RingRemoval::medianRow(const double *in, double *out, int len, int win, dou
 {
     win = oddWindow(win, len);
     const int half = win / 2;
-    for (int j = 0; j < len; ++j) {
-        for (int k = 0; k < win; ++k)
-            buf[k] = in[mirror(j - half + k, len)];
-        std::nth_element(buf, buf + half, buf + win);
+    if (win < 9) {
+        for (int j = 0; j < len; ++j) {
+            for (int k = 0; k < win; ++k)
+                buf[k] = in[mirror(j - half + k, len)];
+            std::nth_element(buf, buf + half, buf + win);
+            out[j] = buf[half];
+        }
+        return;
+    }
+    // a sorted window slid along the row: one value out, one in per step
+    for (int k = 0; k < win; ++k)
+        buf[k] = in[mirror(k - half, len)];
+    std::sort(buf, buf + win);
+    out[0] = buf[half];
+    for (int j = 1; j < len; ++j) {
+        const double gone = in[mirror(j - 1 - half, len)];
+        const double come = in[mirror(j + half, len)];
+        double *at = std::lower_bound(buf, buf + win, gone);
+        if (at == buf + win || !(*at == gone)) {    // not a number: found by looking
+            at = buf;
+            while (at < buf + win - 1 && *at == *at)
+                ++at;
+        }
+        std::memmove(at, at + 1, std::size_t(buf + win - 1 - at) * sizeof(double));
+        double *to = std::upper_bound(buf, buf + win - 1, come);
+        std::memmove(to + 1, to, std::size_t(buf + win - 1 - to) * sizeof(double));
+        *to = come;
         out[j] = buf[half];
     }
 }
@@ -156,22 +245,6 @@ void RingRemoval::dilate(int len)
         }
 }
 
-void RingRemoval::sortColumns(const HSgm &h)
-{
-    for (int c = 0; c < w; ++c) {
-        for (int r = 0; r < n; ++r)
-            column[std::size_t(r)] = {h.sgm[std::size_t(r) * std::size_t(w) + std::size_t(c)], r};
-        std::sort(column.begin(), column.end(), [](const std::pair<double, int> &a, const std::pair<double, int> &b) {
-            return a.first < b.first || (a.first == b.first && a.second < b.second);
-        });
-        for (int k = 0; k < n; ++k) {
-            const std::size_t at = std::size_t(k) * std::size_t(w) + std::size_t(c);
-            sorted[at] = column[std::size_t(k)].first;
-            rowOf[at] = column[std::size_t(k)].second;
-        }
-    }
-}
-
 void RingRemoval::smoothRow(const double *in, double *out, int len, int win, double *fit,
                             double *rest, double *buf)
 {
@@ -183,28 +256,30 @@ void RingRemoval::smoothRow(const double *in, double *out, int len, int win, dou
     }
     // local quadratic least squares over the window (mirrored at the ends)
     const double den = double(2 * m + 3) * (2 * m + 1) * (2 * m - 1);
+    // the fit at j is sum_k c_k in[j + k] with c_k = a - b k^2: the plain sum
+    // and the k^2-weighted sum of the window
+    const double a = 3.0 * (3.0 * m * m + 3.0 * m - 1.0) / den, b = 15.0 / den;
     for (int j = 0; j < len; ++j) {
-        double s = 0;
-        for (int k = -m; k <= m; ++k)
-            s += (3.0 * m * m + 3.0 * m - 1.0 - 5.0 * k * k) * in[mirror(j + k, len)];
-        fit[j] = 3.0 * s / den;
+        double s0 = 0, s2 = 0;
+        if (j >= m && j + m < len) {
+            const double *x = in + j;
+            for (int k = -m; k <= m; ++k) {
+                s0 += x[k];
+                s2 += double(k * k) * x[k];
+            }
+        } else {
+            for (int k = -m; k <= m; ++k) {
+                const double x = in[mirror(j + k, len)];
+                s0 += x;
+                s2 += double(k * k) * x;
+            }
+        }
+        fit[j] = a * s0 - b * s2;
         rest[j] = in[j] - fit[j];
     }
     medianRow(rest, out, len, win, buf);
     for (int j = 0; j < len; ++j)
         out[j] += fit[j];
-}
-
-void RingRemoval::smoothSorted(int win, bool detrended)
-{
-    for (int k = 0; k < n; ++k) {
-        const std::size_t at = std::size_t(k) * std::size_t(w);
-        if (!detrended)
-            medianRow(sorted.data() + at, smooth.data() + at, w, win, scratch.data());
-        else
-            smoothRow(sorted.data() + at, smooth.data() + at, w, win, fitRow.data(), restRow.data(),
-                  scratch.data());
-    }
 }
 
 void RingRemoval::removeUnresponsive(HSgm &h)
@@ -258,47 +333,3 @@ void RingRemoval::removeUnresponsive(HSgm &h)
     }
 }
 
-void RingRemoval::removeLarge(HSgm &h)
-{
-    if (w < 3 || n < 1)
-        return;
-    sortColumns(h);
-    smoothSorted(large, true);
-    const int drop = int(dropFraction * n);
-    const int from = drop, to = std::max(drop + 1, n - drop);
-    for (int c = 0; c < w; ++c) {
-        double s1 = 0, s2 = 0;
-        for (int k = from; k < to; ++k) {
-            const std::size_t at = std::size_t(k) * std::size_t(w) + std::size_t(c);
-            s1 += sorted[at];
-            s2 += smooth[at];
-        }
-        list[std::size_t(c)] = (s1 - s2) / (to - from);
-    }
-    detectStripes(list.data(), w, snr, mask.data(), maskTmp.data());
-    dilate(w);
-    // the stripes' offsets out, and their values the smoothed ones
-    for (int r = 0; r < n; ++r) {
-        double *row = h.sgm.data() + std::size_t(r) * std::size_t(w);
-        for (int c = 0; c < w; ++c)
-            if (mask[std::size_t(c)] > 0)
-                row[c] -= list[std::size_t(c)];
-    }
-    for (int k = 0; k < n; ++k)
-        for (int c = 0; c < w; ++c) {
-            if (mask[std::size_t(c)] <= 0)
-                continue;
-            const std::size_t at = std::size_t(k) * std::size_t(w) + std::size_t(c);
-            h.sgm[std::size_t(rowOf[at]) * std::size_t(w) + std::size_t(c)] = smooth[at];
-        }
-}
-
-void RingRemoval::removeBySorting(HSgm &h)
-{
-    if (w < 3 || n < 1)
-        return;
-    sortColumns(h);
-    smoothSorted(small, false);
-    for (std::size_t at = 0; at < sorted.size(); ++at)
-        h.sgm[std::size_t(rowOf[at]) * std::size_t(w) + at % std::size_t(w)] = smooth[at];
-}

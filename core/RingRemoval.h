@@ -11,20 +11,22 @@
 //  2. large stripes: every column is sorted along the projections and the
 //     sorted image smoothed across the columns over `large` pixels; the
 //     trimmed means of sorted and smoothed columns give each column's
-//     offset; the columns whose offset stands out lose it and take their
-//     smoothed values;
-//  3. small-to-medium stripes: the columns sorted again, smoothed across by a
-//     median of `small` pixels, and the smoothed values put back in place.
+//     offset; the columns whose offset stands out take their smoothed values;
+//  3. small-to-medium stripes: that sorted image smoothed across by a median
+//     of `small` pixels, the smoothed values standing for the columns'.
 //
 // Two guards keep a sound sinogram sound. A median across the columns cuts
 // the peaks of real structure (the column through the middle of a round
 // body is the highest of its neighbours at every rank), which made streaks
 // and a dot at the centre; so the smoothing of step 2 is a local quadratic
-// fit plus the median of what is left after it, and step 2 corrects only
-// the columns found to stand out. And what steps 2 and 3 change in a column
-// is kept as one offset, the median over the projections of the change: a
-// pixel's gain error is exactly that in ln(I0 / I), and real structure,
-// which the sorting smooths differently in every row, keeps its shape.
+// fit plus the median of what is left after it, and step 2 changes only the
+// columns found to stand out. And what steps 2 and 3 change in a column is
+// taken out as one offset, the median of the change over the column's
+// ranks: a pixel's gain error is exactly that in ln(I0 / I), and real
+// structure, which the sorting smooths differently in every row, keeps its
+// shape. The medians and offsets are measured at 64 ranks spread evenly
+// over the projections (all when fewer), which keeps the two steps at a
+// small part of a back-projection.
 //
 // Stripes stand out when the extreme of the sorted detection list lies more
 // than `snr` times the list's spread (its middle half fitted by a line) off
@@ -44,10 +46,10 @@ public:
     bool prepare(int width, int height) override;
     void apply(HSgm &h) override;
 
-    // The three steps alone, for tests and benchmarks (after prepare()).
+    // The steps alone, for benchmarks (after prepare()): step 1, and steps 2
+    // and 3 with their offsets taken out.
     void removeUnresponsive(HSgm &h);
-    void removeLarge(HSgm &h);
-    void removeBySorting(HSgm &h);
+    void removeStripeOffsets(HSgm &h);
 
     // 1 where list[i] is a stripe by the rule above (mask has list's size;
     // `sorted` is scratch of that size).
@@ -65,23 +67,16 @@ public:
                           double *rest, double *buf);
 
 private:
-    // Sorts every column of h along the projections: sorted[k * w + c] is the
-    // k-th smallest of column c, rowOf[k * w + c] its row.
-    void sortColumns(const HSgm &h);
-    // smooth = every rank row of `sorted` through medianRow(win), or
-    // smoothRow(win) when detrended.
-    void smoothSorted(int win, bool detrended);
-    // h = base less, in each column, the median over the projections of
-    // (base - h): the net change of steps 2 and 3 as a column offset.
-    void keepColumnOffsets(HSgm &h);
+    // Row of the sorted image (0 .. projections - 1) of sampled rank i.
+    int rankAt(int i) const;
     // mask dilated by one column each way.
     void dilate(int n);
 
     double snr;
     int large, small;
-    int w = 0, n = 0;
-    std::vector<double> sorted, smooth;
-    std::vector<int> rowOf;
-    std::vector<std::pair<double, int>> column;
-    std::vector<double> list, list2, mask, maskTmp, scratch, fitRow, restRow, base;
+    int w = 0, n = 0, ranks = 0;
+    // sorted columns at the sampled ranks: [i * w + c]; as sorted, and smoothed
+    std::vector<double> sorted, original, smooth;
+    std::vector<double> column;
+    std::vector<double> list, list2, mask, maskTmp, scratch, fitRow, restRow;
 };

@@ -61,12 +61,20 @@ void ZingerRemoval::apply(HSgm &h)
         double *out = h.sgm.data() + std::size_t(i) * std::size_t(w);
         for (int j = 0; j < w; ++j) {
             const int jl = mirror(j - 1, w), jr = mirror(j + 1, w);
+            const double v = rows[1][j];
+            // the median is one of the nine: when every neighbour lies within
+            // the threshold of v, so does the median
+            bool near = true;
+            for (int r = 0; r < 3 && near; ++r)
+                near = std::fabs(rows[r][jl] - v) <= thr && std::fabs(rows[r][j] - v) <= thr
+                    && std::fabs(rows[r][jr] - v) <= thr;
+            if (near)
+                continue;
             for (int r = 0; r < 3; ++r) {
                 p[3 * r] = rows[r][jl];
                 p[3 * r + 1] = rows[r][j];
                 p[3 * r + 2] = rows[r][jr];
             }
-            const double v = rows[1][j];
             const double m = median9(p);
             if (std::fabs(v - m) > thr) {
                 out[j] = m;
