@@ -37,6 +37,12 @@ void SlicePipeline::addStage(std::unique_ptr<SinogramStage> stage)
     stagesW = stagesH = -1;     // the new stage is prepared with the next sinogram
 }
 
+void SlicePipeline::clearStages()
+{
+    stages.clear();
+    stagesW = stagesH = -1;
+}
+
 bool SlicePipeline::correct(HSgm &h)
 {
     const bool sized = h.width == stagesW && h.height == stagesH;

@@ -50,6 +50,8 @@ public:
     // Appends a stage to the chain (run in the order added).
     void addStage(std::unique_ptr<SinogramStage> stage);
     int stageCount() const { return int(stages.size()); }
+    // Empties the chain (a new set of corrections follows with addStage()).
+    void clearStages();
     // Runs the chain on h in place, preparing the stages first when h's size
     // differs from the last one's; false (named on the warning channel, h as
     // the stages before it left it) when a stage cannot be prepared for it.

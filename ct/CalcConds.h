@@ -1,6 +1,7 @@
 #pragma once
 // The conditions of one reconstruction run, filled by ProcCtrl::fillConds when
 // the run starts and read by the calculators through a pointer.
+#include "CorrectionSettings.h"
 #include "RampFilter.h"
 
 class CalcConds
@@ -23,6 +24,7 @@ public:
     double upperLimit = 0, lowerLimit = 0, dataOffset = 0;  // saved-data limits
     RampFilter filter;          // window, cut-off and padding of the filter
     double i0Scale = 1.0;       // ion-chamber ratio I0raw / I0i0 (HSgm::i0Scale); 1: none
+    CorrectionSettings corrections;     // sinogram stages of the run (all off: none)
 
     // Centre of rotation for slice s: the straight line through the two
     // recorded pairs when both are set and differ in slice, otherwise `cor`.

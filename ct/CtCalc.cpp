@@ -135,6 +135,12 @@ bool CtCalc::startCt()
     // a refused CoR leaves the previous slice's rows in the record: not ours
     const bool built = sinogram->genSinogram();
     hSgm = &sinogram->hSgm;
+    const CorrectionSettings corr = conds ? conds->corrections : CorrectionSettings();
+    corr.fit(pipeline, installed);
+    if (corr.any()) {
+        corrected = sinogram->hSgm;
+        hSgm = &corrected;
+    }
     if (!built || !hSgm->hasData() || qint64(hSgm->width) * hSgm->height <= 0) {
         const ProcCtrl *pc = sinogram->procCtrl();
         return refuse(QString("Slice %1 not reconstructed : ").arg(pc ? pc->sliceNo : 0)

@@ -4,6 +4,8 @@
 // partial image shown after each projection, and shows the result through its
 // colour bar. The numerics are those of a SlicePipeline; the calculation runs on the
 // GUI thread, paced in the one-by-one mode by a CtProgress on its own thread.
+#include "CorrectionSettings.h"
+#include "HSgm.h"
 #include "SlicePipeline.h"
 
 #include <QDateTime>
@@ -48,6 +50,10 @@ public:
     CtProgress *progress = nullptr;
     QThread *progressThread = nullptr;
     HSgm *hSgm = nullptr;       // the record being reconstructed
+    // With corrections on, a copy of the panel's record: the stages work on
+    // it in place and the panel keeps the sinogram as built.
+    HSgm corrected;
+    CorrectionSettings installed;   // the stages the pipeline holds
     int nProj = 0;
     bool running = false;
     bool regionSet = false;

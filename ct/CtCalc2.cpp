@@ -87,6 +87,7 @@ void CtCalc2::reserve(bool trial, int bpThreads)
         j.dataOffset = conds->dataOffset;
         j.filter = conds->filter;
         j.i0Scale = conds->i0Scale;
+        j.corrections = conds->corrections;
     }
     // handed over under a lock: a copy made inside the event queue would
     // be written after any release mark we could set before posting
@@ -173,6 +174,7 @@ void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool 
             }
             pipeline.setThreads(job.bpThreads);
             pipeline.setFilter(job.filter);     // prepared again only if it differs
+            job.corrections.fit(pipeline, installed);   // remade only when they changed
             const bool done = pipeline.run(hSgm, job.angleOffset, job.region);
             fftN = pipeline.size();
             nProj = pipeline.projections();

@@ -17,6 +17,7 @@
 // panel by queued signal; images are rendered into a worker-owned QImage and
 // handed over as copies. Save records go to the DataSaver by queued signal
 // and belong to it from then on.
+#include "CorrectionSettings.h"
 #include "GreyMap.h"
 #include "HSgm.h"
 #include "SavingData.h"
@@ -53,6 +54,7 @@ public:
         int bpThreads = 1;          // back-projection threads (more for a lone slice)
         RampFilter filter;          // window, cut-off and padding of the run
         double i0Scale = 1.0;       // ion-chamber ratio the sinogram is built with
+        CorrectionSettings corrections;     // the sinogram stages of the run
     };
 
     explicit CtCalc2(CalcConds *conds = nullptr, QObject *parent = nullptr);
@@ -163,6 +165,7 @@ private:
         RampFilter filter;
     };
     std::deque<PrepareRequest> prepares;
+    CorrectionSettings installed;   // the stages the pipeline holds
 };
 
 Q_DECLARE_METATYPE(CtCalc2::Job)

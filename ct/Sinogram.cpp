@@ -57,6 +57,8 @@ Sinogram::Sinogram(QWidget *parent) : QFrame(parent), ui(new Ui::Sinogram)
     connect(ui->DispSinogram, &ImgDispWPV::newPosInvY, this, &Sinogram::newPos);
     connect(ui->DispSinogram, &ImgDispWCBar::newBar, this, &Sinogram::genImage);
     connect(ui->Cor, &QLineEdit::editingFinished, this, &Sinogram::corEditingFinished);
+    // the raw or the corrected sinogram, both of the record built last
+    connect(ui->ShowRaw, &QCheckBox::toggled, this, &Sinogram::genSgmImage);
     // "Gen Image" builds and draws the sinogram whatever the auto-update box says
     connect(ui->GenImg, &QPushButton::clicked, this, &Sinogram::regenerate);
 }
@@ -169,12 +171,49 @@ bool Sinogram::build(HSgm *h, bool rotAxIsV, double cor, int slice, const std::v
     return built;
 }
 
+void Sinogram::setCorrections(const CorrectionSettings &c)
+{
+    if (c == corr)
+        return;
+    corr = c;
+    // the picture shows the new corrections of the record it shows at once
+    remakeCorrected();
+    genSgmImage();
+}
+
+void Sinogram::remakeCorrected()
+{
+    if (corr.any() && hSgm.hasData()) {
+        corrected = hSgm;
+        if (!correct(&corrected))
+            corrected.clear();
+    } else {
+        corrected.clear();
+    }
+}
+
+bool Sinogram::correct(HSgm *h)
+{
+    if (!h || !corr.any() || !h->hasData())
+        return true;
+    corr.fit(chain, chainHas);
+    return chain.correct(*h);
+}
+
+const HSgm &Sinogram::shown() const
+{
+    const bool raw = ui->ShowRaw->isChecked();
+    return !raw && corr.any() && corrected.hasData() ? corrected : hSgm;
+}
+
 bool Sinogram::genSinogram()
 {
     if (!pCtrl)
         return false;
     hSgm.i0Scale = ionScale;
     const bool built = genSinogram0(&hSgm, pCtrl->rotAxIsV, pCtrl->cor, pCtrl->sliceNo);
+    // the corrected record follows the one just built
+    remakeCorrected();
     // with auto update on, the picture always shows the record just built
     if (autoUpdate())
         genSgmImage();
@@ -184,16 +223,16 @@ bool Sinogram::genSinogram()
 void Sinogram::genSgmImage()
 {
     ImgDispWPV *disp = ui->DispSinogram;
-    const int w = hSgm.width;
-    const int h = hSgm.height;
-    if (!hSgm.hasData()) {
+    const int w = shown().width;
+    const int h = shown().height;
+    if (!shown().hasData()) {
         disp->image = QImage();
         disp->update();
         genFouSImage();
         return;
     }
     double mn = DBL_MAX, mx = -DBL_MAX;
-    for (double v : hSgm.sgm) {
+    for (double v : shown().sgm) {
         mn = std::min(mn, v);
         mx = std::max(mx, v);
     }
@@ -205,7 +244,7 @@ void Sinogram::genSgmImage()
     if (img.isNull())
         return;
     for (int i = 0; i < h; ++i) {
-        const double *row = hSgm.sgmRow(i);
+        const double *row = shown().sgmRow(i);
         uchar *up = img.scanLine(i);
         uchar *down = img.scanLine(h + i);
         for (int j = 0; j < w; ++j) {
@@ -222,10 +261,10 @@ void Sinogram::genSgmImage()
 
 void Sinogram::genFouSImage()
 {
-    if (!ui->GenFouS->isChecked() || !hSgm.hasData())
+    if (!ui->GenFouS->isChecked() || !shown().hasData())
         return;
-    const int w = hSgm.width;
-    const int h = hSgm.height;
+    const int w = shown().width;
+    const int h = shown().height;
     const int rows = 2 * h;
     const std::size_t count = std::size_t(rows) * std::size_t(w);
     auto *in = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * count));
@@ -237,7 +276,7 @@ void Sinogram::genFouSImage()
     }
     const double s = 1.0 / (2.0 * double(w) * double(h));
     for (int i = 0; i < h; ++i) {
-        const double *row = hSgm.sgmRow(i);
+        const double *row = shown().sgmRow(i);
         fftw_complex *up = in + std::size_t(i) * std::size_t(w);
         fftw_complex *down = in + std::size_t(h + i) * std::size_t(w);
         for (int j = 0; j < w; ++j) {
@@ -327,17 +366,17 @@ void Sinogram::corEditingFinished()
 
 void Sinogram::newPos(double x, double y)
 {
-    if (!hSgm.hasData())
+    if (!shown().hasData())
         return;
-    const int w = hSgm.width;
-    const int h = hSgm.height;
+    const int w = shown().width;
+    const int h = shown().height;
     const double tx = std::trunc(x), ty = std::trunc(y);
     if (!(tx >= 0 && tx < w && ty >= 0 && ty < 2.0 * h))   // also NaN
         return;
     const int ix = int(tx);
     const int iy = int(ty);
     // the lower half shows each row mirrored; the readout follows the picture
-    const double v = iy < h ? hSgm.sgmRow(iy)[ix] : hSgm.sgmRow(iy - h)[w - 1 - ix];
+    const double v = iy < h ? shown().sgmRow(iy)[ix] : shown().sgmRow(iy - h)[w - 1 - ix];
     ui->DispSinogram->setVal(v);
 }
 

@@ -7,7 +7,9 @@
 // genSinogram0 may be called from any thread with a record of the caller's
 // own: it touches only that record and reads the image collection, which must
 // not change while a reconstruction runs. Everything else is GUI-thread only.
+#include "CorrectionSettings.h"
 #include "HSgm.h"
+#include "SlicePipeline.h"
 
 #include <QFrame>
 
@@ -36,8 +38,20 @@ public:
     ProcCtrl *procCtrl() const { return pCtrl; }
     ImgDatas *imgDatas() const { return datas; }
 
-    // The panel's own sinogram, read by the single-slice calculator.
+    // The panel's own sinogram as built, read by the single-slice calculator.
     HSgm hSgm;
+    // hSgm through the corrections (empty while they are all off); the
+    // picture shows it unless "Show Raw" is ticked.
+    HSgm corrected;
+    const HSgm &shown() const;
+
+    // The corrections of the picture and of the CoR finder's sinogram; a
+    // change builds and draws the sinogram again.
+    void setCorrections(const CorrectionSettings &c);
+    const CorrectionSettings &corrections() const { return corr; }
+    // Runs the corrections on h in place (GUI thread); false (named on the
+    // warning channel) when a stage could not be prepared.
+    bool correct(HSgm *h);
 
     Ui::Sinogram *ui;
 
@@ -80,8 +94,12 @@ public:
 
 private:
     void regenerate();
+    void remakeCorrected();
     bool build(HSgm *hSgm, bool rotAxIsV, double cor, int slice, const std::vector<int> *images);
 
+    CorrectionSettings corr;
+    SlicePipeline chain;            // the corrections' stages (no method run)
+    CorrectionSettings chainHas;
     ProcCtrl *pCtrl = nullptr;
     ImgDatas *datas = nullptr;
     double ionScale = 1.0;

@@ -93,6 +93,10 @@ Body::Body(QWidget *parent)
     if (sgm->autoUpdate())
         sgm->genSinogram();
     ctCalc1->setSinogram(sgm);
+    // the corrections of the Sinogram tab and the CoR finder; a run takes
+    // them into its conditions when it starts
+    connect(ui->corrections, &CorrectionsPanel::changed, this,
+            [this] { sgm->setCorrections(ui->corrections->settings()); });
 
     // 6. loading chain and batch interpreter
     loader = new LoadQueue(imgDatas, ui->CTFiles,

@@ -7,6 +7,9 @@
 
 #include <QDebug>
 
+#include <algorithm>
+#include <vector>
+
 CorActions::CorActions(Sinogram *sinogram, ProcCtrl *procCtrl) : sgm(sinogram), pc(procCtrl) {}
 
 CorFinder::Result CorActions::find(int slice, CorFinder::Method m) const
@@ -20,8 +23,27 @@ CorFinder::Result CorActions::find(int slice, CorFinder::Method m) const
         const int dim = v ? d->width : d->height;
         HSgm h;
         h.i0Scale = sgm->i0Scale();
-        sgm->genSinogram0(&h, v, CorFinder::samplingCor(dim), slice,
-                          CorFinder::imagesUsed(m, d->count()));
+        const std::vector<int> used = CorFinder::imagesUsed(m, d->count());
+        if (!sgm->corrections().any()) {
+            sgm->genSinogram0(&h, v, CorFinder::samplingCor(dim), slice, used);
+        } else {
+            // the corrections see the whole sinogram (a stripe is a column
+            // over all projections); the method then takes its rows from it
+            HSgm all;
+            all.i0Scale = h.i0Scale;
+            if (sgm->genSinogram0(&all, v, CorFinder::samplingCor(dim), slice) && sgm->correct(&all)) {
+                h.resize(all.width, int(used.size()));
+                h.slice = all.slice;
+                for (std::size_t k = 0; k < used.size(); ++k) {
+                    std::copy(all.sgmRow(used[k]), all.sgmRow(used[k]) + all.width,
+                              h.sgm.begin() + std::ptrdiff_t(k) * all.width);
+                    std::copy(all.rawRow(used[k]), all.rawRow(used[k]) + all.width,
+                              h.raw.begin() + std::ptrdiff_t(k) * all.width);
+                }
+            } else {
+                h.why = all.why;
+            }
+        }
         r = CorFinder::find(h, dim, m);
     }
     const QString where = QStringLiteral("(slice %1, %2)").arg(slice).arg(CorFinder::methodName(m));

@@ -120,6 +120,7 @@ void RunControl::start()
     saver->setSubFolders(ui->SaveInSubFolders->isChecked(), ui->SubOfEnergy->isChecked(),
                          ui->SubOfSlice->isChecked());
     ui->procCtrl->fillConds(&conds, ui->SelectCt1->isChecked(), ui->SelectCt2->isChecked());
+    conds.corrections = ui->corrections->settings();
     // two slices' records (image and data) per worker wait for the saver at
     // most; a worker with more waits for room (no worker is busy here)
     saver->queue()->setCapacity(SaveQueue::perWorker * std::max(1, conds.threads));

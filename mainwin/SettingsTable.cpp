@@ -5,6 +5,7 @@
 #include "ui_SelectDataFiles.h"
 
 #include "BodyCommands.h"
+#include "CorrectionsPanel.h"
 #include "RampFilter.h"
 #include "I0Ratio.h"
 #include "I0ofImage.h"
@@ -216,6 +217,51 @@ QList<SettingsTable::Setting> SettingsTable::build()
             return QVariantList{QString::fromLatin1(RampFilter::paddingName(pc(b)->filterSpec().padding))};
         })
         ->choices = choicesOf(RampFilter::paddingNames());
+    // ---- sinogram corrections: parameters left out keep their values; a
+    // value no stage can work with fails the command and changes nothing
+    auto corr = [ui](Body *b) { return ui(b)->corrections; };
+    add("ct_ring_removal", {K::Flag, K::Real, K::Int, K::Int}, S::Reconstruction, "0 3 51 21",
+        [corr](Body *b, const V &v) {
+            const CorrectionSettings &c = corr(b)->settings();
+            const bool snrOk = !v.given(1) || CorrectionSettings::snrValid(v.raw.at(1).toDouble());
+            if (snrOk && corr(b)->setRings(v.flag(0), v.given(1) ? v.real(1) : c.ringSnr,
+                                           v.given(2) ? v.integer(2) : c.ringLarge,
+                                           v.given(3) ? v.integer(3) : c.ringSmall))
+                return true;
+            qWarning().noquote() << "ct_ring_removal refused : " + v.raw.join(QLatin1Char(' '))
+                                        + " (SNR above 0, windows 1 .. 999)";
+            return false;
+        },
+        [corr](Body *b) {
+            const CorrectionSettings &c = corr(b)->settings();
+            return QVariantList{c.rings, c.ringSnr, c.ringLarge, c.ringSmall};
+        });
+    add("ct_zinger_removal", {K::Flag, K::Real}, S::Reconstruction, "0 0.1",
+        [corr](Body *b, const V &v) {
+            const bool thrOk = !v.given(1) || CorrectionSettings::thresholdValid(v.raw.at(1).toDouble());
+            if (thrOk && corr(b)->setZingers(v.flag(0), v.given(1) ? v.real(1)
+                                                                    : corr(b)->settings().zingerThreshold))
+                return true;
+            qWarning().noquote() << "ct_zinger_removal refused : " + v.raw.join(QLatin1Char(' '))
+                                        + " (threshold 0 or more)";
+            return false;
+        },
+        [corr](Body *b) {
+            const CorrectionSettings &c = corr(b)->settings();
+            return QVariantList{c.zingers, c.zingerThreshold};
+        });
+    add("ct_air_columns", {K::Int}, S::Reconstruction, "0",
+        [corr](Body *b, const V &v) {
+            bool numeric = true;
+            if (v.given(0))
+                v.raw.at(0).toInt(&numeric);
+            if (numeric && corr(b)->setAirColumns(v.integer(0)))
+                return true;
+            qWarning().noquote() << "ct_air_columns refused : " + v.raw.join(QLatin1Char(' '))
+                                        + " (0 .. 9999 columns)";
+            return false;
+        },
+        [corr](Body *b) { return QVariantList{corr(b)->settings().airColumns}; });
     add("ct_set_disp_region", {K::Real, K::Real, K::Real, K::Real}, S::None, "", always([](Body *b, const V &v) {
             b->applyRegions(v.real(0), v.real(1), v.real(2), v.real(3), false, nullptr);
         }));

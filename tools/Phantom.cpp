@@ -162,7 +162,40 @@ std::vector<double> Phantom::projection(int index, double energy) const
             v = opt.bg + (v - opt.bg) * std::exp(-l);
         }
     }
+    if (opt.gainErrors > 0 || opt.beamDecay != 0) {
+        const std::vector<double> gain = detectorGains();
+        const double beam = 1.0 - opt.beamDecay * (opt.projections > 1 ? index / double(opt.projections - 1) : 0.0);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                double &v = img[size_t(y) * w + x];
+                v = opt.bg + (v - opt.bg) * beam * gain[size_t(opt.axisVertical ? x : y)];
+            }
+    }
+    if (opt.zingers > 0) {
+        std::mt19937_64 rng(opt.seed * 0xD1B54A32D192ED03ull + quint64(index) + 1);
+        std::uniform_real_distribution<double> u(0.0, 1.0);
+        for (double &v : img)
+            if (u(rng) < opt.zingers)
+                v += (1.0 + 2.0 * u(rng)) * (opt.i0 - opt.bg);
+    }
     return img;
+}
+
+std::vector<double> Phantom::detectorGains() const
+{
+    std::vector<double> gain(size_t(std::max(0, dim())), 1.0);
+    if (opt.gainErrors <= 0)
+        return gain;
+    std::mt19937_64 rng(opt.seed * 0x9E3779B97F4A7C15ull + 0x6A09E667F3BCC909ull);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    for (double &g : gain) {
+        const bool off = u(rng) < opt.gainErrors;
+        const double size = 0.01 + 0.04 * u(rng);
+        const bool up = u(rng) < 0.5;
+        if (off)
+            g = up ? 1.0 + size : 1.0 - size;
+    }
+    return gain;
 }
 
 std::vector<quint32> Phantom::toCounts(const std::vector<double> &expected, std::mt19937_64 &rng) const
@@ -290,6 +323,9 @@ bool Phantom::writeSeries(const QString &dirName, QString *error) const
             .arg(opt.beamProfile ? "on" : "off")
             .arg(opt.tiff ? "tiff" : "itex");
         info.write(text.toUtf8());
+        if (opt.gainErrors > 0 || opt.zingers > 0 || opt.beamDecay != 0)
+            info.write(QStringLiteral("gain-errors %1\nzingers %2\nbeam-decay %3\n")
+                           .arg(opt.gainErrors).arg(opt.zingers).arg(opt.beamDecay).toUtf8());
     }
     return true;
 }

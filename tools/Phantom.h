@@ -90,6 +90,14 @@ public:
         double bg = 100;                     // BG counts
         bool beamProfile = false;            // non-flat I0 that differs per energy
         bool tiff = false;                   // TIFF files instead of ITEX
+        // detector faults of the projections (not of I0 and BG), drawn from
+        // the seed: a fraction of the detector pixels (along the detector
+        // line) with a gain 1 to 5 % off, a fraction of the pixels of every
+        // projection hit by a zinger (1 to 3 times I0 - BG added), and a
+        // beam that has lost this fraction by the last projection
+        double gainErrors = 0;
+        double zingers = 0;
+        double beamDecay = 0;
     };
 
     // How writeTiff lays a greyscale image out.
@@ -143,6 +151,9 @@ public:
     std::vector<double> i0Image(double energy) const;
     std::vector<double> bgImage() const;
     std::vector<double> projection(int index, double energy) const;
+    // The gain of each detector pixel along the detector line (1 without
+    // gainErrors).
+    std::vector<double> detectorGains() const;
     // Rounded (and, with noise on, Poisson-drawn) counts, clamped to the pixel range.
     std::vector<quint32> toCounts(const std::vector<double> &expected, std::mt19937_64 &rng) const;
 

@@ -37,7 +37,14 @@ int main(int argc, char *argv[])
     const QCommandLineOption bg("bg", "BG counts.", "COUNTS", "100");
     const QCommandLineOption profile("beam-profile", "Non-flat I0 that differs per energy.");
     const QCommandLineOption tiff("tiff", "Write TIFF files (greyscale, Deflate) instead of ITEX.");
+    const QCommandLineOption gains("gain-errors", "Fraction of the detector pixels with a gain 1 to 5 % "
+                                   "off in the projections (rings).", "FRACTION", "0");
+    const QCommandLineOption zingers("zingers", "Fraction of the pixels of every projection hit by a "
+                                     "zinger.", "FRACTION", "0");
+    const QCommandLineOption decay("beam-decay", "Fraction of the beam lost by the last projection.",
+                                   "FRACTION", "0");
     cl.addOptions({out, width, height, proj, cor, axis, energies, noise, bits, i0, bg, profile, tiff});
+    cl.addOptions({gains, zingers, decay});
     cl.process(app);
 
     QTextStream err(stderr);
@@ -92,6 +99,10 @@ int main(int argc, char *argv[])
         return bad("need 0 <= --bg < --i0");
     opt.beamProfile = cl.isSet(profile);
     opt.tiff = cl.isSet(tiff);
+    for (auto [o, v] : {std::pair(&gains, &opt.gainErrors), std::pair(&zingers, &opt.zingers),
+                        std::pair(&decay, &opt.beamDecay)})
+        if (!toDouble(*o, v) || !(*v >= 0 && *v < 1))
+            return bad("--" + o->names().constFirst() + " must be a fraction in [0, 1)");
     const double half = (opt.axisVertical ? opt.width : opt.height) / 2.0;
     if (std::abs(opt.corOffset) > half - 3)
         return bad("--cor-offset leaves no room on the detector");

@@ -133,8 +133,9 @@ private slots:
             "seq_exec_set_index seq_exec_select_i0 seq_exec_keep_range_on_new_set ct_find_cor "
             "ct_try_cor seq_exec_auto_cor ct_find_recorded_cor setup_save setup_load "
             "seq_spectrum seq_jump_map "
-            "ct_filter ct_filter_padding").toUpper().split(' ');
-        QCOMPARE(expected.size(), 92);      // every name of the list, none twice
+            "ct_filter ct_filter_padding "
+            "ct_ring_removal ct_zinger_removal ct_air_columns").toUpper().split(' ');
+        QCOMPARE(expected.size(), 95);      // every name of the list, none twice
         QCOMPARE(BodyCommands::names(), expected);
 
         using C = BodyCommands;
