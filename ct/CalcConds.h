@@ -1,6 +1,7 @@
 #pragma once
 // The conditions of one reconstruction run, filled by ProcCtrl::fillConds when
 // the run starts and read by the calculators through a pointer.
+#include "EnergyShift.h"
 #include "RampFilter.h"
 
 class CalcConds
@@ -22,9 +23,15 @@ public:
     bool rangeDone = false;     // the step from the last slice would pass the int limits
     double upperLimit = 0, lowerLimit = 0, dataOffset = 0;  // saved-data limits
     RampFilter filter;          // window, cut-off and padding of the filter
+    // The data set's shift against its sequence's reference set (off: none):
+    // corForSlice adds it across the axis; the workers build each slice's line
+    // shifted along the axis, on the reference set's grid (the grid of the
+    // CoR without the shift).
+    EnergyShift shift;
 
     // Centre of rotation for slice s: the straight line through the two
-    // recorded pairs when both are set and differ in slice, otherwise `cor`.
+    // recorded pairs when both are set and differ in slice, otherwise `cor`;
+    // plus the shift across the axis.
     double corForSlice(int s) const;
 
     static double interpolateCor(double cor, double recCor1, int recSlice1,

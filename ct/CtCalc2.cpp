@@ -86,6 +86,9 @@ void CtCalc2::reserve(bool trial, int bpThreads)
         j.upperLimit = conds->upperLimit;
         j.dataOffset = conds->dataOffset;
         j.filter = conds->filter;
+        // CoR trials try the CoRs as given, on the set as it stands
+        if (!trial)
+            j.shift = conds->shift;
     }
     // handed over under a lock: a copy made inside the event queue would
     // be written after any release mark we could set before posting
@@ -153,7 +156,7 @@ void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool 
     // built afresh or empty: a CoR the generator refuses must not leave the
     // previous slice's rows in place (the memory is kept for the next slice)
     hSgm.clear();
-    const bool built = sinogram && sinogram->genSinogram0(&hSgm, rotAxIsV, cor, slice);
+    const bool built = sinogram && sinogram->genSinogram0(&hSgm, rotAxIsV, cor, slice, job.shift);
     QString refusal;
     if (!built || !hSgm.hasData() || qint64(hSgm.width) * hSgm.height <= 0) {
         refusal = hSgm.why.isEmpty() ? QStringLiteral("no sinogram") : hSgm.why;

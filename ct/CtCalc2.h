@@ -17,6 +17,7 @@
 // panel by queued signal; images are rendered into a worker-owned QImage and
 // handed over as copies. Save records go to the DataSaver by queued signal
 // and belong to it from then on.
+#include "EnergyShift.h"
 #include "GreyMap.h"
 #include "HSgm.h"
 #include "SavingData.h"
@@ -52,6 +53,7 @@ public:
         bool trial = false;         // a CoR trial: image always made, saved flat under trialTag
         int bpThreads = 1;          // back-projection threads (more for a lone slice)
         RampFilter filter;          // window, cut-off and padding of the run
+        EnergyShift shift;          // the set's shift against its sequence's reference
     };
 
     explicit CtCalc2(CalcConds *conds = nullptr, QObject *parent = nullptr);

@@ -7,6 +7,7 @@
 // genSinogram0 may be called from any thread with a record of the caller's
 // own: it touches only that record and reads the image collection, which must
 // not change while a reconstruction runs. Everything else is GUI-thread only.
+#include "EnergyShift.h"
 #include "HSgm.h"
 
 #include <QFrame>
@@ -70,12 +71,18 @@ public:
     // from projection images[i]); indices outside the series build nothing.
     bool genSinogram0(HSgm *hSgm, bool rotAxIsV, double cor, int slice,
                       const std::vector<int> &images);
+    // genSinogram0 of a data set shifted against the reference set of its
+    // sequence: `cor` is the set's own (the shift included), the line lies at
+    // slice + the shift along the axis, and the row has the samples of the
+    // reference set's grid. An EnergyShift that is off builds as above.
+    bool genSinogram0(HSgm *hSgm, bool rotAxIsV, double cor, int slice, const EnergyShift &shift);
     // The "Auto Update Sinogram" box of the process-control panel.
     bool autoUpdate() const;
 
 private:
     void regenerate();
-    bool build(HSgm *hSgm, bool rotAxIsV, double cor, int slice, const std::vector<int> *images);
+    bool build(HSgm *hSgm, bool rotAxIsV, double cor, int slice, const std::vector<int> *images,
+               const EnergyShift &shift = EnergyShift());
 
     ProcCtrl *pCtrl = nullptr;
     ImgDatas *datas = nullptr;
