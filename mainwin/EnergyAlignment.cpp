@@ -37,13 +37,20 @@ EnergyAlignment::EnergyAlignment(SelectDataDir *sets, ImgDatas *images,
     refBox->setToolTip(tr("The data set the others are aligned to (1: the first)"));
 }
 
-void EnergyAlignment::placeControls(QHBoxLayout *row, int at)
+void EnergyAlignment::placeControls(QBoxLayout *column, int at)
 {
-    row->insertWidget(at, box);
+    // a row of their own: beside "Auto CoR" the sequence row would not fit
+    // a laptop screen
+    auto *row = new QHBoxLayout;
+    row->setObjectName(QStringLiteral("SeqAlignRow"));
+    row->setSpacing(4);
+    row->addWidget(box);
     auto *label = new QLabel(tr("Reference Set"));
     label->setObjectName(QStringLiteral("SeqAlignReferenceLBL"));
-    row->insertWidget(at + 1, label);
-    row->insertWidget(at + 2, refBox);
+    row->addWidget(label);
+    row->addWidget(refBox);
+    row->addStretch(1);
+    column->insertLayout(at, row);
 }
 
 bool EnergyAlignment::isOn() const

@@ -37,7 +37,7 @@
 class ImgData;
 class ImgDatas;
 class QCheckBox;
-class QHBoxLayout;
+class QBoxLayout;
 class QSpinBox;
 class SelectDataDir;
 
@@ -50,8 +50,8 @@ public:
     EnergyAlignment(SelectDataDir *sets, ImgDatas *images,
                     std::function<QString(double energy)> i0For, QObject *parent = nullptr);
 
-    // Puts "Align Energies" and "Reference Set" into the sequence row at `at`.
-    void placeControls(QHBoxLayout *row, int at);
+    // Puts "Align Energies" and "Reference Set" as a row into `column` at `at`.
+    void placeControls(QBoxLayout *column, int at);
     QCheckBox *alignBox() const { return box; }
     QSpinBox *referenceBox() const { return refBox; }
     bool isOn() const;

@@ -319,9 +319,6 @@ QList<SettingsTable::Setting> SettingsTable::build()
     add("seq_exec_keep_range_on_new_set", {K::Flag}, S::CtXafs, "0",
         always([ui](Body *b, const V &v) { ui(b)->keepOnNewSet->setChecked(v.flag()); }),
         [ui](Body *b) { return QVariantList{ui(b)->keepOnNewSet->isChecked()}; });
-    add("seq_exec_auto_cor", {K::Flag}, S::CtXafs, "0",
-        always([](Body *b, const V &v) { b->autoCorBox()->setChecked(v.flag()); }),
-        [](Body *b) { return QVariantList{b->autoCorBox()->isChecked()}; });
     // ---- alignment between energies: "Align Energies", "Reference Set"
     // (1-based as From / To)
     auto alignBox = [](Body *b) { return b->findChild<QCheckBox *>(QStringLiteral("SeqAlign")); };
@@ -340,6 +337,9 @@ QList<SettingsTable::Setting> SettingsTable::build()
             return true;
         },
         [refBox](Body *b) { return QVariantList{refBox(b)->value()}; });
+    add("seq_exec_auto_cor", {K::Flag}, S::CtXafs, "0",
+        always([](Body *b, const V &v) { b->autoCorBox()->setChecked(v.flag()); }),
+        [](Body *b) { return QVariantList{b->autoCorBox()->isChecked()}; });
     return t;
 }
 

@@ -20,9 +20,9 @@ XafsSequence::XafsSequence(Ui::Body *ui, XafsBatch *xafs, Sinogram *sgm, QObject
 {
 }
 
-void XafsSequence::placeAlignControls(QHBoxLayout *row, int at)
+void XafsSequence::placeAlignControls(QBoxLayout *column, int at)
 {
-    align->placeControls(row, at);
+    align->placeControls(column, at);
 }
 
 void XafsSequence::seriesLoaded(bool sized)

@@ -24,7 +24,7 @@
 
 class EnergyAlignment;
 class QCheckBox;
-class QHBoxLayout;
+class QBoxLayout;
 class Sinogram;
 class XafsBatch;
 namespace Ui { class Body; }
@@ -36,9 +36,9 @@ public:
     XafsSequence(Ui::Body *ui, XafsBatch *xafs, Sinogram *sgm, QObject *parent = nullptr);
 
     void setAutoCorBox(QCheckBox *box) { autoCor = box; }
-    // "Align Energies" and "Reference Set", put into the row at `at`.
+    // "Align Energies" and "Reference Set", put as a row into `column` at `at`.
     EnergyAlignment *alignment() const { return align; }
-    void placeAlignControls(QHBoxLayout *row, int at);
+    void placeAlignControls(QBoxLayout *column, int at);
     // The listed I0 file of the energy nearest `energy`; empty when none is listed.
     QString i0FileFor(double energy) const;
     const QList<double> &i0EnergyList() const { return i0Energies; }
