@@ -26,6 +26,8 @@ struct FftwArray {
 struct Plan {
     Plan(int h, int w, fftw_complex *in, fftw_complex *out, int sign)
     {
+        if (!in || !out)
+            return;     // memory short: no plan, the finder says so
         FftwLock lock;
         p = fftw_plan_dft_2d(h, w, in, out, sign, FFTW_ESTIMATE);
     }
