@@ -2,7 +2,7 @@
 
 double CalcConds::corForSlice(int s) const
 {
-    return interpolateCor(cor, recCor1, recSlice1, recCor2, recSlice2, s);
+    return interpolateCor(cor, recCor1, recSlice1, recCor2, recSlice2, s) + shift.acrossAxis(rotAxIsV);
 }
 
 double CalcConds::interpolateCor(double cor, double recCor1, int recSlice1,

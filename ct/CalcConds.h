@@ -2,6 +2,7 @@
 // The conditions of one reconstruction run, filled by ProcCtrl::fillConds when
 // the run starts and read by the calculators through a pointer.
 #include "CorrectionSettings.h"
+#include "EnergyShift.h"
 #include "RampFilter.h"
 
 class CalcConds
@@ -25,9 +26,15 @@ public:
     RampFilter filter;          // window, cut-off and padding of the filter
     double i0Scale = 1.0;       // ion-chamber ratio I0raw / I0i0 (HSgm::i0Scale); 1: none
     CorrectionSettings corrections;     // sinogram stages of the run (all off: none)
+    // The data set's shift against its sequence's reference set (off: none):
+    // corForSlice adds it across the axis; the workers build each slice's line
+    // shifted along the axis, on the reference set's grid (the grid of the
+    // CoR without the shift).
+    EnergyShift shift;
 
     // Centre of rotation for slice s: the straight line through the two
-    // recorded pairs when both are set and differ in slice, otherwise `cor`.
+    // recorded pairs when both are set and differ in slice, otherwise `cor`;
+    // plus the shift across the axis.
     double corForSlice(int s) const;
 
     static double interpolateCor(double cor, double recCor1, int recSlice1,

@@ -88,6 +88,9 @@ void CtCalc2::reserve(bool trial, int bpThreads)
         j.filter = conds->filter;
         j.i0Scale = conds->i0Scale;
         j.corrections = conds->corrections;
+        // CoR trials try the CoRs as given, on the set as it stands
+        if (!trial)
+            j.shift = conds->shift;
     }
     // handed over under a lock: a copy made inside the event queue would
     // be written after any release mark we could set before posting
@@ -156,7 +159,7 @@ void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool 
     // previous slice's rows in place (the memory is kept for the next slice)
     hSgm.clear();
     hSgm.i0Scale = job.i0Scale;
-    const bool built = sinogram && sinogram->genSinogram0(&hSgm, rotAxIsV, cor, slice);
+    const bool built = sinogram && sinogram->genSinogram0(&hSgm, rotAxIsV, cor, slice, job.shift);
     QString refusal;
     if (!built || !hSgm.hasData() || qint64(hSgm.width) * hSgm.height <= 0) {
         refusal = hSgm.why.isEmpty() ? QStringLiteral("no sinogram") : hSgm.why;

@@ -18,6 +18,7 @@
 // handed over as copies. Save records go to the DataSaver by queued signal
 // and belong to it from then on.
 #include "CorrectionSettings.h"
+#include "EnergyShift.h"
 #include "GreyMap.h"
 #include "HSgm.h"
 #include "SavingData.h"
@@ -55,6 +56,7 @@ public:
         RampFilter filter;          // window, cut-off and padding of the run
         double i0Scale = 1.0;       // ion-chamber ratio the sinogram is built with
         CorrectionSettings corrections;     // the sinogram stages of the run
+        EnergyShift shift;          // the set's shift against its sequence's reference
     };
 
     explicit CtCalc2(CalcConds *conds = nullptr, QObject *parent = nullptr);

@@ -303,4 +303,10 @@ void ProcCtrl::fillConds(CalcConds *conds, bool doCt1, bool doCt2) const
     conds->sliceStep = int(conds->sliceFrom > conds->sliceTo ? -step : step);
     conds->threads = getThreads();
     conds->filter = filterSpec();
+    conds->shift = shiftOfSet;
+}
+
+void ProcCtrl::setEnergyShift(const EnergyShift &s)
+{
+    shiftOfSet = s;
 }

@@ -3,6 +3,7 @@
 // centre of rotation, two recorded CoR/slice pairs, rotation axis, slice range
 // and step, angle offset, worker threads, the two switches and the filter
 // (window, cut-off, padding).
+#include "EnergyShift.h"
 #include "RampFilter.h"
 
 #include <QFrame>
@@ -38,6 +39,12 @@ public:
     int getThreads() const;
     bool isAutoUpdate() const;
     bool isAutoExec() const;
+
+    // The loaded data set's shift against the reference set of its sequence
+    // (off: none). The CoR and the recorded pairs stay the reference set's;
+    // a run adds the shift (CalcConds::shift). Set by the sequence on every load.
+    const EnergyShift &energyShift() const { return shiftOfSet; }
+    void setEnergyShift(const EnergyShift &s);
 
     // Recorded pair k (1 or 2); slice < 0 shows an empty field.
     void setRecordedCoR(int k, int slice, double cor);
@@ -98,4 +105,5 @@ private:
     double cutOff = 0.5;        // last valid cut-off
 
     Ui::ProcCtrl *ui;
+    EnergyShift shiftOfSet;     // see energyShift()
 };

@@ -1,6 +1,7 @@
 #include "Sinogram.h"
 #include "NumberField.h"
 
+#include "AlignedLines.h"
 #include "ColorBar.h"
 #include "FftwLock.h"
 #include "ImgData.h"
@@ -105,7 +106,13 @@ bool Sinogram::genSinogram0(HSgm *h, bool rotAxIsV, double cor, int slice,
     return build(h, rotAxIsV, cor, slice, &images);
 }
 
-bool Sinogram::build(HSgm *h, bool rotAxIsV, double cor, int slice, const std::vector<int> *images)
+bool Sinogram::genSinogram0(HSgm *h, bool rotAxIsV, double cor, int slice, const EnergyShift &shift)
+{
+    return build(h, rotAxIsV, cor, slice, nullptr, shift);
+}
+
+bool Sinogram::build(HSgm *h, bool rotAxIsV, double cor, int slice, const std::vector<int> *images,
+                     const EnergyShift &shift)
 {
     if (!h)
         return false;
@@ -131,15 +138,48 @@ bool Sinogram::build(HSgm *h, bool rotAxIsV, double cor, int slice, const std::v
             return true;
         };
     };
-    const bool built = SlicePipeline::build(*h, rotAxIsV, cor, slice, dim, nLines, n,
-                                            readRef(i0), readRef(bg),
-                                            [d, rotAxIsV, slice, images](int i, double *line) {
-        const ImgData *img = d->img(images ? (*images)[std::size_t(i)] : i);
-        if (rotAxIsV)
-            img->readRow(slice, line);
-        else
-            img->readColumn(slice, line);
-    });
+    bool built = false;
+    if (shift.on && n > 0) {
+        // a set shifted against its sequence's reference: lines between image
+        // lines, samples on the reference grid
+        AlignedLines al(rotAxIsV, dim, nLines, slice, cor, shift);
+        if (!al.valid()) {
+            h->clear();
+            h->why = al.why();
+            return false;
+        }
+        auto lineAt = [rotAxIsV](const ImgData *img, int line, double *out) {
+            if (rotAxIsV)
+                img->readRow(line, out);
+            else
+                img->readColumn(line, out);
+        };
+        auto refAt = [lineAt](const ImgData *img) -> AlignedLines::RefLineAt {
+            if (!img)
+                return AlignedLines::RefLineAt();
+            return [img, lineAt](int line, double *out) {
+                lineAt(img, line, out);
+                return true;
+            };
+        };
+        built = SlicePipeline::build(*h, rotAxIsV, al.virtualCor(), AlignedLines::virtualSlice,
+                                     al.virtualDim(), AlignedLines::virtualLines, n,
+                                     al.wrap(refAt(i0)), al.wrap(refAt(bg)),
+                                     al.wrap([d, images, lineAt](int i, int line, double *out) {
+            lineAt(d->img(images ? (*images)[std::size_t(i)] : i), line, out);
+        }));
+        h->slice = slice;
+    } else {
+        built = SlicePipeline::build(*h, rotAxIsV, cor, slice, dim, nLines, n,
+                                     readRef(i0), readRef(bg),
+                                     [d, rotAxIsV, slice, images](int i, double *line) {
+            const ImgData *img = d->img(images ? (*images)[std::size_t(i)] : i);
+            if (rotAxIsV)
+                img->readRow(slice, line);
+            else
+                img->readColumn(slice, line);
+        });
+    }
     // the files behind the lines the build names
     const auto fileOf = [d, i0, bg, images](int line) -> QString {
         if (line == HSgm::i0Line)
@@ -211,7 +251,10 @@ bool Sinogram::genSinogram()
     if (!pCtrl)
         return false;
     hSgm.i0Scale = ionScale;
-    const bool built = genSinogram0(&hSgm, pCtrl->rotAxIsV, pCtrl->cor, pCtrl->sliceNo);
+    // a shifted data set is shown at its own CoR (the panel's plus the shift)
+    const EnergyShift &shift = pCtrl->energyShift();
+    const bool built = genSinogram0(&hSgm, pCtrl->rotAxIsV, pCtrl->cor + shift.acrossAxis(pCtrl->rotAxIsV),
+                                    pCtrl->sliceNo, shift);
     // the corrected record follows the one just built
     remakeCorrected();
     // with auto update on, the picture always shows the record just built

@@ -8,6 +8,7 @@
 // own: it touches only that record and reads the image collection, which must
 // not change while a reconstruction runs. Everything else is GUI-thread only.
 #include "CorrectionSettings.h"
+#include "EnergyShift.h"
 #include "HSgm.h"
 #include "SlicePipeline.h"
 
@@ -84,6 +85,11 @@ public:
     // from projection images[i]); indices outside the series build nothing.
     bool genSinogram0(HSgm *hSgm, bool rotAxIsV, double cor, int slice,
                       const std::vector<int> &images);
+    // genSinogram0 of a data set shifted against the reference set of its
+    // sequence: `cor` is the set's own (the shift included), the line lies at
+    // slice + the shift along the axis, and the row has the samples of the
+    // reference set's grid. An EnergyShift that is off builds as above.
+    bool genSinogram0(HSgm *hSgm, bool rotAxIsV, double cor, int slice, const EnergyShift &shift);
     // The "Auto Update Sinogram" box of the process-control panel.
     bool autoUpdate() const;
     // The ion-chamber ratio (I0raw / I0i0, 1: none) the panel's own
@@ -95,7 +101,8 @@ public:
 private:
     void regenerate();
     void remakeCorrected();
-    bool build(HSgm *hSgm, bool rotAxIsV, double cor, int slice, const std::vector<int> *images);
+    bool build(HSgm *hSgm, bool rotAxIsV, double cor, int slice, const std::vector<int> *images,
+               const EnergyShift &shift = EnergyShift());
 
     CorrectionSettings corr;
     SlicePipeline chain;            // the corrections' stages (no method run)

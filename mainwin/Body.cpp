@@ -237,6 +237,10 @@ Body::Body(QWidget *parent)
     autoCor->setToolTip(tr("Every data set finds its CoR on the current slice before it is reconstructed"));
     ui->SeqRow->insertWidget(ui->SeqRow->indexOf(ui->keepOnNewSet) + 1, autoCor);
     sequence->setAutoCorBox(autoCor);
+    if (auto *column = qobject_cast<QBoxLayout *>(ui->SeqRow->parent()))
+        sequence->placeAlignControls(column, column->indexOf(ui->SeqRow) + 1);
+    else
+        sequence->placeAlignControls(ui->SeqRow, ui->SeqRow->count());
     connect(sdd, &SelectDataDir::selected, sequence, &XafsSequence::selectedDir);
     connect(sdd, &SelectDataDir::selectedFileInfoList, sequence, &XafsSequence::selectedFileInfoList);
 

@@ -88,6 +88,42 @@ double SelectDataDir::currentEnergy() const
     return i >= 0 && i < subDirNames.size() ? energyOfToken(subDirNames.at(i)) : 0.0;
 }
 
+QString SelectDataDir::nameOfSet(int i) const
+{
+    if (isASRStandard())
+        return i >= 0 && i < sets.size() ? sets.at(i)->energyToken() : QString();
+    return i >= 0 && i < subDirNames.size() ? subDirNames.at(i) : QString();
+}
+
+double SelectDataDir::energyOfSet(int i) const
+{
+    if (isASRStandard())
+        return i >= 0 && i < sets.size() ? sets.at(i)->energy() : 0.0;
+    return i >= 0 && i < subDirNames.size() ? energyOfToken(subDirNames.at(i)) : 0.0;
+}
+
+QStringList SelectDataDir::filesOfSet(int i) const
+{
+    QStringList paths;
+    if (isASRStandard()) {
+        if (i >= 0 && i < sets.size())
+            for (const QFileInfo &f : sets.at(i)->files())
+                paths << f.filePath();
+        return paths;
+    }
+    if (i < 0 || i >= subDirNames.size() || subDirNames.at(i).isEmpty())
+        return paths;
+    // as the data-file selector lists a set's directory
+    const QDir d(dataDir() + QDir::separator() + subDirNames.at(i));
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    QStringList names = d.entryList(pattern().split(blanks, Qt::SkipEmptyParts),
+                                    QDir::Files | QDir::Hidden, QDir::Unsorted);
+    NaturalOrder::sort(names);
+    for (const QString &n : names)
+        paths << d.absoluteFilePath(n);
+    return paths;
+}
+
 void SelectDataDir::aDirSelected(const QString &dir)
 {
     // The selector shows the new name only after announcing it; keep it here

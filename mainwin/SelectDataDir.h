@@ -45,6 +45,12 @@ public:
     QString currentName() const;
     // The current set's energy in eV; 0 when there is no current set.
     double currentEnergy() const;
+    // Set i (0-based) of the list: its name and energy as above (empty, 0
+    // when there is no such set), and its files in the order the loader
+    // takes them (empty when there is no such set or no file matches).
+    QString nameOfSet(int i) const;
+    double energyOfSet(int i) const;
+    QStringList filesOfSet(int i) const;
     // The sets of the standard layout (empty in the other layout).
     const QList<CtFileSet *> &fileSets() const { return sets; }
 

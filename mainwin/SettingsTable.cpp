@@ -18,6 +18,7 @@
 #include "SetupFile.h"
 
 #include <QDebug>
+#include <QCheckBox>
 #include <QSpinBox>
 
 namespace {
@@ -398,6 +399,24 @@ QList<SettingsTable::Setting> SettingsTable::build()
     add("seq_exec_keep_range_on_new_set", {K::Flag}, S::CtXafs, "0",
         always([ui](Body *b, const V &v) { ui(b)->keepOnNewSet->setChecked(v.flag()); }),
         [ui](Body *b) { return QVariantList{ui(b)->keepOnNewSet->isChecked()}; });
+    // ---- alignment between energies: "Align Energies", "Reference Set"
+    // (1-based as From / To)
+    auto alignBox = [](Body *b) { return b->findChild<QCheckBox *>(QStringLiteral("SeqAlign")); };
+    auto refBox = [](Body *b) { return b->findChild<QSpinBox *>(QStringLiteral("SeqAlignReference")); };
+    add("seq_exec_align", {K::Flag}, S::CtXafs, "0",
+        always([alignBox](Body *b, const V &v) { alignBox(b)->setChecked(v.flag()); }),
+        [alignBox](Body *b) { return QVariantList{alignBox(b)->isChecked()}; });
+    add("seq_exec_align_reference", {K::Int}, S::CtXafs, "1",
+        [refBox](Body *b, const V &v) {
+            if (v.integer() < 1 || v.integer() > refBox(b)->maximum()) {
+                qWarning().noquote() << "seq_exec_align_reference refused : " + v.raw.join(QLatin1Char(' '))
+                                            + QStringLiteral(" (a set from 1 to %1)").arg(refBox(b)->maximum());
+                return false;
+            }
+            refBox(b)->setValue(v.integer());
+            return true;
+        },
+        [refBox](Body *b) { return QVariantList{refBox(b)->value()}; });
     add("seq_exec_auto_cor", {K::Flag}, S::CtXafs, "0",
         always([](Body *b, const V &v) { b->autoCorBox()->setChecked(v.flag()); }),
         [](Body *b) { return QVariantList{b->autoCorBox()->isChecked()}; });

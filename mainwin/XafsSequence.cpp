@@ -2,7 +2,9 @@
 #include "ui_Body.h"
 
 #include "CorActions.h"
+#include "EnergyAlignment.h"
 #include "EnergyName.h"
+#include "Sinogram.h"
 #include "StateStyle.h"
 #include "XafsBatch.h"
 
@@ -12,16 +14,46 @@
 #include <cmath>
 
 XafsSequence::XafsSequence(Ui::Body *ui, XafsBatch *xafs, Sinogram *sgm, QObject *parent)
-    : QObject(parent), ui(ui), xafs(xafs), sgm(sgm)
+    : QObject(parent), ui(ui), xafs(xafs), sgm(sgm),
+      align(new EnergyAlignment(ui->SelDDir, sgm->imgDatas(),
+                                [this](double e) { return i0FileFor(e); }, this))
 {
+}
+
+void XafsSequence::placeAlignControls(QBoxLayout *column, int at)
+{
+    align->placeControls(column, at);
 }
 
 void XafsSequence::seriesLoaded(bool sized)
 {
-    if (!setLoading)
-        return;
-    setLoading = false;
     ProcCtrl *pc = ui->procCtrl;
+    if (!setLoading) {
+        // a series loaded by hand is no set of the sequence: nothing to add
+        pc->setEnergyShift(EnergyShift());
+        return;
+    }
+    setLoading = false;
+    EnergyShift shift;
+    const bool aligned = sized && align->isOn();
+    if (aligned) {
+        // shift first, then the CoR: the reference set's, which the shift moves
+        if (!align->shiftOfLoadedSet(ui->SelDDir->currentIndex(), &shift))
+            emit failed();
+        pc->setEnergyShift(shift);
+        double cor = 0;
+        if (autoCor->isChecked()) {
+            if (align->referenceCor(pc->rotAxIsV, pc->sliceNo, &cor))
+                pc->setCor(cor);
+            else
+                qWarning().noquote() << QStringLiteral("Data set %1 keeps the previous CoR %2")
+                                            .arg(ui->SelDDir->currentName(), QString::number(pc->cor, 'g', 6));
+        }
+        if (sgm->autoUpdate())
+            sgm->genSinogram();
+        return;
+    }
+    pc->setEnergyShift(shift);
     if (sized && autoCor->isChecked()) {
         const CorFinder::Result r = CorActions(sgm, pc).find(pc->sliceNo, CorFinder::defaultMethod);
         if (r.ok)
@@ -127,16 +159,22 @@ void XafsSequence::noticedStage(QString msg, qlonglong dEt)
     ui->TotalET->setText(QString::number(xafs->elapsed() / 1000));
 }
 
-bool XafsSequence::setI0FileFromList()
+QString XafsSequence::i0FileFor(double e) const
 {
-    const double e = ui->SelDDir->currentEnergy();
     int best = 0;
     for (int i = 1; i < i0Energies.size(); ++i)
         if (std::abs(i0Energies.at(i) - e) < std::abs(i0Energies.at(best) - e))
             best = i;
     if (best >= ui->SelI0Files->count())
+        return QString();
+    return ui->SelI0Files->file(best);
+}
+
+bool XafsSequence::setI0FileFromList()
+{
+    const QString file = i0FileFor(ui->SelDDir->currentEnergy());
+    if (file.isEmpty())
         return true;        // no I0 files listed: the I0 image stays as chosen
-    const QString file = ui->SelI0Files->file(best);
     ui->I0ImgSel->fileSelected0(file);
     // an unreadable file leaves the previous image in the selector: that
     // is another energy's I0, or none

@@ -10,8 +10,10 @@
 //   running    - between XafsBatch::starting and ::finished: the save tags
 //                found at the start are kept and come back at the end.
 //   set loading - a set was handed to the loader (setLoading()); when the
-//                series has loaded (seriesLoaded) its CoR is found, back to
-//                running / idle.
+//                series has loaded (seriesLoaded) it finds its shift against
+//                the reference set ("Align Energies", EnergyAlignment), then
+//                its CoR, back to running / idle. Any other load clears the
+//                shift.
 //   refused    - the set's I0 can't be read (refused()): the series is
 //                emptied, nothing loads; cleared by clearRefused().
 #include <QFileInfoList>
@@ -20,7 +22,9 @@
 #include <QString>
 #include <QStringList>
 
+class EnergyAlignment;
 class QCheckBox;
+class QBoxLayout;
 class Sinogram;
 class XafsBatch;
 namespace Ui { class Body; }
@@ -32,6 +36,11 @@ public:
     XafsSequence(Ui::Body *ui, XafsBatch *xafs, Sinogram *sgm, QObject *parent = nullptr);
 
     void setAutoCorBox(QCheckBox *box) { autoCor = box; }
+    // "Align Energies" and "Reference Set", put as a row into `column` at `at`.
+    EnergyAlignment *alignment() const { return align; }
+    void placeAlignControls(QBoxLayout *column, int at);
+    // The listed I0 file of the energy nearest `energy`; empty when none is listed.
+    QString i0FileFor(double energy) const;
     const QList<double> &i0EnergyList() const { return i0Energies; }
     // The last data set handed over was refused (its I0 file can't be read).
     bool refused() const { return setRefused; }
@@ -70,6 +79,7 @@ private:
     XafsBatch *xafs;
     Sinogram *sgm;
     QCheckBox *autoCor = nullptr;
+    EnergyAlignment *align = nullptr;
     QList<double> i0Energies;
     // The image and data tags a "Seq. Calc." found; each data set's name
     // replaces them while it runs, and they come back when it ends.

@@ -47,15 +47,23 @@ Phantom Phantom::standard(const Options &options)
     return p;
 }
 
+std::pair<double, double> Phantom::driftAt(double energy) const
+{
+    const int k = int(opt.energies.indexOf(energy));
+    if (k < 0 || k >= opt.drifts.size())
+        return {0.0, 0.0};
+    return opt.drifts.at(k);
+}
+
 double Phantom::angle(int index) const
 {
     return opt.projections > 0 ? index * pi / opt.projections : 0.0;
 }
 
-double Phantom::muOf(const Ellipsoid &e, double energy)
+double Phantom::muOf(const Ellipsoid &e, double energy, double edgeAt)
 {
     const double scale = energy > 0 ? std::pow(refEnergy / energy, 3) : 1.0;
-    const double edge = 0.5 + std::atan((energy - edgeEnergy) / edgeWidth) / pi;
+    const double edge = 0.5 + std::atan((energy - edgeAt) / edgeWidth) / pi;
     return e.mu0 * scale + e.jump * edge;
 }
 
@@ -68,7 +76,7 @@ double Phantom::mu(double u, double v, double a, double energy) const
         const double up = (du * c + dv * s) / e.ru;
         const double vp = (-du * s + dv * c) / e.rv;
         if (up * up + vp * vp + da * da <= 1.0)
-            sum += muOf(e, energy);
+            sum += muOf(e, energy, opt.edge);
     }
     return sum;
 }
@@ -92,7 +100,7 @@ double Phantom::lineIntegral(double theta, double s, double a, double energy) co
                         + rv * rv * std::sin(alpha) * std::sin(alpha);
         if (sc * sc >= r2)
             continue;
-        sum += muOf(e, energy) * 2.0 * ru * rv * std::sqrt(r2 - sc * sc) / r2;
+        sum += muOf(e, energy, opt.edge) * 2.0 * ru * rv * std::sqrt(r2 - sc * sc) / r2;
     }
     return sum;
 }
@@ -153,11 +161,14 @@ std::vector<double> Phantom::projection(int index, double energy) const
     std::vector<double> img = i0Image(energy);
     const double theta = angle(index);
     const int w = opt.width, h = opt.height;
+    const auto [ddx, ddy] = driftAt(energy);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            const int slice = opt.axisVertical ? y : x;
-            const int p = opt.axisVertical ? x : y;
-            const double l = lineIntegral(theta, p - corAt(slice), axial(slice), energy);
+            // the sample's own coordinates of the pixel, the drift taken back
+            const double xs = x - ddx, ys = y - ddy;
+            const double a = (opt.axisVertical ? ys : xs) - (slices() - 1) / 2.0;
+            const double p = opt.axisVertical ? xs : ys;
+            const double l = lineIntegral(theta, p - (cor() + opt.corTilt * a), a, energy);
             double &v = img[size_t(y) * w + x];
             v = opt.bg + (v - opt.bg) * std::exp(-l);
         }
@@ -322,7 +333,14 @@ bool Phantom::writeSeries(const QString &dirName, QString *error) const
             .arg(opt.noise ? QStringLiteral("seed %1").arg(opt.seed) : QStringLiteral("off"))
             .arg(opt.beamProfile ? "on" : "off")
             .arg(opt.tiff ? "tiff" : "itex");
-        info.write(text.toUtf8());
+        QStringList drifts;
+        for (double e : opt.energies) {
+            const auto [dx, dy] = driftAt(e);
+            drifts << QStringLiteral("%1:%2").arg(dx, 0, 'g', 12).arg(dy, 0, 'g', 12);
+        }
+        const QString more = QStringLiteral("edge %1 eV\ndrift %2 (dx:dy per energy, pixels)\n")
+                                 .arg(opt.edge, 0, 'g', 12).arg(drifts.join(QLatin1Char(' ')));
+        info.write((text + more).toUtf8());
         if (opt.gainErrors > 0 || opt.zingers > 0 || opt.beamDecay != 0)
             info.write(QStringLiteral("gain-errors %1\nzingers %2\nbeam-decay %3\n")
                            .arg(opt.gainErrors).arg(opt.zingers).arg(opt.beamDecay).toUtf8());

@@ -38,8 +38,10 @@
 // length is one pixel), so L is dimensionless.
 //
 // Energy: every ellipsoid has mu(E) = mu0 * (refEnergy / E)^3 + jump * edge(E),
-// edge(E) = 1/2 + atan((E - edgeEnergy) / edgeWidth) / pi: an absorption edge
-// near 7112 eV that only some ellipsoids carry, so energies differ.
+// edge(E) = 1/2 + atan((E - opt.edge) / edgeWidth) / pi: an absorption edge
+// (7112 eV unless set) that only some ellipsoids carry, so energies differ.
+// With drifts, each energy's projections are the sample's moved on the
+// detector (see Options::drifts).
 //
 // Files written by writeSeries into a directory DIR, energy text as in
 // energyText() ("7112.5"):
@@ -56,6 +58,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <utility>
 #include <random>
 #include <vector>
 
@@ -98,6 +101,12 @@ public:
         double gainErrors = 0;
         double zingers = 0;
         double beamDecay = 0;
+        // CT-XAFS drift: the sample (with its axis) moved on the detector by
+        // (dx, dy) pixels at energies[k] (drifts[k]; missing ones are 0); the
+        // beam, I0 and BG stay. A feature at (x, y) without drift is at
+        // (x + dx, y + dy): the plane of slice s then lies in row s + dy.
+        QList<std::pair<double, double>> drifts;
+        double edge = 7112.0;                // edge energy of the element (eV)
     };
 
     // How writeTiff lays a greyscale image out.
@@ -135,7 +144,9 @@ public:
     double axial(int slice) const { return slice - (slices() - 1) / 2.0; }
     double angle(int index) const;           // theta_i in radians
 
-    static double muOf(const Ellipsoid &e, double energy);
+    static double muOf(const Ellipsoid &e, double energy, double edge = edgeEnergy);
+    // The drift (dx, dy) of an energy of the options; (0, 0) when none.
+    std::pair<double, double> driftAt(double energy) const;
     // Attenuation per pixel at a point.
     double mu(double u, double v, double a, double energy) const;
     // Line integral along u cos(theta) - v sin(theta) = s in the slice plane at a.

@@ -43,8 +43,14 @@ int main(int argc, char *argv[])
                                      "zinger.", "FRACTION", "0");
     const QCommandLineOption decay("beam-decay", "Fraction of the beam lost by the last projection.",
                                    "FRACTION", "0");
-    cl.addOptions({out, width, height, proj, cor, axis, energies, noise, bits, i0, bg, profile, tiff});
+    const QCommandLineOption drift("drift", "CT-XAFS drift: the sample moved on the detector by "
+                                   "DX,DY pixels at each energy, in the order of --energies "
+                                   "(missing ones: none).", "DX:DY,DX:DY,...");
+    const QCommandLineOption edge("edge-energy", "Energy in eV at which the inclusion's and the "
+                                  "grain's attenuation steps up.", "E", "7112");
     cl.addOptions({gains, zingers, decay});
+    cl.addOptions({out, width, height, proj, cor, axis, energies, noise, bits, i0, bg, profile, tiff,
+                   drift, edge});
     cl.process(app);
 
     QTextStream err(stderr);
@@ -86,6 +92,18 @@ int main(int argc, char *argv[])
     }
     if (opt.energies.isEmpty())
         return bad("no energies");
+    for (const QString &d : cl.value(drift).split(',', Qt::SkipEmptyParts)) {
+        const QStringList xy = d.trimmed().split(':');
+        bool okx = false, oky = false;
+        const double dx = xy.value(0).toDouble(&okx), dy = xy.value(1).toDouble(&oky);
+        if (xy.size() != 2 || !okx || !oky || !std::isfinite(dx) || !std::isfinite(dy))
+            return bad("bad drift " + d + " (DX:DY)");
+        opt.drifts << std::make_pair(dx, dy);
+    }
+    if (opt.drifts.size() > opt.energies.size())
+        return bad("more drifts than energies");
+    if (!toDouble(edge, &opt.edge) || !std::isfinite(opt.edge))
+        return bad("bad --edge-energy");
     if (cl.isSet(noise)) {
         bool ok = false;
         opt.seed = cl.value(noise).toULongLong(&ok);

@@ -134,8 +134,9 @@ private slots:
             "ct_try_cor seq_exec_auto_cor ct_find_recorded_cor setup_save setup_load "
             "seq_spectrum seq_jump_map "
             "ct_filter ct_filter_padding "
-            "ct_ring_removal ct_zinger_removal ct_air_columns").toUpper().split(' ');
-        QCOMPARE(expected.size(), 95);      // every name of the list, none twice
+            "ct_ring_removal ct_zinger_removal ct_air_columns "
+            "seq_exec_align seq_exec_align_reference").toUpper().split(' ');
+        QCOMPARE(expected.size(), 97);      // every name of the list, none twice
         QCOMPARE(BodyCommands::names(), expected);
 
         using C = BodyCommands;

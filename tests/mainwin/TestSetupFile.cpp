@@ -89,7 +89,7 @@ class TestSetupFile : public QObject
             "add_inf_ASR_standard 0", "add_inf_raw_i0_from_xafs 0", "add_inf_i0_i0_from_xafs 0",
             "add_inf_raw_i0_val 2.5", "add_inf_i0_i0_val 1.25", "seq_exec_dir " + q(dataDir), "seq_exec_file_pattern \"*.img *.tif\"",
             "seq_exec_select_i0 " + q(i0Dir) + " i0-*.img", "seq_exec_keep_range_on_new_set 1",
-            "seq_exec_auto_cor 1"};
+            "seq_exec_align 1", "seq_exec_align_reference 3", "seq_exec_auto_cor 1"};
     }
 
     // Setting lines of a setup file by the setting they restore: command
@@ -241,7 +241,7 @@ private slots:
                                 "auto_save_in_sub_folders_of_energy seq_exec_show add_inf_show "
                                 "add_inf_ASR_standard add_inf_raw_i0_from_xafs add_inf_i0_i0_from_xafs "
                                 "add_inf_raw_i0_val add_inf_i0_i0_val seq_exec_dir seq_exec_file_pattern "
-                                "seq_exec_keep_range_on_new_set seq_exec_auto_cor")
+                                "seq_exec_keep_range_on_new_set seq_exec_align seq_exec_align_reference seq_exec_auto_cor")
                             .split(' '));
         QVERIFY(l.contains("ct_recorded_cor_1        -1 0"));
         QVERIFY(l.contains("ct_rot_ax_is_h           1"));
