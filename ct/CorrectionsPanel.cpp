@@ -86,12 +86,7 @@ bool CorrectionsPanel::setRings(bool on, double snr, int large, int small)
     c.ringSnr = snr;
     c.ringLarge = large;
     c.ringSmall = small;
-    const bool differs = c != cur;
-    cur = c;
-    showSettings();
-    if (differs)
-        emit changed();
-    return true;
+    return take(c);
 }
 
 bool CorrectionsPanel::setZingers(bool on, double threshold)
@@ -101,12 +96,7 @@ bool CorrectionsPanel::setZingers(bool on, double threshold)
     CorrectionSettings c = cur;
     c.zingers = on;
     c.zingerThreshold = threshold;
-    const bool differs = c != cur;
-    cur = c;
-    showSettings();
-    if (differs)
-        emit changed();
-    return true;
+    return take(c);
 }
 
 bool CorrectionsPanel::setAirColumns(int k)
@@ -115,6 +105,11 @@ bool CorrectionsPanel::setAirColumns(int k)
         return false;
     CorrectionSettings c = cur;
     c.airColumns = k;
+    return take(c);
+}
+
+bool CorrectionsPanel::take(const CorrectionSettings &c)
+{
     const bool differs = c != cur;
     cur = c;
     showSettings();

@@ -34,6 +34,8 @@ signals:
 private:
     void takeControls();    // the controls into cur
     void showSettings();    // cur into the controls
+    // c becomes the settings, shown; changed() when they differ. True.
+    bool take(const CorrectionSettings &c);
     CorrectionSettings cur;
     bool showing = false;
 };
