@@ -295,6 +295,19 @@ void GridReconstructor::spread(double px, double pz, double re, double im)
         cz.w[b] = (c & 1) ? -kernelAt(pz - c) : kernelAt(pz - c);
     }
     const std::size_t stride = std::size_t(half + 1);
+    if (cx.idx[W - 1] == cx.idx[0] + W - 1) {
+        // W neighbouring cells (no fold): a straight run
+        const int xs = cx.idx[0];
+        for (int b = 0; b < W; ++b) {
+            double *line = &grid[std::size_t(cz.idx[b]) * stride + std::size_t(xs)][0];
+            const double vr = re * cz.w[b], vi = im * cz.w[b];
+            for (int a = 0; a < W; ++a) {
+                line[2 * a] += vr * cx.w[a];
+                line[2 * a + 1] += vi * cx.w[a];
+            }
+        }
+        return;
+    }
     for (int b = 0; b < W; ++b) {
         fftw_complex *line = grid + std::size_t(cz.idx[b]) * stride;
         const double vr = re * cz.w[b], vi = im * cz.w[b];

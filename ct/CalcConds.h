@@ -2,6 +2,9 @@
 // The conditions of one reconstruction run, filled by ProcCtrl::fillConds when
 // the run starts and read by the calculators through a pointer.
 #include "RampFilter.h"
+#include "ReconMethod.h"
+
+#include <string>
 
 class CalcConds
 {
@@ -22,6 +25,7 @@ public:
     bool rangeDone = false;     // the step from the last slice would pass the int limits
     double upperLimit = 0, lowerLimit = 0, dataOffset = 0;  // saved-data limits
     RampFilter filter;          // window, cut-off and padding of the filter
+    std::string method = ReconMethod::backProjection;  // reconstruction method (ReconMethod name)
 
     // Centre of rotation for slice s: the straight line through the two
     // recorded pairs when both are set and differ in slice, otherwise `cor`.

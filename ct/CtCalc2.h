@@ -21,6 +21,7 @@
 #include "HSgm.h"
 #include "SavingData.h"
 #include "SavingImg.h"
+#include "ReconMethod.h"
 #include "SlicePipeline.h"
 
 #include <QDateTime>
@@ -52,6 +53,7 @@ public:
         bool trial = false;         // a CoR trial: image always made, saved flat under trialTag
         int bpThreads = 1;          // back-projection threads (more for a lone slice)
         RampFilter filter;          // window, cut-off and padding of the run
+        std::string method = ReconMethod::backProjection;  // reconstruction method of the run
     };
 
     explicit CtCalc2(CalcConds *conds = nullptr, QObject *parent = nullptr);
@@ -87,7 +89,10 @@ public:
     // that rounded down to even), n projections and the filter (no change
     // when already of that kind). From another thread the request is queued
     // to the worker's thread.
-    void prepare(int width, int n, const RampFilter &filter = RampFilter());
+    // `method` names the reconstruction method (ReconMethod; an unknown
+    // name keeps the method in use).
+    void prepare(int width, int n, const RampFilter &filter = RampFilter(),
+                 const std::string &method = ReconMethod::backProjection);
 
     // GUI thread, right before emitting startCt for this worker (see above);
     // a CoR trial when `trial`; a slice that runs alone may back-project on
@@ -160,6 +165,7 @@ private:
     struct PrepareRequest {
         int width = 0, n = 0;
         RampFilter filter;
+        std::string method;
     };
     std::deque<PrepareRequest> prepares;
 };

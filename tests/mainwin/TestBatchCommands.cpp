@@ -131,8 +131,8 @@ private slots:
             "show_sinogram show_ct1 show_i0 show_bg show_ct2 orvexLink_set_send_msg calc_exec "
             "seq_exec_show seq_exec_dir seq_exec_file_pattern seq_exec_next seq_exec_set "
             "seq_exec_set_index seq_exec_select_i0 seq_exec_keep_range_on_new_set ct_find_cor "
-            "ct_try_cor seq_exec_auto_cor ct_find_recorded_cor setup_save setup_load ct_filter ct_filter_padding").toUpper().split(' ');
-        QCOMPARE(expected.size(), 88);      // every name of the list, none twice
+            "ct_try_cor seq_exec_auto_cor ct_find_recorded_cor setup_save setup_load ct_filter ct_filter_padding ct_method").toUpper().split(' ');
+        QCOMPARE(expected.size(), 89);      // every name of the list, none twice
         QCOMPARE(BodyCommands::names(), expected);
 
         using C = BodyCommands;
