@@ -7,6 +7,11 @@
 #include <cmath>
 #include <cstring>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+#include <cstdlib>
+
 namespace {
 constexpr int W = GridReconstructor::kernelWidth;
 constexpr int tabCells = 1024;      // table samples per grid cell
@@ -19,11 +24,42 @@ bool smooth(int m)
     return m == 1;
 }
 
+// The frequency grid on 2 MB pages where the system offers them: samples
+// are spread over it row by row, one 4 kB page per row otherwise (a
+// translation miss for nearly every cell written).
+void *allocGrid(std::size_t bytes)
+{
+#ifdef __linux__
+    constexpr std::size_t huge = std::size_t(2) << 20;
+    const std::size_t rounded = (bytes + huge - 1) / huge * huge;
+    void *p = std::aligned_alloc(huge, rounded);
+    if (p)
+        madvise(p, rounded, MADV_HUGEPAGE);
+    return p;
+#else
+    return fftw_malloc(bytes);
+#endif
+}
+
+void freeGrid(void *p)
+{
+#ifdef __linux__
+    std::free(p);
+#else
+    fftw_free(p);
+#endif
+}
+
+constexpr int phases = 4096;        // offsets within a cell of the phase table
+
 // Cell index folded into 0 .. M-1.
 inline int wrap(int c, int M)
 {
-    c %= M;
-    return c < 0 ? c + M : c;
+    while (c < 0)
+        c += M;
+    while (c >= M)
+        c -= M;
+    return c;
 }
 
 // The region in pixels, x from trunc(x0) while x < x1 (z alike), clipped to
@@ -38,13 +74,6 @@ void clip(const SliceRegion &r, int N, int &xb, int &xe, int &zb, int &ze)
     ze = hi(r.z1);
 }
 
-// Weights and stored positions of the W cells of a coordinate p (in cells):
-// first = floor(p) - W/2 + 1. The sign (-1)^cell moves the slice's centre
-// from grid index 0 to M/2, so that the rows kept are contiguous.
-struct Cells {
-    int idx[W];
-    double w[W];
-};
 }
 
 GridReconstructor::~GridReconstructor()
@@ -79,11 +108,12 @@ void GridReconstructor::release()
     fftw_free(rows);
     fftw_free(gridIn);
     fftw_free(gridSpec);
-    fftw_free(grid);
+    freeGrid(grid);
     rowIn = rowBack = rows = gridIn = nullptr;
     rowSpec = backSpec = gridSpec = grid = nullptr;
     std::vector<double>().swap(res);
     std::vector<double>().swap(kernelTab);
+    std::vector<double>().swap(phaseTab);
     std::vector<double>().swap(deapod);
     std::vector<double>().swap(weightTab);
     std::vector<double>().swap(filterTab);
@@ -140,17 +170,18 @@ bool GridReconstructor::prepare(int N, int n, const RampFilter &filter)
     rowBack = static_cast<double *>(fftw_malloc(sizeof(double) * std::size_t(L)));
     rowSpec = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * half));
     backSpec = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * half));
-    gridIn = static_cast<double *>(fftw_malloc(sizeof(double) * std::size_t(M)));
-    gridSpec = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * std::size_t(M / 2 + 1)));
+    const int R = N;
+    gridIn = static_cast<double *>(fftw_malloc(sizeof(double) * std::size_t(R)));
+    gridSpec = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * std::size_t(R / 2 + 1)));
     rows = static_cast<double *>(fftw_malloc(sizeof(double) * std::size_t(N) * std::size_t(std::max(n, 1))));
     const std::size_t gridCells = std::size_t(M) * std::size_t(M / 2 + 1);
-    grid = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * gridCells));
+    grid = static_cast<fftw_complex *>(allocGrid(sizeof(fftw_complex) * gridCells));
     bool ok = rowIn && rowBack && rowSpec && backSpec && gridIn && gridSpec && rows && grid;
     if (ok) {
         FftwLock lock;
         fwdPlan = fftw_plan_dft_r2c_1d(L, rowIn, rowSpec, FFTW_ESTIMATE);
         bwdPlan = fftw_plan_dft_c2r_1d(L, backSpec, rowBack, FFTW_ESTIMATE);
-        gridPlan = fftw_plan_dft_r2c_1d(M, gridIn, gridSpec, FFTW_ESTIMATE);
+        gridPlan = fftw_plan_dft_r2c_1d(R, gridIn, gridSpec, FFTW_ESTIMATE);
         // every column (x frequency 0 .. M/2) along z
         const int len[1] = {M};
         colPlan = fftw_plan_many_dft(1, len, M / 2 + 1, grid, nullptr, M / 2 + 1, 1, grid, nullptr,
@@ -171,6 +202,7 @@ bool GridReconstructor::prepare(int N, int n, const RampFilter &filter)
     n_ = n;
     L_ = L;
     M_ = M;
+    R_ = R;
     prepared_ = filter;
 
     // ramp and window as back-projection's table (CtCore::buildFilterTable)
@@ -192,25 +224,27 @@ bool GridReconstructor::prepare(int N, int n, const RampFilter &filter)
     // (f - 1 and f + 1) carry what linear interpolation adds above Nyquist,
     // their weight sinc^2(f -+ 1) / sinc^2(f).
     const double g = N / 2;
-    weightTab.assign(std::size_t(M / 2 + 1), 0.0);
-    aliasTab.assign(std::size_t(2 * (M / 2 + 1)), 0.0);
-    phaseRe.assign(std::size_t(M / 2 + 1), 0.0);
-    phaseIm.assign(std::size_t(M / 2 + 1), 0.0);
+    weightTab.assign(std::size_t(R / 2 + 1), 0.0);
+    aliasTab.assign(std::size_t(2 * (R / 2 + 1)), 0.0);
+    phaseRe.assign(std::size_t(R / 2 + 1), 0.0);
+    phaseIm.assign(std::size_t(R / 2 + 1), 0.0);
     auto sinc2 = [](double f) {
         if (f == 0)
             return 1.0;
         const double s = std::sin(M_PI * f) / (M_PI * f);
         return s * s;
     };
-    for (int k = 0; k <= M / 2; ++k) {
-        const double f = double(k) / M;
+    for (int k = 0; k <= R / 2; ++k) {
+        const double f = double(k) / R;
         // k = 0 and k = M/2 are their own conjugates: each is spread twice
         // (1 / M completes the inverse transform)
-        const double ends = ((k == 0 || 2 * k == M) ? 0.5 : 1.0) / M;
+        const double ends = ((k == 0 || 2 * k == R) ? 0.5 : 1.0) / R;
         weightTab[std::size_t(k)] = sinc2(f) * ends;
-        aliasTab[2 * std::size_t(k)] = sinc2(f - 1) * ends;
-        aliasTab[2 * std::size_t(k) + 1] = sinc2(f + 1) * ends;
-        const double ph = 2.0 * M_PI * double(k) * g / M;
+        // (left out where they weigh under 1 %: a third fewer samples, the
+        // result within 0.003 % of the range of keeping them)
+        aliasTab[2 * std::size_t(k)] = sinc2(f - 1) >= 0.01 ? sinc2(f - 1) * ends : 0;
+        aliasTab[2 * std::size_t(k) + 1] = sinc2(f + 1) >= 0.01 ? sinc2(f + 1) * ends : 0;
+        const double ph = 2.0 * M_PI * double(k) * g / R;
         phaseRe[std::size_t(k)] = std::cos(ph);
         phaseIm[std::size_t(k)] = std::sin(ph);
     }
@@ -226,6 +260,14 @@ bool GridReconstructor::prepare(int N, int n, const RampFilter &filter)
         const double t = 2.0 * d / W;
         kernelTab[j] = t <= 1 ? std::cyl_bessel_i(0.0, beta * std::sqrt(1 - t * t)) : 0.0;
     }
+    // the W weights for each of phases + 1 offsets f = p / phases of a point
+    // past its cell: cell a (0 .. W-1) lies at distance f + W/2 - 1 - a,
+    // and carries the sign (-1)^a
+    phaseTab.assign(std::size_t(phases + 1) * W, 0.0);
+    for (int p = 0; p <= phases; ++p)
+        for (int a = 0; a < W; ++a)
+            phaseTab[std::size_t(p) * W + std::size_t(a)] =
+                ((a & 1) ? -1.0 : 1.0) * kernelAt(double(p) / phases + W / 2 - 1 - a);
     deapod.assign(std::size_t(N), 0.0);
     for (int x = 0; x < N; ++x)
         deapod[std::size_t(x)] = 1.0 / kernelTransform(double(x - N / 2) / M);
@@ -267,54 +309,75 @@ void GridReconstructor::filter(const HSgm &h)
         filterRow(i, h.sgmRow(i));
 }
 
-void GridReconstructor::spread(double px, double pz, double re, double im)
+void GridReconstructor::spread(double px, double pz, double re, double im, bool anyCell)
 {
     const int M = M_, half = M / 2;
-    Cells cx, cz;
-    const int x0 = int(std::floor(px)) - W / 2 + 1;
-    bool any = false;
-    for (int a = 0; a < W; ++a) {
-        const int c = x0 + a;
-        const int wc = wrap(c, M);
-        // only the half plane 0 .. M/2 is stored; the rest is conjugate
-        if (wc > half) {
-            cx.idx[a] = 0;
-            cx.w[a] = 0;
-            continue;
-        }
-        any = true;
-        cx.idx[a] = wc;
-        cx.w[a] = (c & 1) ? -kernelAt(px - c) : kernelAt(px - c);
-    }
-    if (!any)
-        return;
-    const int z0 = int(std::floor(pz)) - W / 2 + 1;
-    for (int b = 0; b < W; ++b) {
-        const int c = z0 + b;
-        cz.idx[b] = wrap(c, M);
-        cz.w[b] = (c & 1) ? -kernelAt(pz - c) : kernelAt(pz - c);
+    const double fx = std::floor(px), fz = std::floor(pz);
+    const int x0 = int(fx) - (W / 2 - 1), z0 = int(fz) - (W / 2 - 1);
+    // the W weights of each direction from the phase table, the sign
+    // (-1)^cell completed by the parity of the first cell
+    const double *wx = phaseTab.data() + std::size_t((px - fx) * phases + 0.5) * W;
+    const double *wz = phaseTab.data() + std::size_t((pz - fz) * phases + 0.5) * W;
+    if ((x0 ^ z0) & 1) {
+        re = -re;
+        im = -im;
     }
     const std::size_t stride = std::size_t(half + 1);
-    if (cx.idx[W - 1] == cx.idx[0] + W - 1) {
-        // W neighbouring cells (no fold): a straight run
-        const int xs = cx.idx[0];
+    if (!anyCell) {
+        // W neighbouring columns inside the stored half; rows folded
         for (int b = 0; b < W; ++b) {
-            double *line = &grid[std::size_t(cz.idx[b]) * stride + std::size_t(xs)][0];
-            const double vr = re * cz.w[b], vi = im * cz.w[b];
+            int r = z0 + b;
+            r += r < 0 ? M : r >= M ? -M : 0;
+            double *line = &grid[std::size_t(r) * stride + std::size_t(x0)][0];
+            const double vr = re * wz[b], vi = im * wz[b];
             for (int a = 0; a < W; ++a) {
-                line[2 * a] += vr * cx.w[a];
-                line[2 * a + 1] += vi * cx.w[a];
+                line[2 * a] += vr * wx[a];
+                line[2 * a + 1] += vi * wx[a];
             }
         }
         return;
     }
+    // near column 0 or M/2: cell by cell; only columns 0 .. M/2 are stored
+    // (the rest is conjugate)
+    int xi[W], zi[W];
+    bool any = false;
+    for (int a = 0; a < W; ++a) {
+        const int c = wrap(x0 + a, M);
+        xi[a] = c <= half ? c : -1;
+        any = any || c <= half;
+    }
+    if (!any)
+        return;
+    for (int b = 0; b < W; ++b)
+        zi[b] = wrap(z0 + b, M);
     for (int b = 0; b < W; ++b) {
-        fftw_complex *line = grid + std::size_t(cz.idx[b]) * stride;
-        const double vr = re * cz.w[b], vi = im * cz.w[b];
+        fftw_complex *line = grid + std::size_t(zi[b]) * stride;
+        const double vr = re * wz[b], vi = im * wz[b];
         for (int a = 0; a < W; ++a) {
-            line[cx.idx[a]][0] += vr * cx.w[a];
-            line[cx.idx[a]][1] += vi * cx.w[a];
+            if (xi[a] < 0)
+                continue;
+            line[xi[a]][0] += vr * wx[a];
+            line[xi[a]][1] += vi * wx[a];
         }
+    }
+}
+
+void GridReconstructor::spreadPair(double px, double pz, double re, double im)
+{
+    // folded into the period: -M/2 <= p < M/2
+    const double M = M_, h = M_ / 2;
+    px -= M * std::floor((px + h) / M);
+    pz -= M * std::floor((pz + h) / M);
+    // a point W/2 + 1 cells clear of columns 0 and +-M/2 reaches the stored
+    // half alone (x > 0) or through its conjugate opposite alone (x < 0)
+    const double clear = W / 2 + 1;
+    if (px > clear && px < h - clear)
+        spread(px, pz, re, im, false);
+    else if (px < -clear && px > -h + clear)
+        spread(-px, -pz, re, -im, false);
+    else {
+        spread(px, pz, re, im, true);
+        spread(-px, -pz, re, -im, true);
     }
 }
 
@@ -341,32 +404,35 @@ void GridReconstructor::project(double angleOffsetDeg, const SliceRegion &region
         return;
     const int N = N_, M = M_;
     std::memset(grid, 0, sizeof(fftw_complex) * std::size_t(M) * std::size_t(M / 2 + 1));
+    const int K = R_ / 2 + 1;       // frequencies of a row, 0 .. R/2
+    const double cell = double(M) / R_;
     for (int i = 0; i < n_; ++i) {
         const double th = CtCore::projAngle(angleOffsetDeg, i, n_);
         const double c = std::cos(th), s = std::sin(th);
         cosTab[std::size_t(i)] = c;
         sinTab[std::size_t(i)] = s;
         std::memcpy(gridIn, rows + std::size_t(i) * std::size_t(N), sizeof(double) * std::size_t(N));
-        std::memset(gridIn + N, 0, sizeof(double) * std::size_t(M - N));
         fftw_execute(gridPlan);
-        // frequency k / M along (cos, -sin), in cells; its conjugate opposite
-        for (int k = 0; k <= M / 2; ++k) {
+        // shifted so that sample g is the origin
+        for (int k = 0; k < K; ++k) {
             const double re0 = gridSpec[k][0], im0 = gridSpec[k][1];
-            const double re = re0 * phaseRe[std::size_t(k)] - im0 * phaseIm[std::size_t(k)];
-            const double im = re0 * phaseIm[std::size_t(k)] + im0 * phaseRe[std::size_t(k)];
-            const double px = k * c, pz = -k * s;
-            const double w = weightTab[std::size_t(k)];
-            spread(px, pz, w * re, w * im);
-            spread(-px, -pz, w * re, -w * im);
-            // the neighbouring bands, M cells further along the same line
-            // (g is whole: the shift keeps its phase)
-            for (int b = 0; b < 2; ++b) {
-                const double wa = aliasTab[2 * std::size_t(k) + std::size_t(b)];
-                if (wa == 0)
+            gridSpec[k][0] = re0 * phaseRe[std::size_t(k)] - im0 * phaseIm[std::size_t(k)];
+            gridSpec[k][1] = re0 * phaseIm[std::size_t(k)] + im0 * phaseRe[std::size_t(k)];
+        }
+        // Frequency k / R lies k M / R cells from the centre along
+        // (cos, -sin), its conjugate opposite; the neighbouring bands R
+        // further along the same line (g is whole: the shift keeps the
+        // phase). Band by band, each a straight run through the grid.
+        for (int band = 0; band < 3; ++band) {
+            const int shift = band == 0 ? 0 : band == 1 ? -R_ : R_;
+            const double *wt = band == 0 ? weightTab.data() : aliasTab.data() + (band - 1);
+            const std::size_t step = band == 0 ? 1 : 2;
+            for (int k = 0; k < K; ++k) {
+                const double w = wt[std::size_t(k) * step];
+                if (w == 0)
                     continue;
-                const double qx = (k + (b ? M : -M)) * c, qz = -(k + (b ? M : -M)) * s;
-                spread(qx, qz, wa * re, wa * im);
-                spread(-qx, -qz, wa * re, -wa * im);
+                const double rad = (k + shift) * cell;
+                spreadPair(rad * c, -rad * s, w * gridSpec[k][0], w * gridSpec[k][1]);
             }
         }
     }
