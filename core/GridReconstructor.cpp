@@ -5,12 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
-#include <cstdlib>
 
 namespace {
 constexpr int W = GridReconstructor::kernelWidth;
@@ -95,7 +95,7 @@ void GridReconstructor::release()
 {
     {
         FftwLock lock;
-        for (fftw_plan *p : {&fwdPlan, &bwdPlan, &colPlan, &rowPlan}) {
+        for (fftw_plan *p : {&fwdPlan, &bwdPlan, &gridPlan, &colPlan, &rowPlan}) {
             if (*p)
                 fftw_destroy_plan(*p);
             *p = nullptr;
@@ -411,6 +411,8 @@ void GridReconstructor::project(double angleOffsetDeg, const SliceRegion &region
         const double c = std::cos(th), s = std::sin(th);
         cosTab[std::size_t(i)] = c;
         sinTab[std::size_t(i)] = s;
+        if (!std::isfinite(c) || !std::isfinite(s))
+            continue;   // an angle that is not a number adds nothing, as in back-projection
         std::memcpy(gridIn, rows + std::size_t(i) * std::size_t(N), sizeof(double) * std::size_t(N));
         fftw_execute(gridPlan);
         // shifted so that sample g is the origin

@@ -3,15 +3,17 @@
 // evaluated in the frequency plane.
 //
 // filter() makes back-projection's filtered rows (padded, ramp and window of
-// the RampFilter, divided by L n). project() transforms each row, zero
-// beyond its N samples, over M points; by the Fourier slice theorem its
-// frequency k / M belongs k cells from the centre of an M x M frequency grid
-// (M >= 2N: oversampling 2 or a little more) along (cos th, -sin th). Each
+// the RampFilter, divided by L n). project() transforms each row over its N
+// samples; by the Fourier slice theorem its frequency k / N belongs k M / N
+// cells from the centre of an M x M frequency grid (M >= 2N, no prime
+// factor above 7: oversampling 2 or a little more) along (cos th, -sin th),
+// the rows' n (N / 2 + 1) samples a dense enough polar sampling. Each
 // sample, times sinc^2 (the transfer of the linear interpolation between
 // detector samples that back-projection uses), and its conjugate opposite are
-// spread onto the grid with a separable Kaiser-Bessel kernel of 6 cells read
-// from a table; so are the samples of the two neighbouring bands (f -+ 1),
-// which linear interpolation adds above Nyquist. A 2-D inverse FFT of the
+// spread onto the grid with a separable Kaiser-Bessel kernel of 4 cells read
+// from a table of phases; so are the samples of the two neighbouring bands
+// (f -+ 1), which linear interpolation adds above Nyquist, where they weigh
+// 1 % or more. A 2-D inverse FFT of the
 // stored half plane (the slice is real) gives the slice times the kernel's
 // transform, which is divided out (deapodisation). Only the N middle rows
 // are transformed along x.
