@@ -52,6 +52,14 @@ void freeGrid(void *p)
 
 constexpr int phases = 4096;        // offsets within a cell of the phase table
 
+// floor() for the grid's coordinates (finite, far below 2^62) without a
+// call into the maths library.
+inline double floorOf(double v)
+{
+    const double t = double(static_cast<long long>(v));
+    return t > v ? t - 1 : t;
+}
+
 // Cell index folded into 0 .. M-1.
 inline int wrap(int c, int M)
 {
@@ -312,7 +320,7 @@ void GridReconstructor::filter(const HSgm &h)
 void GridReconstructor::spread(double px, double pz, double re, double im, bool anyCell)
 {
     const int M = M_, half = M / 2;
-    const double fx = std::floor(px), fz = std::floor(pz);
+    const double fx = floorOf(px), fz = floorOf(pz);
     const int x0 = int(fx) - (W / 2 - 1), z0 = int(fz) - (W / 2 - 1);
     // the W weights of each direction from the phase table, the sign
     // (-1)^cell completed by the parity of the first cell
@@ -366,8 +374,8 @@ void GridReconstructor::spreadPair(double px, double pz, double re, double im)
 {
     // folded into the period: -M/2 <= p < M/2
     const double M = M_, h = M_ / 2;
-    px -= M * std::floor((px + h) / M);
-    pz -= M * std::floor((pz + h) / M);
+    px -= M * floorOf((px + h) / M);
+    pz -= M * floorOf((pz + h) / M);
     // a point W/2 + 1 cells clear of columns 0 and +-M/2 reaches the stored
     // half alone (x > 0) or through its conjugate opposite alone (x < 0)
     const double clear = W / 2 + 1;
@@ -388,10 +396,9 @@ void GridReconstructor::backProjectPixel(int z, int x, double *out) const
     double sum = 0;
     for (int i = 0; i < n_; ++i) {
         const double t = g + (x - g) * cosTab[std::size_t(i)] - (z - g) * sinTab[std::size_t(i)];
-        const double jf = std::floor(t);
-        if (!(jf >= 0 && jf < N - 1))
+        if (!(t >= 0 && t < N - 1))     // floor(t) in 0 .. N-2, as back-projection reads
             continue;
-        const int j = int(jf);
+        const int j = int(t);
         const double *f = rows + std::size_t(i) * std::size_t(N);
         sum += f[j] + (f[j + 1] - f[j]) * (t - j);
     }

@@ -23,7 +23,7 @@
 // of projection i is offset + i pi / n, detector position
 // t = g + (x - g) cos th - (z - g) sin th, values are twice the attenuation
 // per pixel, and only pixels of the region strictly inside the inscribed
-// circle are added to the result. The outermost ring (1.5 pixels), where
+// circle are added to the result. The outermost ring (1 pixel), where
 // back-projection leaves out the last detector interval, is back-projected
 // from the filtered rows directly.
 //
@@ -87,7 +87,7 @@ private:
     // Kaiser-Bessel kernel's continuous transform at nu cycles per cell.
     double kernelTransform(double nu) const;
 
-    static constexpr double rimWidth = 1.5;
+    static constexpr double rimWidth = 1.0;
 
     int N_ = 0, n_ = 0;         // prepared for; N_ = 0: not prepared
     int L_ = 0;                 // transform length of the filter
