@@ -1,6 +1,7 @@
 #include "SlicePipeline.h"
 #include "BackProjector.h"
 #include "CtCore.h"
+#include "ReconMethod.h"
 #include "Reconstructor.h"
 #include "SinogramStage.h"
 
@@ -8,7 +9,10 @@
 #include <QString>
 
 
-SlicePipeline::SlicePipeline() : SlicePipeline(std::make_unique<BackProjector>()) {}
+SlicePipeline::SlicePipeline() : SlicePipeline(std::make_unique<BackProjector>())
+{
+    methodName_ = ReconMethod::backProjection;
+}
 
 SlicePipeline::SlicePipeline(std::unique_ptr<Reconstructor> method) : recon(std::move(method))
 {
@@ -17,6 +21,18 @@ SlicePipeline::SlicePipeline(std::unique_ptr<Reconstructor> method) : recon(std:
 }
 
 SlicePipeline::~SlicePipeline() = default;
+
+bool SlicePipeline::useMethod(const std::string &name)
+{
+    std::string m;
+    if (!ReconMethod::fromName(name, &m))
+        return false;
+    if (m != methodName_) {
+        recon = ReconMethod::make(m);
+        methodName_ = m;
+    }
+    return true;
+}
 
 int SlicePipeline::lengthFor(int sinogramWidth)
 {

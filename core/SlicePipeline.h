@@ -20,6 +20,7 @@
 #include "SliceRegion.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 class Reconstructor;
@@ -110,6 +111,14 @@ public:
     void findExtremes();
     double resMin = 0, resMax = 0;
 
+    // --- method, by name (ReconMethod)
+    // The method of that name becomes the pipeline's unless it already is
+    // (its buffers are made at the next prepare); false, nothing changed,
+    // for an unknown name.
+    bool useMethod(const std::string &name);
+    // The name of the method in use ("" for one handed to the constructor).
+    const std::string &methodName() const { return methodName_; }
+
     Reconstructor &method() { return *recon; }
     const Reconstructor &method() const { return *recon; }
 
@@ -117,5 +126,6 @@ private:
     std::vector<std::unique_ptr<SinogramStage>> stages;
     std::unique_ptr<Reconstructor> recon;
     RampFilter wanted;
+    std::string methodName_;
     int stagesW = -1, stagesH = -1;     // size the stages are prepared for; -1: none
 };

@@ -4,6 +4,9 @@
 #include "CorrectionSettings.h"
 #include "EnergyShift.h"
 #include "RampFilter.h"
+#include "ReconMethod.h"
+
+#include <string>
 
 class CalcConds
 {
@@ -31,6 +34,7 @@ public:
     // shifted along the axis, on the reference set's grid (the grid of the
     // CoR without the shift).
     EnergyShift shift;
+    std::string method = ReconMethod::backProjection;  // reconstruction method (ReconMethod name)
 
     // Centre of rotation for slice s: the straight line through the two
     // recorded pairs when both are set and differ in slice, otherwise `cor`;

@@ -154,6 +154,7 @@ bool CtCalc::startCt()
         return refuse("Sinogram too narrow to reconstruct : " + QString::number(hSgm->width));
     // the filter of this run, kept by the pipeline until its next start;
     // prepared, the sinogram corrected and the result cleared
+    pipeline.useMethod(conds ? conds->method : std::string(ReconMethod::backProjection));
     pipeline.setFilter(conds ? conds->filter : RampFilter());
     if (!pipeline.begin(*hSgm))
         return refuse(QString("Can not prepare the reconstruction of %1 x %2").arg(N).arg(n));

@@ -52,18 +52,19 @@ void CtCalc2::setUi(CtCalc2Ui *panel)
     connect(this, &CtCalc2::resValue, panel, &CtCalc2Ui::showValue);
 }
 
-void CtCalc2::prepare(int width, int n, const RampFilter &filter)
+void CtCalc2::prepare(int width, int n, const RampFilter &filter, const std::string &method)
 {
     if (!onOwnThread()) {
         {
             std::lock_guard<std::mutex> lock(jobsLock);
-            prepares.push_back(PrepareRequest{width, n, filter});
+            prepares.push_back(PrepareRequest{width, n, filter, method});
         }
         Handoff::release(this);
         QMetaObject::invokeMethod(this, "takePrepare", Qt::QueuedConnection);
         return;
     }
     Handoff::Scope scope(this);
+    pipeline.useMethod(method);
     pipeline.prepare(width, n, filter);    // plans are made under the process-wide planner lock
     fftN = pipeline.size();
     nProj = pipeline.projections();
@@ -91,6 +92,7 @@ void CtCalc2::reserve(bool trial, int bpThreads)
         // CoR trials try the CoRs as given, on the set as it stands
         if (!trial)
             j.shift = conds->shift;
+        j.method = conds->method;
     }
     // handed over under a lock: a copy made inside the event queue would
     // be written after any release mark we could set before posting
@@ -124,7 +126,7 @@ void CtCalc2::takePrepare()
         r = prepares.front();
         prepares.pop_front();
     }
-    prepare(r.width, r.n, r.filter);
+    prepare(r.width, r.n, r.filter, r.method);
 }
 
 void CtCalc2::releaseClaim()
@@ -176,6 +178,7 @@ void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool 
                 emit regionDefaulted(0, 0, N, N);
             }
             pipeline.setThreads(job.bpThreads);
+            pipeline.useMethod(job.method);     // a new method is prepared by run()
             pipeline.setFilter(job.filter);     // prepared again only if it differs
             job.corrections.fit(pipeline, installed);   // remade only when they changed
             const bool done = pipeline.run(hSgm, job.angleOffset, job.region);

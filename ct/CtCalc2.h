@@ -23,6 +23,7 @@
 #include "HSgm.h"
 #include "SavingData.h"
 #include "SavingImg.h"
+#include "ReconMethod.h"
 #include "SlicePipeline.h"
 
 #include <QDateTime>
@@ -57,6 +58,7 @@ public:
         double i0Scale = 1.0;       // ion-chamber ratio the sinogram is built with
         CorrectionSettings corrections;     // the sinogram stages of the run
         EnergyShift shift;          // the set's shift against its sequence's reference
+        std::string method = ReconMethod::backProjection;  // reconstruction method of the run
     };
 
     explicit CtCalc2(CalcConds *conds = nullptr, QObject *parent = nullptr);
@@ -92,7 +94,10 @@ public:
     // that rounded down to even), n projections and the filter (no change
     // when already of that kind). From another thread the request is queued
     // to the worker's thread.
-    void prepare(int width, int n, const RampFilter &filter = RampFilter());
+    // `method` names the reconstruction method (ReconMethod; an unknown
+    // name keeps the method in use).
+    void prepare(int width, int n, const RampFilter &filter = RampFilter(),
+                 const std::string &method = ReconMethod::backProjection);
 
     // GUI thread, right before emitting startCt for this worker (see above);
     // a CoR trial when `trial`; a slice that runs alone may back-project on
@@ -165,6 +170,7 @@ private:
     struct PrepareRequest {
         int width = 0, n = 0;
         RampFilter filter;
+        std::string method;
     };
     std::deque<PrepareRequest> prepares;
     CorrectionSettings installed;   // the stages the pipeline holds

@@ -265,6 +265,23 @@ bool ProcCtrl::setFilterPadding(const QString &name)
     return true;
 }
 
+QString ProcCtrl::methodName() const
+{
+    std::string m;
+    if (!ReconMethod::fromName(ui->Method->currentText().toStdString(), &m))
+        m = ReconMethod::backProjection;
+    return QString::fromStdString(m);
+}
+
+bool ProcCtrl::setMethod(const QString &name)
+{
+    std::string m;
+    if (!ReconMethod::fromName(name.toStdString(), &m))
+        return false;
+    ui->Method->setCurrentText(QString::fromStdString(m));
+    return true;
+}
+
 double ProcCtrl::corForSlice(int s) const
 {
     return CalcConds::interpolateCor(cor, recCor1, recSlice1, recCor2, recSlice2, s);
@@ -304,6 +321,7 @@ void ProcCtrl::fillConds(CalcConds *conds, bool doCt1, bool doCt2) const
     conds->threads = getThreads();
     conds->filter = filterSpec();
     conds->shift = shiftOfSet;
+    conds->method = methodName().toStdString();
 }
 
 void ProcCtrl::setEnergyShift(const EnergyShift &s)

@@ -65,6 +65,10 @@ public:
     bool setFilterWindow(const QString &name);
     bool setFilterCutoff(double c);
     bool setFilterPadding(const QString &name);
+    // The reconstruction method shown ("Method": a ReconMethod name);
+    // setMethod refuses (false, nothing changed) an unknown name.
+    QString methodName() const;
+    bool setMethod(const QString &name);
 
     // CoR for slice s: along the line through the two recorded pairs when both
     // are set and differ in slice, otherwise the current CoR.

@@ -228,7 +228,7 @@ void RunControl::prepareWorkers()
     const int width = range.valid() ? range.width : 0;
     const int n = imgDatas->count();
     for (CtCalc2 *w : std::as_const(ctc2s))
-        w->prepare(width, n, conds.filter);     // queued to the worker's thread
+        w->prepare(width, n, conds.filter, conds.method);   // queued to the worker's thread
 }
 
 void RunControl::setupSaveConds()

@@ -8,6 +8,7 @@
 #include "CorrectionsPanel.h"
 #include "RampFilter.h"
 #include "I0Ratio.h"
+#include "ReconMethod.h"
 #include "I0ofImage.h"
 #include "ProcCtrl.h"
 #include "SeekCtrl.h"
@@ -263,6 +264,16 @@ QList<SettingsTable::Setting> SettingsTable::build()
             return false;
         },
         [corr](Body *b) { return QVariantList{corr(b)->settings().airColumns}; });
+    // reconstruction method: an unknown name fails the command and changes nothing
+    add("ct_method", {K::Choice}, S::Reconstruction, "back-projection",
+        [pc](Body *b, const V &v) {
+            if (pc(b)->setMethod(v.text()))
+                return true;
+            qWarning().noquote() << "ct_method refused : " + v.text() + " (back-projection or gridding)";
+            return false;
+        },
+        [pc](Body *b) { return QVariantList{pc(b)->methodName()}; })
+        ->choices = choicesOf(ReconMethod::names());
     add("ct_set_disp_region", {K::Real, K::Real, K::Real, K::Real}, S::None, "", always([](Body *b, const V &v) {
             b->applyRegions(v.real(0), v.real(1), v.real(2), v.real(3), false, nullptr);
         }));

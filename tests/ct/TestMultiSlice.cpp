@@ -14,6 +14,7 @@
 #include "ImgDatas.h"
 #include "ImgDispWPV.h"
 #include "Phantom.h"
+#include "ReconMethod.h"
 #include "SavingData.h"
 #include "SavingImg.h"
 #include "SgmRange.h"
@@ -244,6 +245,35 @@ private slots:
         }
         saverThread.quit();
         saverThread.wait();
+    }
+
+    // The method of the run reaches a worker with its slice: gridding chosen
+    // in the conditions, the worker's slice is the gridded one.
+    void workerTakesTheMethod()
+    {
+        CalcConds conds;
+        conds.lowerLimit = -1e30;
+        conds.upperLimit = 1e30;
+        conds.method = ReconMethod::gridding;
+        Window win;
+        CtCalc2 w(&conds);
+        CtCalc2Ui panel;
+        w.setUi(&panel);
+        w.setSinogram(sino.get());
+        connect(&win, &Window::startCt, &w, qOverload<CtCalc2 *, bool, double, int, bool>(&CtCalc2::startCt),
+                Qt::QueuedConnection);
+        w.reserve();
+        emit win.startCt(&w, true, cor, 3, false);
+        QTRY_VERIFY(!w.isBusy());
+        QCOMPARE(w.pipeline.methodName(), std::string("gridding"));
+
+        HSgm h;
+        QVERIFY(sino->genSinogram0(&h, true, cor, 3));
+        SlicePipeline ref(ReconMethod::make(ReconMethod::gridding));
+        QVERIFY(ref.run(h, 0, SliceRegion{0, 0, double(N), double(N)}));
+        QCOMPARE(w.pipeline.res().size(), ref.res().size());
+        for (std::size_t j = 0; j < ref.res().size(); ++j)
+            QVERIFY(std::fabs(w.pipeline.res()[j] - ref.res()[j]) <= 1e-12);
     }
 
     // One worker on this thread: addressed calls only, the order of its

@@ -135,8 +135,8 @@ private slots:
             "seq_spectrum seq_jump_map "
             "ct_filter ct_filter_padding "
             "ct_ring_removal ct_zinger_removal ct_air_columns "
-            "seq_exec_align seq_exec_align_reference").toUpper().split(' ');
-        QCOMPARE(expected.size(), 97);      // every name of the list, none twice
+            "ct_method seq_exec_align seq_exec_align_reference").toUpper().split(' ');
+        QCOMPARE(expected.size(), 98);      // every name of the list, none twice
         QCOMPARE(BodyCommands::names(), expected);
 
         using C = BodyCommands;
@@ -446,8 +446,8 @@ private slots:
         QVERIFY(ui->ImgsTab->currentWidget()->isAncestorOf(b.workerPanels().first()));
     }
 
-    // The filter: a known window with a cut-off in (0, 0.5], a known padding;
-    // anything else fails the command (":ifng") and changes nothing. A run
+    // The filter: a known window with a cut-off in (0, 0.5], a known padding,
+    // a known method; anything else fails the command (":ifng") and changes nothing. A run
     // takes what the panel shows.
     void filterCommands()
     {
@@ -456,7 +456,7 @@ private slots:
         ProcCtrl *pc = b.form()->procCtrl;
         for (const char *refused : {"ct_filter refused : hanning 0.3", "ct_filter refused : ramp 0.6",
                                     "ct_filter refused : cosine x", "ct_filter refused : cosine 0",
-                                    "ct_filter_padding refused : mirror"})
+                                    "ct_filter_padding refused : mirror", "ct_method refused : fourier"})
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QString("^") + QRegularExpression::escape(refused)));
         run(b, tmp.filePath("filter.bat"),
             "ct_filter hann 0.4\n"
@@ -469,9 +469,11 @@ private slots:
             "ct_filter cosine 0\n"
             "ct_filter_padding mirror\n"
             ":ifng add_inf_raw_i0_val 3\n"
-            "ct_filter SHEPP-LOGAN\n",         // the cut-off stays
+            "ct_filter SHEPP-LOGAN\n"          // the cut-off stays
+            "ct_method GRIDDING\n"
+            "ct_method fourier\n",
             t, 10000);
-        QCOMPARE(b.batch()->commandsFailed(), 5);
+        QCOMPARE(b.batch()->commandsFailed(), 6);
         QCOMPARE(b.form()->I0ofRawImage_->engPattern(), QString("name-failed"));
         QCOMPARE(b.form()->I0ofI0Image_->engPattern(), QString("cutoff-failed"));
         QCOMPARE(b.form()->I0ofRawImage_->i0Val(), 3.0);
@@ -480,6 +482,7 @@ private slots:
         QVERIFY(conds.filter.window == RampFilter::Window::SheppLogan);
         QCOMPARE(conds.filter.cutoff, 0.4);
         QVERIFY(conds.filter.padding == RampFilter::Padding::Edge);
+        QCOMPARE(conds.method, std::string("gridding"));
         cmd(b, "ct_filter_padding none");
         cmd(b, "ct_filter ramp 0.5");
         pc->fillConds(&conds, true, false);

@@ -79,7 +79,7 @@ class TestSetupFile : public QObject
             "ct_slice_from 1", "ct_slice_to 6", "ct_slice_step 2", "ct_threads 3", "ct_cor 14.5",
             "ct_recorded_cor_1 2 15.25", "ct_recorded_cor_2 6 13.75", "ct_auto_gen_sinogram 0",
             "ct_filter hamming 0.4", "ct_filter_padding edge", "ct_ring_removal 1 2.5 41 11",
-            "ct_zinger_removal 1 0.25", "ct_air_columns 6", "calc_show_res 0", "fix_color_scale 1",
+            "ct_zinger_removal 1 0.25", "ct_air_columns 6", "ct_method gridding", "calc_show_res 0", "fix_color_scale 1",
             "fix_color_min -0.5", "fix_color_max 2.5",
             "auto_save_image 1", "auto_save_image_path " + q(out + "/img"), "auto_save_image_name \"image name\"",
             "auto_save_image_tag \"tag a\"", "auto_save_data 1", "auto_save_data_path " + q(out + "/data"),
@@ -231,7 +231,7 @@ private slots:
                                 "ct_proc_slice ct_angle_offset ct_auto_exec ct_slice_from ct_slice_to "
                                 "ct_slice_step ct_threads ct_cor ct_rot_ax_is_h ct_recorded_cor_1 "
                                 "ct_recorded_cor_2 ct_auto_gen_sinogram ct_filter ct_filter_padding "
-                                "ct_ring_removal ct_zinger_removal ct_air_columns "
+                                "ct_ring_removal ct_zinger_removal ct_air_columns ct_method "
                                 "calc_ct1 calc_show_res "
                                 "fix_color_scale fix_color_min fix_color_max auto_save_image "
                                 "auto_save_image_path auto_save_image_name auto_save_image_tag "
@@ -266,7 +266,7 @@ private slots:
             "ct_rot_ax_is_v 1", "ct_proc_slice 5", "ct_angle_offset 0.75", "ct_auto_exec 1", "ct_slice_from 1",
             "ct_slice_to 6", "ct_slice_step 2", "ct_threads 1", "ct_cor 14.5", "ct_recorded_cor_1 2 15.25",
             "ct_recorded_cor_2 6 13.75", "ct_auto_gen_sinogram 0", "ct_filter shepp-logan 0.35",
-            "ct_filter_padding edge", "calc_ct1 0", "calc_show_res 0",
+            "ct_filter_padding edge", "ct_method gridding", "calc_ct1 0", "calc_show_res 0",
             "fix_color_scale 1", "fix_color_min -0.5", "fix_color_max 2.5", "auto_save_image 1",
             "auto_save_image_path \"" + out + "/img\"", "auto_save_image_name \"image name\"",
             "auto_save_image_tag \"tag a\"", "auto_save_data 1", "auto_save_data_path \"" + out + "/data\"",
