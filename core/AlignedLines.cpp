@@ -18,7 +18,7 @@ AlignedLines::AlignedLines(bool rotAxIsV, int dim, int nLines, int slice, double
         return;
     }
     // the reference set's grid: what its CoR leaves room for
-    const double refCor = cor - shift.acrossAxis(rotAxIsV);
+    const double refCor = shift.referenceCor(cor, rotAxIsV);
     const SgmRange ref(rotAxIsV, dim, refCor);
     if (!ref.valid()) {
         reason = QStringLiteral("the reference CoR %1 leaves no sample in the image (0 .. %2)")

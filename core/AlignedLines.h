@@ -4,8 +4,9 @@
 // two image lines and is interpolated linearly between them, and its samples
 // are those of the reference set's grid - `half` - 1 on either side of the
 // set's own CoR, half taken from the reference CoR (the set's CoR less the
-// shift across the axis). Samples past either end of the line take the
-// line's edge value, as do lines past the first or last image line.
+// shift across the axis, or EnergyShift::gridCor). Samples past either end
+// of the line take the line's edge value, as do lines past the first or
+// last image line.
 //
 // The build itself stays HSgm::build: it is handed a virtual line of
 // 2 half + 2 pixels with the CoR at half + frac, made from the real lines by

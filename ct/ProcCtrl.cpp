@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 ProcCtrl::ProcCtrl(QWidget *parent) : QFrame(parent), ui(new Ui::ProcCtrl)
 {
@@ -322,6 +323,10 @@ void ProcCtrl::fillConds(CalcConds *conds, bool doCt1, bool doCt2) const
     conds->filter = filterSpec();
     conds->shift = shiftOfSet;
     conds->method = methodName().toStdString();
+    // recorded pairs give every set of a sequence the same CoR per slice, and
+    // with it the same grid: a set's own CoR has no say then
+    if (recSlice1 >= 0 && recSlice2 >= 0 && recSlice1 != recSlice2)
+        conds->shift.gridCor = std::numeric_limits<double>::quiet_NaN();
 }
 
 void ProcCtrl::setEnergyShift(const EnergyShift &s)

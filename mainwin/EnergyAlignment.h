@@ -16,6 +16,8 @@
 //
 // With "Auto CoR" the CoR is the reference set's, found once on its own
 // projections at the current slice; each set takes it plus its shift.
+// Unchecked, "Auto CoR" still asks for the reference set's CoR: each set
+// keeps the CoR it finds and is reconstructed on the reference set's grid.
 //
 // States: off (the box unchecked: sets are built as they stand); on, no
 // reference read; on, reference held (views, and CoRs found per slice).

@@ -222,8 +222,8 @@ void RunControl::prepareWorkers()
 {
     const int d = conds.rotAxIsV ? imgDatas->width : imgDatas->height;
     // the first slice of the run; a slice at another CoR prepares its worker anew
-    const double c = conds.corForSlice(conds.rangeMode ? conds.sliceFrom : conds.slice)
-                     - conds.shift.acrossAxis(conds.rotAxIsV);     // a shifted set: the reference grid
+    const double c = conds.shift.referenceCor(     // a set of a sequence: the reference grid
+        conds.corForSlice(conds.rangeMode ? conds.sliceFrom : conds.slice), conds.rotAxIsV);
     const SgmRange range(conds.rotAxIsV, d, c);
     const int width = range.valid() ? range.width : 0;
     const int n = imgDatas->count();

@@ -53,15 +53,32 @@ void XafsSequence::seriesLoaded(bool sized)
             sgm->genSinogram();
         return;
     }
-    pc->setEnergyShift(shift);
-    if (sized && autoCor->isChecked()) {
-        const CorFinder::Result r = CorActions(sgm, pc).find(pc->sliceNo, CorFinder::defaultMethod);
-        if (r.ok)
-            pc->setCor(r.cor);
-        else
-            qWarning().noquote() << QStringLiteral("Data set %1 keeps the previous CoR %2")
-                                        .arg(ui->SelDDir->currentName(), QString::number(pc->cor, 'g', 6));
+    if (!(sized && autoCor->isChecked())) {
+        pc->setEnergyShift(shift);
+        return;
     }
+    // Each set finds its own CoR, and is reconstructed on the grid of the
+    // reference set's CoR, centred on its own axis: the slices of all
+    // energies are of one size, and pixel (x, z) is one point of the sample.
+    double refCor = 0;
+    if (align->referenceCor(pc->rotAxIsV, pc->sliceNo, &refCor)) {
+        shift = EnergyShift::onGridOf(refCor);
+    } else {
+        qWarning().noquote() << QStringLiteral("Data set %1 reconstructed on the grid of its own CoR : "
+                                               "the reference set's CoR was not found")
+                                    .arg(ui->SelDDir->currentName());
+        emit failed();
+    }
+    pc->setEnergyShift(shift);
+    const double before = pc->cor;
+    const CorFinder::Result r = CorActions(sgm, pc).find(pc->sliceNo, CorFinder::defaultMethod);
+    if (r.ok)
+        pc->setCor(r.cor);      // the sinogram follows the new CoR
+    else
+        qWarning().noquote() << QStringLiteral("Data set %1 keeps the previous CoR %2")
+                                    .arg(ui->SelDDir->currentName(), QString::number(pc->cor, 'g', 6));
+    if (pc->cor == before)
+        sgm->genImage();        // the same CoR, the new grid
 }
 
 void XafsSequence::selectedDir(QString dir, QStringList patterns)

@@ -12,8 +12,10 @@
 //   set loading - a set was handed to the loader (setLoading()); when the
 //                series has loaded (seriesLoaded) it finds its shift against
 //                the reference set ("Align Energies", EnergyAlignment), then
-//                its CoR, back to running / idle. Any other load clears the
-//                shift.
+//                its CoR, back to running / idle. Without the alignment,
+//                "Auto CoR" finds the set's own CoR and puts it on the grid
+//                of the reference set's CoR (EnergyShift::onGridOf). Any
+//                other load clears the shift.
 //   refused    - the set's I0 can't be read (refused()): the series is
 //                emptied, nothing loads; cleared by clearRefused().
 #include <QFileInfoList>

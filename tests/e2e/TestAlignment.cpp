@@ -83,9 +83,13 @@ class TestAlignment : public QObject
         return Phantom::standard(o);
     }
 
-    // The sequence as a batch loop over the sets; returns the program's output.
-    QByteArray runSequence(const QString &dir, bool align, int reference)
+    // The sequence as a batch loop over the sets of `from` (default: the
+    // drifting phantom's); returns the program's output.
+    QByteArray runSequence(const QString &dir, bool align, int reference, bool autoCor = false,
+                           QString from = QString())
     {
+        if (from.isEmpty())
+            from = data;
         QDir().mkpath(dir);
         QFile cfg(dir + "/config.cfg");
         cfg.open(QIODevice::WriteOnly);
@@ -93,10 +97,11 @@ class TestAlignment : public QObject
         QFile bat(dir + "/run.bat");
         bat.open(QIODevice::WriteOnly);
         QTextStream b(&bat);
-        b << "bg_load \"" << data << "/ref/bg.img\"\n"
-          << "seq_exec_select_i0 \"" << data << "/ref\" i0-*.img\n"
+        b << "bg_load \"" << from << "/ref/bg.img\"\n"
+          << "seq_exec_select_i0 \"" << from << "/ref\" i0-*.img\n"
           << "add_inf_ASR_standard 1\nseq_exec_file_pattern *.img\n"
-          << "seq_exec_dir \"" << data << "\"\n"
+          << "seq_exec_dir \"" << from << "\"\n"
+          << (autoCor ? QString("seq_exec_auto_cor 1\nct_proc_slice %1\n").arg(Slice) : QString())
           << "seq_exec_align " << (align ? 1 : 0) << "\nseq_exec_align_reference " << reference << "\n"
           << "ct_rot_ax_is_v 1\nct_cor " << ph.cor() << "\n"
           << "ct_slice_from " << Slice << "\nct_slice_to " << Slice << "\nct_slice_step 1\n"
@@ -195,6 +200,57 @@ private slots:
             }
         }
         QVERIFY2(worstUnaligned > 0.1, qPrintable(QString::number(worstUnaligned)));
+    }
+
+    // "Auto CoR" without alignment, the sample drifting across the axis only:
+    // each set is reconstructed at the CoR it finds, on the grid of the
+    // reference set's CoR (here the second set's: 45 samples a side, N = 88,
+    // where the first set's own CoR would leave 92), so at every energy the
+    // slice is of one size and pixel (x, z) shows the same point of the sample.
+    void autoCorKeepsTheReferenceGrid()
+    {
+        Phantom::Options o = ph.opt;
+        o.drifts = {{0, 0}, {1.84, 0}, {-2.62, 0}, {2.31, 0}, {-0.47, 0}};
+        const Phantom across = Phantom::standard(o);
+        const QString from = tmp.filePath("across");
+        QVERIFY(across.writeSeries(from));
+        const QString dir = tmp.filePath("autocor");
+        const QByteArray log = runSequence(dir, false, 2, true, from);
+        QVERIFY2(log.endsWith("(exit code 0)"), log.right(3000).constData());
+        // each set at its own CoR, the sets in order
+        int k = 0;
+        for (auto it = QRegularExpression(QString("Slice %1 at CoR (\\S+)").arg(Slice))
+                           .globalMatch(QString::fromUtf8(log));
+             it.hasNext(); ++k) {
+            const QRegularExpressionMatch m = it.next();
+            QVERIFY2(k < energies.size(), qPrintable(m.captured(0)));
+            QVERIFY2(std::abs(m.captured(1).toDouble() - across.cor() - o.drifts[k].first) <= 0.1,
+                     qPrintable(m.captured(0)));
+        }
+        QCOMPARE(k, energies.size());
+
+        const int N = 88;
+        const double g = N / 2.0;
+        const Phantom::Ellipsoid &inc = across.parts[1];
+        const auto pixel = [&](double off) {
+            const double r = inc.ru + off;
+            return QPoint(int(std::lround(g + inc.cu + r * std::cos(inc.phi))),
+                          int(std::lround(g + inc.cv + r * std::sin(inc.phi))));
+        };
+        for (double e : energies) {
+            const DatFile d = slice(dir, e);
+            QCOMPARE(d.n, N);
+            const std::vector<double> truth = across.reconstructedMap(Slice, N, g, e);
+            for (const QPoint &p : {pixel(-3), pixel(3)}) {
+                double t = 0;
+                for (int j = -1; j <= 1; ++j)
+                    for (int i = -1; i <= 1; ++i)
+                        t += truth[std::size_t(p.y() + j) * N + std::size_t(p.x() + i)] / 9;
+                const double v = d.near(p.x(), p.y());
+                QVERIFY2(t > 0 && std::abs(v / t - 1) < 0.01,
+                         qPrintable(QString("%1 eV at (%2, %3): %4, truth %5").arg(e).arg(p.x()).arg(p.y()).arg(v).arg(t)));
+            }
+        }
     }
 
     // A reference that is not there: every other set is named, counted in the
