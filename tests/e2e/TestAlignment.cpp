@@ -2,6 +2,8 @@
 // sequence of five energies whose sample drifts on the detector by a known
 // (dx, dy) per energy, and whose inclusion's attenuation steps at the edge.
 // A headless batch runs the sequence with "Align Energies" and once without.
+#include "HeadlessProcess.h"
+#include "SavedSlice.h"
 #include "Phantom.h"
 
 #include <QDir>
@@ -14,50 +16,6 @@
 #include <QTextStream>
 
 #include <cmath>
-
-namespace {
-
-struct DatFile {
-    int n = 0;                      // grid size (x and z from 0 to n - 1)
-    std::vector<double> values;     // row by row
-    double at(int x, int z) const { return values[std::size_t(z) * std::size_t(n) + std::size_t(x)]; }
-    // The mean over the 3 x 3 square about (x, z), as a spectrum takes it.
-    double near(int x, int z) const
-    {
-        double s = 0;
-        for (int j = -1; j <= 1; ++j)
-            for (int i = -1; i <= 1; ++i)
-                s += at(x + i, z + j);
-        return s / 9;
-    }
-};
-
-DatFile readDat(const QString &path)
-{
-    DatFile d;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return d;
-    QTextStream in(&f);
-    if (in.readLine() != QLatin1String("#TOMX-CTImg"))
-        return d;
-    for (int i = 0; i < 5; ++i)
-        in.readLine();
-    int xMax = -1;
-    while (!in.atEnd()) {
-        const QStringList p = in.readLine().split(QLatin1Char('\t'));
-        if (p.size() != 3)
-            return DatFile();
-        xMax = qMax(xMax, p[0].toInt());
-        d.values.push_back(p[2].toDouble());
-    }
-    d.n = xMax + 1;
-    if (d.n < 1 || d.values.size() != std::size_t(d.n) * std::size_t(d.n))
-        return DatFile();
-    return d;
-}
-
-}   // namespace
 
 class TestAlignment : public QObject
 {
@@ -112,25 +70,14 @@ class TestAlignment : public QObject
           << ":loop\nseq_exec_set\ncalc_exec\nseq_exec_next\n:ifok :goto :loop\n:end\n";
         b.flush();
         bat.close();
-        QProcess tomix;
-        tomix.setWorkingDirectory(dir);
-        tomix.setProcessChannelMode(QProcess::MergedChannels);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        tomix.setProcessEnvironment(env);
-        tomix.start(TOMIX_BIN, {"-nw", "-e", "-c", cfg.fileName(), "-b", bat.fileName(), "-x", "-q"});
-        if (!tomix.waitForFinished(240000)) {
-            tomix.kill();
-            tomix.waitForFinished();
-            return tomix.readAll() + "\n(killed)";
-        }
-        return tomix.readAll() + QString("\n(exit code %1)").arg(tomix.exitCode()).toUtf8();
+        return runHeadless(TOMIX_BIN, dir, {"-nw", "-e", "-c", cfg.fileName(), "-b", bat.fileName(), "-x", "-q"},
+                           240000);
     }
 
-    DatFile slice(const QString &dir, double e) const
+    SavedSlice slice(const QString &dir, double e) const
     {
         const QString tag = Phantom::energyText(e) + "eV";
-        return readDat(dir + "/out/" + tag + "/ph-" + tag + QString::asprintf("-%05d.dat", Slice));
+        return readSavedSlice(dir + "/out/" + tag + "/ph-" + tag + QString::asprintf("-%05d.dat", Slice));
     }
 
 private slots:
@@ -183,9 +130,9 @@ private slots:
                 > ph.mu(outside.x() - g, outside.y() - g, ph.axial(Slice), 7120));
         double worstUnaligned = 0;
         for (double e : energies) {
-            const DatFile a = slice(dir, e), b = slice(un, e);
-            QCOMPARE(a.n, N);
-            QCOMPARE(b.n, N);
+            const SavedSlice a = slice(dir, e), b = slice(un, e);
+            QCOMPARE(a.n(), N);
+            QCOMPARE(b.n(), N);
             const std::vector<double> truth = ph.reconstructedMap(Slice, N, g, e);
             for (const QPoint &p : {inside, outside}) {
                 double t = 0;
@@ -238,8 +185,8 @@ private slots:
                           int(std::lround(g + inc.cv + r * std::sin(inc.phi))));
         };
         for (double e : energies) {
-            const DatFile d = slice(dir, e);
-            QCOMPARE(d.n, N);
+            const SavedSlice d = slice(dir, e);
+            QCOMPARE(d.n(), N);
             const std::vector<double> truth = across.reconstructedMap(Slice, N, g, e);
             for (const QPoint &p : {pixel(-3), pixel(3)}) {
                 double t = 0;
@@ -263,7 +210,7 @@ private slots:
                  log.right(3000).constData());
         QVERIFY2(!log.endsWith("(exit code 0)"), log.right(3000).constData());
         for (double e : energies)
-            QCOMPARE(slice(dir, e).n, 92);
+            QCOMPARE(slice(dir, e).n(), 92);
     }
 };
 

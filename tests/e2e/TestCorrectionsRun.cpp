@@ -3,6 +3,7 @@
 // on the workers by a batch with and without ct_ring_removal,
 // ct_zinger_removal and ct_air_columns; the corrected slices lie much closer
 // to the phantom's attenuation.
+#include "HeadlessProcess.h"
 #include "Phantom.h"
 
 #include <QDir>
@@ -40,7 +41,7 @@ class TestCorrectionsRun : public QObject
     }
 
     // Runs the batch lines `extra` before the reconstruction of slice 1 on
-    // the workers; the program's output, ending "(ok)" when it exited 0.
+    // the workers; the program's output, ending "(exit code 0)" when it exited 0.
     QByteArray run(const QString &dir, const QString &extra, const QString &set = QStringLiteral("data"))
     {
         QDir().mkpath(dir);
@@ -60,21 +61,7 @@ class TestCorrectionsRun : public QObject
           << "calc_exec\n";
         b.flush();
         bat.close();
-        QProcess tomix;
-        tomix.setWorkingDirectory(dir);
-        tomix.setProcessChannelMode(QProcess::MergedChannels);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        tomix.setProcessEnvironment(env);
-        tomix.start(TOMIX_BIN, {"-nw", "-e", "-b", bat.fileName(), "-x", "-q"});
-        if (!tomix.waitForFinished(120000)) {
-            tomix.kill();
-            tomix.waitForFinished();
-            return tomix.readAll() + "\n(killed)";
-        }
-        QByteArray log = tomix.readAll();
-        return log + (tomix.exitStatus() == QProcess::NormalExit && tomix.exitCode() == 0
-                          ? QByteArray("\n(ok)") : QByteArray("\n(failed)"));
+        return runHeadless(TOMIX_BIN, dir, {"-nw", "-e", "-b", bat.fileName(), "-x", "-q"}, 120000);
     }
 
     // RMS deviation of the saved slice from the phantom inside the
@@ -126,11 +113,11 @@ private slots:
     {
         const QString clean = tmp.filePath("clean"), raw = tmp.filePath("raw"), fixed = tmp.filePath("fixed");
         QByteArray log = run(clean, QString(), QStringLiteral("sound"));
-        QVERIFY2(log.endsWith("(ok)"), log.right(2000).constData());
+        QVERIFY2(log.endsWith("(exit code 0)"), log.right(2000).constData());
         log = run(raw, QString());
-        QVERIFY2(log.endsWith("(ok)"), log.right(2000).constData());
+        QVERIFY2(log.endsWith("(exit code 0)"), log.right(2000).constData());
         log = run(fixed, "ct_ring_removal 1 3 51 21\nct_zinger_removal 1 0.1\nct_air_columns 6\n");
-        QVERIFY2(log.endsWith("(ok)"), log.right(2000).constData());
+        QVERIFY2(log.endsWith("(exit code 0)"), log.right(2000).constData());
         const double level = rmsError(clean + "/s-t-00001.dat");
         const double before = rmsError(raw + "/s-t-00001.dat");
         const double after = rmsError(fixed + "/s-t-00001.dat");

@@ -2,6 +2,8 @@
 // energies on disk, a batch that steps through the data sets with the I0 file
 // of the nearest energy, reconstructs a slice range on the workers and saves
 // images and data, and a viewer peer listening where the configuration says.
+#include "HeadlessProcess.h"
+#include "SavedSlice.h"
 #include "Phantom.h"
 
 #include <QDir>
@@ -15,46 +17,6 @@
 #include <QTextStream>
 
 #include <cmath>
-
-namespace {
-
-struct DatFile {
-    int x0 = 0, z0 = 0, x1 = 0, z1 = 0;
-    std::vector<double> values;   // row by row over the region
-    bool ok = false;
-};
-
-DatFile readDat(const QString &path)
-{
-    DatFile d;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return d;
-    QTextStream in(&f);
-    if (in.readLine() != QLatin1String("#TOMX-CTImg"))
-        return d;
-    for (int i = 0; i < 5; ++i)
-        in.readLine();
-    bool first = true;
-    while (!in.atEnd()) {
-        const QStringList p = in.readLine().split(QLatin1Char('\t'));
-        if (p.size() != 3)
-            return d;
-        const int x = p[0].toInt(), z = p[1].toInt();
-        if (first) {
-            d.x0 = x;
-            d.z0 = z;
-            first = false;
-        }
-        d.x1 = qMax(d.x1, x);
-        d.z1 = qMax(d.z1, z);
-        d.values.push_back(p[2].toDouble());
-    }
-    d.ok = !d.values.empty();
-    return d;
-}
-
-}   // namespace
 
 class TestEndToEnd : public QObject
 {
@@ -124,12 +86,7 @@ class TestEndToEnd : public QObject
         bat.close();
 
         QProcess tomix;
-        tomix.setWorkingDirectory(dir);
-        tomix.setProcessChannelMode(QProcess::MergedChannels);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        tomix.setProcessEnvironment(env);
-        tomix.start(TOMIX_BIN, {"-nw", "-e", "-c", cfg.fileName(), "-b", bat.fileName(), "-x", "-q"});
+        startHeadless(tomix, TOMIX_BIN, dir, {"-nw", "-e", "-c", cfg.fileName(), "-b", bat.fileName(), "-x", "-q"});
         if (!tomix.waitForStarted())
             return "not started";
         // keep this event loop turning for the peer while the program runs
@@ -158,7 +115,7 @@ class TestEndToEnd : public QObject
     // the densest attenuation. False when the file is missing or malformed.
     bool compare(const QString &dat, int slice, double energy, double *rmse, double *offset, double *peak)
     {
-        const DatFile d = readDat(dat);
+        const SavedSlice d = readSavedSlice(dat);
         if (!d.ok || d.x0 != 0 || d.z0 != 0)
             return false;
         const int N = d.x1 + 1;
@@ -216,7 +173,7 @@ private slots:
                 const QString png = dir + "/out/img/" + tag + "/ph-" + tag + "-" + idx + ".png";
                 QVERIFY2(QFile::exists(png), qPrintable(png + "\n" + log.right(1500)));
                 const QString dat = dir + "/out/data/" + tag + "/ph-" + tag + "-" + idx + ".dat";
-                double rmse, offset, peak;
+                double rmse = 0, offset = 0, peak = 0;
                 QVERIFY2(compare(dat, s, e, &rmse, &offset, &peak), qPrintable(dat));
                 // Blurred ellipse edges (linear interpolation, 90 angles, a
                 // 64-pixel grid) stay well below a tenth of the densest
@@ -241,7 +198,7 @@ private slots:
         int misses = 0;
         for (int s = From; s <= To; ++s) {
             const QString dat = dir + "/out/data/" + tag + "/ph-" + tag + QString::asprintf("-%05d.dat", s);
-            double rmse, offset, peak;
+            double rmse = 0, offset = 0, peak = 0;
             QVERIFY2(compare(dat, s, 7100, &rmse, &offset, &peak), qPrintable(dat));
             if (rmse >= 0.1 * peak)
                 ++misses;
