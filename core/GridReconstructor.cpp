@@ -89,6 +89,17 @@ GridReconstructor::~GridReconstructor()
     release();
 }
 
+int GridReconstructor::gridStrideFor(int M)
+{
+    // whole cache lines of 4 cells, an odd number of them: rows then fall
+    // into different cache sets (with M / 2 + 1 cells, 2^k + 1, rows lie
+    // a power of two apart and a run down a column evicts itself)
+    int s = (M / 2 + 1 + 3) / 4;
+    if (s % 2 == 0)
+        ++s;
+    return 4 * s;
+}
+
 int GridReconstructor::gridSizeFor(int N)
 {
     if (N < 2 || N > (1 << 28))
@@ -131,7 +142,7 @@ void GridReconstructor::release()
     std::vector<double>().swap(phaseRe);
     std::vector<double>().swap(phaseIm);
     resValid = false;
-    N_ = n_ = L_ = M_ = 0;
+    N_ = n_ = L_ = M_ = S_ = 0;
 }
 
 double GridReconstructor::kernelTransform(double nu) const
@@ -182,7 +193,8 @@ bool GridReconstructor::prepare(int N, int n, const RampFilter &filter)
     gridIn = static_cast<double *>(fftw_malloc(sizeof(double) * std::size_t(R)));
     gridSpec = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * std::size_t(R / 2 + 1)));
     rows = static_cast<double *>(fftw_malloc(sizeof(double) * std::size_t(N) * std::size_t(std::max(n, 1))));
-    const std::size_t gridCells = std::size_t(M) * std::size_t(M / 2 + 1);
+    const int S = gridStrideFor(M);
+    const std::size_t gridCells = std::size_t(M) * std::size_t(S);
     grid = static_cast<fftw_complex *>(allocGrid(sizeof(fftw_complex) * gridCells));
     bool ok = rowIn && rowBack && rowSpec && backSpec && gridIn && gridSpec && rows && grid;
     if (ok) {
@@ -192,13 +204,13 @@ bool GridReconstructor::prepare(int N, int n, const RampFilter &filter)
         gridPlan = fftw_plan_dft_r2c_1d(R, gridIn, gridSpec, FFTW_ESTIMATE);
         // every column (x frequency 0 .. M/2) along z
         const int len[1] = {M};
-        colPlan = fftw_plan_many_dft(1, len, M / 2 + 1, grid, nullptr, M / 2 + 1, 1, grid, nullptr,
-                                     M / 2 + 1, 1, FFTW_BACKWARD, FFTW_ESTIMATE);
+        colPlan = fftw_plan_many_dft(1, len, M / 2 + 1, grid, nullptr, S, 1, grid, nullptr,
+                                     S, 1, FFTW_BACKWARD, FFTW_ESTIMATE);
         // the N rows about the centre, in place: a row of M / 2 + 1 complex
         // values becomes M (+ 2 unused) real ones
-        fftw_complex *first = grid + std::size_t(M / 2 - N / 2) * std::size_t(M / 2 + 1);
-        rowPlan = fftw_plan_many_dft_c2r(1, len, N, first, nullptr, 1, M / 2 + 1,
-                                         reinterpret_cast<double *>(first), nullptr, 1, 2 * (M / 2 + 1),
+        fftw_complex *first = grid + std::size_t(M / 2 - N / 2) * std::size_t(S);
+        rowPlan = fftw_plan_many_dft_c2r(1, len, N, first, nullptr, 1, S,
+                                         reinterpret_cast<double *>(first), nullptr, 1, 2 * S,
                                          FFTW_ESTIMATE);
         ok = fwdPlan && bwdPlan && gridPlan && colPlan && rowPlan;
     }
@@ -210,6 +222,7 @@ bool GridReconstructor::prepare(int N, int n, const RampFilter &filter)
     n_ = n;
     L_ = L;
     M_ = M;
+    S_ = S;
     R_ = R;
     prepared_ = filter;
 
@@ -330,7 +343,7 @@ void GridReconstructor::spread(double px, double pz, double re, double im, bool 
         re = -re;
         im = -im;
     }
-    const std::size_t stride = std::size_t(half + 1);
+    const std::size_t stride = std::size_t(S_);
     if (!anyCell) {
         // W neighbouring columns inside the stored half; rows folded
         for (int b = 0; b < W; ++b) {
@@ -410,7 +423,7 @@ void GridReconstructor::project(double angleOffsetDeg, const SliceRegion &region
     if (N_ < 2 || n_ < 1 || res.size() != std::size_t(N_) * std::size_t(N_))
         return;
     const int N = N_, M = M_;
-    std::memset(grid, 0, sizeof(fftw_complex) * std::size_t(M) * std::size_t(M / 2 + 1));
+    std::memset(grid, 0, sizeof(fftw_complex) * std::size_t(M) * std::size_t(S_));
     const int K = R_ / 2 + 1;       // frequencies of a row, 0 .. R/2
     const double cell = double(M) / R_;
     for (int i = 0; i < n_; ++i) {
@@ -450,7 +463,7 @@ void GridReconstructor::project(double angleOffsetDeg, const SliceRegion &region
     int xb, xe, zb, ze;
     clip(region, N, xb, xe, zb, ze);
     const double g = N / 2;
-    const std::size_t rowStride = 2 * std::size_t(M / 2 + 1);
+    const std::size_t rowStride = 2 * std::size_t(S_);
     const double *real = reinterpret_cast<const double *>(grid);
     for (int z = zb; z < ze; ++z) {
         const double *line = real + std::size_t(M / 2 - N / 2 + z) * rowStride + (M / 2 - N / 2);

@@ -69,6 +69,8 @@ public:
     // >= 2N with no prime factor above 7 (0 when N < 2).
     static int gridSizeFor(int N);
     int gridSize() const { return M_; }
+    // Cells from one stored row of the grid to the next (>= M / 2 + 1).
+    static int gridStrideFor(int M);
     // Kernel width in grid cells.
     static constexpr int kernelWidth = 4;
 
@@ -92,6 +94,7 @@ private:
     int N_ = 0, n_ = 0;         // prepared for; N_ = 0: not prepared
     int L_ = 0;                 // transform length of the filter
     int M_ = 0;                 // grid side
+    int S_ = 0;                 // cells from one grid row to the next (M / 2 + 1 used)
     int R_ = 0;                 // transform length of a filtered row in project()
     int threads_ = 1;
     RampFilter prepared_;
@@ -115,7 +118,7 @@ private:
     double *gridIn = nullptr;           // M: a filtered row, zero beyond N
     fftw_complex *gridSpec = nullptr;   // M / 2 + 1
     fftw_plan gridPlan = nullptr;
-    fftw_complex *grid = nullptr;       // M x (M / 2 + 1), transformed in place
+    fftw_complex *grid = nullptr;       // M rows of S_ cells (M / 2 + 1 used), transformed in place
     fftw_plan colPlan = nullptr;        // columns: complex, along z
     fftw_plan rowPlan = nullptr;        // the N middle rows: complex to real, along x
 
