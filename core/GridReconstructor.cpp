@@ -139,6 +139,9 @@ void GridReconstructor::release()
     std::vector<double>().swap(aliasTab);
     std::vector<double>().swap(cosTab);
     std::vector<double>().swap(sinTab);
+    std::vector<int>().swap(rimX);
+    std::vector<int>().swap(rimZ);
+    std::vector<double>().swap(rimSum);
     std::vector<double>().swap(phaseRe);
     std::vector<double>().swap(phaseIm);
     resValid = false;
@@ -294,6 +297,17 @@ bool GridReconstructor::prepare(int N, int n, const RampFilter &filter)
         deapod[std::size_t(x)] = 1.0 / kernelTransform(double(x - N / 2) / M);
     cosTab.assign(std::size_t(n), 0.0);
     sinTab.assign(std::size_t(n), 0.0);
+    // the outermost ring's pixels, row by row
+    const double gc = N / 2;
+    for (int z = 0; z < N; ++z)
+        for (int x = 0; x < N; ++x) {
+            const double r = std::sqrt((x - gc) * (x - gc) + (z - gc) * (z - gc));
+            if (r < gc && r >= gc - rimWidth) {
+                rimX.push_back(x);
+                rimZ.push_back(z);
+            }
+        }
+    rimSum.assign(rimX.size(), 0.0);
     res.reserve(std::size_t(N) * std::size_t(N));
     return true;
 }
@@ -402,20 +416,25 @@ void GridReconstructor::spreadPair(double px, double pz, double re, double im)
     }
 }
 
-void GridReconstructor::backProjectPixel(int z, int x, double *out) const
+void GridReconstructor::backProjectRim()
 {
+    // projection by projection, each filtered row read once; each pixel's
+    // sum still runs over the projections in order
     const int N = N_;
     const double g = N / 2;
-    double sum = 0;
+    const std::size_t count = rimSum.size();
+    std::fill(rimSum.begin(), rimSum.end(), 0.0);
     for (int i = 0; i < n_; ++i) {
-        const double t = g + (x - g) * cosTab[std::size_t(i)] - (z - g) * sinTab[std::size_t(i)];
-        if (!(t >= 0 && t < N - 1))     // floor(t) in 0 .. N-2, as back-projection reads
-            continue;
-        const int j = int(t);
+        const double c = cosTab[std::size_t(i)], s = sinTab[std::size_t(i)];
         const double *f = rows + std::size_t(i) * std::size_t(N);
-        sum += f[j] + (f[j + 1] - f[j]) * (t - j);
+        for (std::size_t p = 0; p < count; ++p) {
+            const double t = g + (rimX[p] - g) * c - (rimZ[p] - g) * s;
+            if (!(t >= 0 && t < N - 1))     // floor(t) in 0 .. N-2, as back-projection reads
+                continue;
+            const int j = int(t);
+            rimSum[p] += f[j] + (f[j + 1] - f[j]) * (t - j);
+        }
     }
-    *out += sum;
 }
 
 void GridReconstructor::project(double angleOffsetDeg, const SliceRegion &region)
@@ -473,14 +492,16 @@ void GridReconstructor::project(double angleOffsetDeg, const SliceRegion &region
             const double r = std::sqrt((x - g) * (x - g) + (z - g) * (z - g));
             if (!(r < g))
                 continue;
-            // the outermost ring, where back-projection leaves out the
-            // detector's last interval, is back-projected directly
-            if (r >= g - rimWidth)
-                backProjectPixel(z, x, &out[x]);
-            else
+            if (r < g - rimWidth)
                 out[x] += line[x] * dz * deapod[std::size_t(x)];
         }
     }
+    // the outermost ring, where back-projection leaves out the detector's
+    // last interval, is back-projected directly
+    backProjectRim();
+    for (std::size_t p = 0; p < rimSum.size(); ++p)
+        if (rimX[p] >= xb && rimX[p] < xe && rimZ[p] >= zb && rimZ[p] < ze)
+            res[std::size_t(rimZ[p]) * std::size_t(N) + std::size_t(rimX[p])] += rimSum[p];
     resValid = true;
 }
 

@@ -83,8 +83,8 @@ private:
     void spread(double px, double pz, double re, double im, bool anyCell);
     // A sample and its conjugate at -p, anywhere in the plane.
     void spreadPair(double px, double pz, double re, double im);
-    // Pixel (x, z) back-projected from the filtered rows, added to *out.
-    void backProjectPixel(int z, int x, double *out) const;
+    // The rim pixels back-projected from the filtered rows into rimSum.
+    void backProjectRim();
     double kernelAt(double d) const;
     // Kaiser-Bessel kernel's continuous transform at nu cycles per cell.
     double kernelTransform(double nu) const;
@@ -108,6 +108,8 @@ private:
     std::vector<double> aliasTab;       // per k of M: the bands below and above
     std::vector<double> phaseRe, phaseIm;   // per k of M: exp(2 pi i k g / M)
     std::vector<double> cosTab, sinTab;     // per projection (sized at prepare)
+    std::vector<int> rimX, rimZ;            // pixels of the outermost ring
+    std::vector<double> rimSum;             // their back-projected values
 
     double *rowIn = nullptr;            // L samples
     fftw_complex *rowSpec = nullptr;    // L / 2 + 1
