@@ -50,7 +50,8 @@ void freeGrid(void *p)
 #endif
 }
 
-constexpr int phases = 4096;        // offsets within a cell of the phase table
+constexpr int phases = 4096;
+constexpr int prefetchDistance = 6;     // samples        // offsets within a cell of the phase table
 
 // floor() for the grid's coordinates (finite, far below 2^62) without a
 // call into the maths library.
@@ -422,6 +423,30 @@ void GridReconstructor::spreadPair(double px, double pz, double re, double im)
     }
 }
 
+void GridReconstructor::prefetchAt(double px, double pz) const
+{
+    // the rows a sample at p (or its conjugate opposite) will update
+    const double M = M_, h = M_ / 2;
+    px -= M * floorOf((px + h) / M);
+    pz -= M * floorOf((pz + h) / M);
+    if (px < 0) {
+        px = -px;
+        pz = -pz;
+    }
+    const int x0 = std::max(0, int(px) - (W / 2 - 1));
+    int z0 = int(floorOf(pz)) - (W / 2 - 1);
+    if (z0 < 0)
+        z0 += M_;
+    const std::size_t stride = std::size_t(S_);
+    for (int b = 0; b < W; ++b) {
+        int r = z0 + b;
+        r -= r >= M_ ? M_ : 0;
+        const fftw_complex *line = grid + std::size_t(r) * stride + std::size_t(x0);
+        __builtin_prefetch(line, 1, 3);
+        __builtin_prefetch(line + W - 1, 1, 3);
+    }
+}
+
 void GridReconstructor::backProjectRim()
 {
     // projection by projection, each filtered row read once; each pixel's
@@ -478,6 +503,11 @@ void GridReconstructor::project(double angleOffsetDeg, const SliceRegion &region
                 const double w = wt[std::size_t(k) * step];
                 if (w == 0)
                     continue;
+                // the grid rows of a sample a few further out asked for now:
+                // a line at a steep angle meets new rows at every sample,
+                // which would otherwise each wait for memory
+                const double ahead = (k + prefetchDistance + shift) * cell;
+                prefetchAt(ahead * c, -ahead * s);
                 const double rad = (k + shift) * cell;
                 spreadPair(rad * c, -rad * s, w * gridSpec[k][0], w * gridSpec[k][1]);
             }

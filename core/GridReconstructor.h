@@ -83,6 +83,8 @@ private:
     void spread(double px, double pz, double re, double im, bool anyCell);
     // A sample and its conjugate at -p, anywhere in the plane.
     void spreadPair(double px, double pz, double re, double im);
+    // Asks the cache for the grid rows a sample at (px, pz) updates.
+    void prefetchAt(double px, double pz) const;
     // The rim pixels back-projected from the filtered rows into rimSum.
     void backProjectRim();
     double kernelAt(double d) const;
