@@ -61,6 +61,12 @@ inline double floorOf(double v)
     return t > v ? t - 1 : t;
 }
 
+// A coordinate folded into -h .. h (h = M / 2), the period M.
+inline double foldInto(double v, double M, double h)
+{
+    return v >= -h && v < h ? v : v - M * floorOf((v + h) * (1.0 / M));
+}
+
 // Cell index folded into 0 .. M-1.
 inline int wrap(int c, int M)
 {
@@ -358,8 +364,8 @@ void GridReconstructor::spread(double px, double pz, double re, double im, bool 
     const int x0 = int(fx) - (W / 2 - 1), z0 = int(fz) - (W / 2 - 1);
     // the W weights of each direction from the phase table, the sign
     // (-1)^cell completed by the parity of the first cell
-    const double *wx = phaseTab.data() + std::size_t((px - fx) * phases + 0.5) * W;
-    const double *wz = phaseTab.data() + std::size_t((pz - fz) * phases + 0.5) * W;
+    const double *wx = phaseTab.data() + std::size_t(int((px - fx) * phases + 0.5)) * W;
+    const double *wz = phaseTab.data() + std::size_t(int((pz - fz) * phases + 0.5)) * W;
     if ((x0 ^ z0) & 1) {
         re = -re;
         im = -im;
@@ -406,10 +412,11 @@ void GridReconstructor::spread(double px, double pz, double re, double im, bool 
 
 void GridReconstructor::spreadPair(double px, double pz, double re, double im)
 {
-    // folded into the period: -M/2 <= p < M/2
+    // folded into the period: -M/2 <= p < M/2 (give or take a rounding;
+    // spread() folds rows and, near the ends, columns once more)
     const double M = M_, h = M_ / 2;
-    px -= M * floorOf((px + h) / M);
-    pz -= M * floorOf((pz + h) / M);
+    px = foldInto(px, M, h);
+    pz = foldInto(pz, M, h);
     // a point W/2 + 1 cells clear of columns 0 and +-M/2 reaches the stored
     // half alone (x > 0) or through its conjugate opposite alone (x < 0)
     const double clear = W / 2 + 1;
@@ -427,8 +434,8 @@ void GridReconstructor::prefetchAt(double px, double pz) const
 {
     // the rows a sample at p (or its conjugate opposite) will update
     const double M = M_, h = M_ / 2;
-    px -= M * floorOf((px + h) / M);
-    pz -= M * floorOf((pz + h) / M);
+    px = foldInto(px, M, h);
+    pz = foldInto(pz, M, h);
     if (px < 0) {
         px = -px;
         pz = -pz;
