@@ -30,7 +30,7 @@
 #include "SetupDialog.h"
 #include "SetupFile.h"
 #include "Sinogram.h"
-#include "SpectrumPanel.h"
+#include "EnergyCurvePanel.h"
 #include "StateStyle.h"
 #include "StatusLine.h"
 #include "ViewerWorkflow.h"
@@ -193,7 +193,7 @@ Body::Body(QWidget *parent)
 
     // after the worker tabs, which "show_ct2 n" finds at 5 + n
     ui->ImgsTab->addTab(trialStrip, tr("CoR Trials"));
-    spectrum = new SpectrumPanel([this] { return SpectrumActions::of(ui); });
+    spectrum = new EnergyCurvePanel([this] { return EnergyCurveActions::of(ui); });
     spectrum->watch(ctImages, ctCalc1, &conds);
     ui->ImgsTab->addTab(spectrum, tr("Spectrum"));
 

@@ -35,7 +35,7 @@ class PopDockBase;
 class RawDisp;
 class RawOverlay;
 class RunControl;
-class SpectrumPanel;
+class EnergyCurvePanel;
 class ViewerWorkflow;
 class Sinogram;
 class XafsBatch;
@@ -70,7 +70,7 @@ public:
     LogDock *logDock() const { return logLines; }
     QLabel *lastFailureLabel() const { return lastFailure; }
     DataSaver *dataSaver() const { return saver; }
-    SpectrumPanel *spectrumPanel() const { return spectrum; }
+    EnergyCurvePanel *spectrumPanel() const { return spectrum; }
     XafsBatch *xafsBatch() const { return xafs; }
     Batch *batch() const { return batchInt; }
     const QList<CtCalc2 *> &workers() const { return ctc2s; }
@@ -204,5 +204,5 @@ private:
     QList<CtCalc2Ui *> ctc2Uis;
     QList<QThread *> threads;
     bool shownOnce = false;
-    SpectrumPanel *spectrum = nullptr;
+    EnergyCurvePanel *spectrum = nullptr;
 };

@@ -18,8 +18,8 @@
 #include "SelectDataFiles.h"
 #include "SettingsTable.h"
 #include "SetupFile.h"
-#include "SpectrumActions.h"
-#include "SpectrumPanel.h"
+#include "EnergyCurveActions.h"
+#include "EnergyCurvePanel.h"
 #include "XafsSequence.h"
 #include "ui_SelectDataDir.h"
 
@@ -292,7 +292,7 @@ void BodyCommands::buildTable()
     };
     add("seq_spectrum", [this, b, savedSoFar](A a) {
         savedSoFar();
-        if (!SpectrumActions(SpectrumActions::of(b->ui))
+        if (!EnergyCurveActions(EnergyCurveActions::of(b->ui))
                  .writeSpectrum(intArg(a, 0), intArg(a, 1), intArg(a, 2), intArg(a, 3), textArg(a, 4)))
             outcome = Outcome::Failed;
     });

@@ -1,5 +1,5 @@
-#include "SpectrumPanel.h"
-#include "ui_SpectrumPanel.h"
+#include "EnergyCurvePanel.h"
+#include "ui_EnergyCurvePanel.h"
 #include "ui_CtCalc.h"
 #include "ui_CtDisp.h"
 
@@ -25,8 +25,8 @@
 #include <algorithm>
 #include <cmath>
 
-SpectrumPanel::SpectrumPanel(std::function<SpectrumActions::Where()> whereNow, QWidget *parent)
-    : QFrame(parent), ui(new Ui::SpectrumPanel), where(std::move(whereNow))
+EnergyCurvePanel::EnergyCurvePanel(std::function<EnergyCurveActions::Where()> whereNow, QWidget *parent)
+    : QFrame(parent), ui(new Ui::EnergyCurvePanel), where(std::move(whereNow))
 {
     ui->setupUi(this);
     ui->SpectrumLayout->setColumnStretch(0, 3);
@@ -72,7 +72,7 @@ SpectrumPanel::SpectrumPanel(std::function<SpectrumActions::Where()> whereNow, Q
         if (slice >= 0 && rect.width() == rect.height() && rect.width() <= 5)
             pickPixel(slice, rect.center().x(), rect.center().y());
     });
-    connect(ui->ExportCsv, &QPushButton::clicked, this, &SpectrumPanel::askExportCsv);
+    connect(ui->ExportCsv, &QPushButton::clicked, this, &EnergyCurvePanel::askExportCsv);
     connect(ui->MakeJumpMap, &QPushButton::clicked, this, [this] {
         bool ok = false;
         const double e0 = ui->EdgeE0->text().toDouble(&ok);
@@ -91,12 +91,12 @@ SpectrumPanel::SpectrumPanel(std::function<SpectrumActions::Where()> whereNow, Q
     });
 }
 
-SpectrumPanel::~SpectrumPanel()
+EnergyCurvePanel::~EnergyCurvePanel()
 {
     delete ui;
 }
 
-void SpectrumPanel::watch(CtDisp *ctImages, CtCalc *ct1, const CalcConds *conds)
+void EnergyCurvePanel::watch(CtDisp *ctImages, CtCalc *ct1, const CalcConds *conds)
 {
     ImgDisp *images = ctImages->ui->dispA_;
     connect(images, &ImgDisp::selectedAPoint, this, [this, ctImages](double x, double y, MouseC::MStat s) {
@@ -139,7 +139,7 @@ void SpectrumPanel::watch(CtDisp *ctImages, CtCalc *ct1, const CalcConds *conds)
     });
 }
 
-void SpectrumPanel::pickPixel(int s, int x, int z)
+void EnergyCurvePanel::pickPixel(int s, int x, int z)
 {
     const int r = (ui->SquareSize->currentText().toInt() - 1) / 2;
     slice = s;
@@ -151,7 +151,7 @@ void SpectrumPanel::pickPixel(int s, int x, int z)
     rescan->start();
 }
 
-void SpectrumPanel::pickRegion(int s, int x0, int z0, int x1, int z1)
+void EnergyCurvePanel::pickRegion(int s, int x0, int z0, int x1, int z1)
 {
     slice = s;
     rect = QRect(QPoint(std::min(x0, x1), std::min(z0, z1)), QPoint(std::max(x0, x1), std::max(z0, z1)));
@@ -162,11 +162,11 @@ void SpectrumPanel::pickRegion(int s, int x0, int z0, int x1, int z1)
     rescan->start();
 }
 
-void SpectrumPanel::refresh(bool force)
+void EnergyCurvePanel::refresh(bool force)
 {
     if (slice < 0)
         return;
-    const QList<EnergyFile> files = SpectrumActions(where()).files(slice);
+    const QList<EnergyFile> files = EnergyCurveActions(where()).files(slice);
     QStringList state;
     for (const EnergyFile &f : files) {
         const QFileInfo fi(f.path);
@@ -177,7 +177,7 @@ void SpectrumPanel::refresh(bool force)
     if (!force && now == fileState)
         return;
     fileState = now;
-    shown = EnergySpectrum::of(files, rect.left(), rect.top(), rect.right(), rect.bottom());
+    shown = EnergyCurve::of(files, rect.left(), rect.top(), rect.right(), rect.bottom());
     for (const QString &f : shown.failures())
         qWarning().noquote() << QStringLiteral("Spectrum: energy left out : ") + f;
     QStringList status = shown.failures();
@@ -187,10 +187,10 @@ void SpectrumPanel::refresh(bool force)
     showStatus(status);
 }
 
-void SpectrumPanel::plotPoints(const EnergySpectrum &s)
+void EnergyCurvePanel::plotPoints(const EnergyCurve &s)
 {
     QList<QPointF> pts;
-    for (const EnergySpectrum::Point &p : s.points())
+    for (const EnergyCurve::Point &p : s.points())
         pts << QPointF(p.energy, p.value);
     line->replace(pts);
     if (pts.isEmpty())
@@ -210,7 +210,7 @@ void SpectrumPanel::plotPoints(const EnergySpectrum &s)
     plot->setTitle(tr("Slice %1, %2 energies").arg(slice).arg(pts.size()));
 }
 
-void SpectrumPanel::showStatus(const QStringList &failures)
+void EnergyCurvePanel::showStatus(const QStringList &failures)
 {
     if (failures.isEmpty()) {
         ui->Status->clear();
@@ -222,7 +222,7 @@ void SpectrumPanel::showStatus(const QStringList &failures)
     ui->Status->setStyleSheet(StateStyle::failed);
 }
 
-void SpectrumPanel::askExportCsv()
+void EnergyCurvePanel::askExportCsv()
 {
     const QString file = QFileDialog::getSaveFileName(this, tr("Export CSV"), where().dataPath,
                                                       tr("CSV files (*.csv)"));
@@ -230,7 +230,7 @@ void SpectrumPanel::askExportCsv()
         exportCsv(file);
 }
 
-bool SpectrumPanel::exportCsv(const QString &file)
+bool EnergyCurvePanel::exportCsv(const QString &file)
 {
     if (shown.points().isEmpty()) {
         qWarning("Export CSV: no spectrum shown");
@@ -245,11 +245,11 @@ bool SpectrumPanel::exportCsv(const QString &file)
     return true;
 }
 
-bool SpectrumPanel::makeJumpMap(double e0, int s)
+bool EnergyCurvePanel::makeJumpMap(double e0, int s)
 {
     JumpMap map;
     QImage picture;
-    const bool ok = SpectrumActions(where()).saveJumpMap(e0, s, &map, &picture);
+    const bool ok = EnergyCurveActions(where()).saveJumpMap(e0, s, &map, &picture);
     ui->EdgeE0->setText(QString::number(e0, 'g', 10));
     if (!map.ok()) {
         showStatus({tr("Jump map of slice %1 not made: %2").arg(s).arg(map.why())});

@@ -14,7 +14,7 @@
 // the map of the slice at E0; a click on the map picks its pixel.
 // GUI thread only.
 #include "JumpMap.h"
-#include "SpectrumActions.h"
+#include "EnergyCurveActions.h"
 
 #include <QFrame>
 #include <QRect>
@@ -30,15 +30,15 @@ class QChart;
 class QLineSeries;
 class QTimer;
 class QValueAxis;
-namespace Ui { class SpectrumPanel; }
+namespace Ui { class EnergyCurvePanel; }
 
-class SpectrumPanel : public QFrame
+class EnergyCurvePanel : public QFrame
 {
     Q_OBJECT
 public:
     // `where` tells the save settings at the moment they are needed.
-    explicit SpectrumPanel(std::function<SpectrumActions::Where()> where, QWidget *parent = nullptr);
-    ~SpectrumPanel() override;
+    explicit EnergyCurvePanel(std::function<EnergyCurveActions::Where()> where, QWidget *parent = nullptr);
+    ~EnergyCurvePanel() override;
 
     // Picks from clicks and Shift-drags on the two CT displays; CT1's slice
     // is that of its last calculation (conds).
@@ -50,7 +50,7 @@ public:
     int pickedSlice() const { return slice; }
     // The rectangle of result pixels averaged (empty before a pick).
     QRect pickedRect() const { return rect; }
-    Ui::SpectrumPanel *form() const { return ui; }
+    Ui::EnergyCurvePanel *form() const { return ui; }
 
 public slots:
     // The square of the chosen size about (x, z) of `slice`.
@@ -67,12 +67,12 @@ public slots:
     bool makeJumpMap(double e0, int slice);
 
 private:
-    void plotPoints(const EnergySpectrum &s);
+    void plotPoints(const EnergyCurve &s);
     void showStatus(const QStringList &failures);
     void askExportCsv();
 
-    Ui::SpectrumPanel *ui;
-    std::function<SpectrumActions::Where()> where;
+    Ui::EnergyCurvePanel *ui;
+    std::function<EnergyCurveActions::Where()> where;
     QChart *plot;
     QLineSeries *line;
     QValueAxis *xAxis, *yAxis;
@@ -81,6 +81,6 @@ private:
     int slice = -1;
     QRect rect;
     QString fileState;          // paths, sizes and times of the files plotted
-    EnergySpectrum shown;
+    EnergyCurve shown;
     int jumpSlice = -1, jumpX0 = 0, jumpZ0 = 0;
 };

@@ -1,4 +1,4 @@
-#include "SpectrumActions.h"
+#include "EnergyCurveActions.h"
 
 #include "DataSaver.h"
 #include "GreyMap.h"
@@ -13,7 +13,7 @@
 
 #include <algorithm>
 
-SpectrumActions::Where SpectrumActions::of(const Ui::Body *ui)
+EnergyCurveActions::Where EnergyCurveActions::of(const Ui::Body *ui)
 {
     Where w;
     w.dataPath = ui->SelectDataSaveDir->path();
@@ -26,12 +26,12 @@ SpectrumActions::Where SpectrumActions::of(const Ui::Body *ui)
     return w;
 }
 
-QList<EnergyFile> SpectrumActions::files(int slice) const
+QList<EnergyFile> EnergyCurveActions::files(int slice) const
 {
     return SeqSliceFiles::find(where.dataPath, where.dataName, slice);
 }
 
-bool SpectrumActions::writeSpectrum(int x, int z, int slice, int size, const QString &file) const
+bool EnergyCurveActions::writeSpectrum(int x, int z, int slice, int size, const QString &file) const
 {
     if (size != 1 && size != 3 && size != 5) {
         qWarning().noquote() << QStringLiteral("seq_spectrum: square size %1 is not 1, 3 or 5").arg(size);
@@ -43,7 +43,7 @@ bool SpectrumActions::writeSpectrum(int x, int z, int slice, int size, const QSt
                                     .arg(slice).arg(QDir(where.dataPath).absolutePath());
         return false;
     }
-    const EnergySpectrum s = EnergySpectrum::ofSquare(found, x, z, size);
+    const EnergyCurve s = EnergyCurve::ofSquare(found, x, z, size);
     for (const QString &f : s.failures())
         qWarning().noquote() << QStringLiteral("seq_spectrum: energy left out : ") + f;
     if (!s.failures().isEmpty())
@@ -55,12 +55,12 @@ bool SpectrumActions::writeSpectrum(int x, int z, int slice, int size, const QSt
     return true;
 }
 
-QString SpectrumActions::jumpTag(double e0)
+QString EnergyCurveActions::jumpTag(double e0)
 {
     return QStringLiteral("jump-%1eV").arg(QString::number(e0, 'g', 10));
 }
 
-QImage SpectrumActions::pictureOf(const JumpMap &map)
+QImage EnergyCurveActions::pictureOf(const JumpMap &map)
 {
     if (!map.ok())
         return {};
@@ -71,7 +71,7 @@ QImage SpectrumActions::pictureOf(const JumpMap &map)
     return grey.render(map.values().data(), map.width(), map.height());
 }
 
-bool SpectrumActions::saveJumpMap(double e0, int slice, JumpMap *out, QImage *picture) const
+bool EnergyCurveActions::saveJumpMap(double e0, int slice, JumpMap *out, QImage *picture) const
 {
     const JumpMap map = JumpMap::of(files(slice), e0);
     if (out)

@@ -2,7 +2,7 @@
 // written in the layout the workers save.
 #include "DataFileGrid.h"
 #include "DataFileText.h"
-#include "EnergySpectrum.h"
+#include "EnergyCurve.h"
 #include "JumpMap.h"
 #include "TestFiles.h"
 
@@ -13,7 +13,7 @@
 #include <limits>
 #include <vector>
 
-class TestSpectrum : public QObject
+class TestEnergyCurve : public QObject
 {
     Q_OBJECT
     QTemporaryDir tmp;
@@ -47,7 +47,7 @@ private slots:
         for (int k = 0; k < energies.size(); ++k)
             files << EnergyFile{energies.at(k), QString(), writeEnergy(k, energies.at(k), {2, 3, 20, 22})};
 
-        const EnergySpectrum one = EnergySpectrum::ofSquare(files, 9, 14, 1);
+        const EnergyCurve one = EnergyCurve::ofSquare(files, 9, 14, 1);
         QVERIFY(one.failures().isEmpty());
         QCOMPARE(one.points().size(), 4);
         const QList<int> order{3, 1, 2, 0};   // ascending energy
@@ -55,7 +55,7 @@ private slots:
             QCOMPARE(one.points().at(i).energy, energies.at(order.at(i)));
             QCOMPARE(one.points().at(i).value, truth(order.at(i), 9, 14));
         }
-        const EnergySpectrum three = EnergySpectrum::ofSquare(files, 9, 14, 3);
+        const EnergyCurve three = EnergyCurve::ofSquare(files, 9, 14, 3);
         for (int i = 0; i < 4; ++i) {
             double sum = 0;
             for (int z = 13; z <= 15; ++z)
@@ -64,13 +64,13 @@ private slots:
             QVERIFY(std::abs(three.points().at(i).value - sum / 9) < 1e-12);
         }
         // the corner pixel (2, 3): only 2 x 2 of its square lie in the region
-        const EnergySpectrum corner = EnergySpectrum::ofSquare(files, 2, 3, 3);
+        const EnergyCurve corner = EnergyCurve::ofSquare(files, 2, 3, 3);
         QVERIFY(std::abs(corner.points().at(0).value
                          - (truth(3, 2, 3) + truth(3, 3, 3) + truth(3, 2, 4) + truth(3, 3, 4)) / 4) < 1e-12);
         QCOMPARE(QString::fromLatin1(one.csv()).split('\n').first(),
                  QStringLiteral("7090,%1").arg(truth(3, 9, 14)));
 
-        const EnergySpectrum outside = EnergySpectrum::ofSquare(files, 21, 14, 1);
+        const EnergyCurve outside = EnergyCurve::ofSquare(files, 21, 14, 1);
         QCOMPARE(outside.points().size(), 0);
         QCOMPARE(outside.failures().size(), 4);
 
@@ -80,7 +80,7 @@ private slots:
         const QByteArray bytes = cut.readAll();
         cut.close();
         files[2].path = writeTestFile(tmp, "cut.dat", bytes.left(bytes.size() - 200));
-        const EnergySpectrum damaged = EnergySpectrum::ofSquare(files, 9, 21, 1);
+        const EnergyCurve damaged = EnergyCurve::ofSquare(files, 9, 21, 1);
         QCOMPARE(damaged.points().size(), 3);
         QCOMPARE(damaged.failures().size(), 1);
         QVERIFY(damaged.failures().first().contains("cut.dat"));
@@ -89,7 +89,7 @@ private slots:
         files[2].path = writeTestFile(tmp, "huge.dat", "#TOMX-CTImg\n# Range_X0       : 0\n# Range_Y0       : 0\n"
                                                        "# Range_X1       : 999999\n# Range_Y1       : 999999\n"
                                                        "0\t0\t1\n");
-        const EnergySpectrum huge = EnergySpectrum::of(files, 0, 0, 999999, 999999);
+        const EnergyCurve huge = EnergyCurve::of(files, 0, 0, 999999, 999999);
         QCOMPARE(huge.failures().size(), 1);
         QVERIFY(huge.failures().first().contains("larger than the file"));
     }
@@ -135,5 +135,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSpectrum)
-#include "TestSpectrum.moc"
+QTEST_GUILESS_MAIN(TestEnergyCurve)
+#include "TestEnergyCurve.moc"

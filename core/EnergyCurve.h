@@ -13,7 +13,7 @@
 #include <QList>
 #include <QStringList>
 
-class EnergySpectrum
+class EnergyCurve
 {
 public:
     struct Point {
@@ -22,9 +22,9 @@ public:
     };
 
     // Mean over x0..x1, z0..z1 (inclusive) per file, ascending by energy.
-    static EnergySpectrum of(const QList<EnergyFile> &files, int x0, int z0, int x1, int z1);
+    static EnergyCurve of(const QList<EnergyFile> &files, int x0, int z0, int x1, int z1);
     // The square of side `size` (1, 3, 5 ...) centred on (x, z).
-    static EnergySpectrum ofSquare(const QList<EnergyFile> &files, int x, int z, int size);
+    static EnergyCurve ofSquare(const QList<EnergyFile> &files, int x, int z, int size);
 
     const QList<Point> &points() const { return pts; }
     const QStringList &failures() const { return failed; }

@@ -1,12 +1,12 @@
-#include "EnergySpectrum.h"
+#include "EnergyCurve.h"
 #include "DataFileGrid.h"
 #include "DataFileText.h"
 
 #include <algorithm>
 
-EnergySpectrum EnergySpectrum::of(const QList<EnergyFile> &files, int x0, int z0, int x1, int z1)
+EnergyCurve EnergyCurve::of(const QList<EnergyFile> &files, int x0, int z0, int x1, int z1)
 {
-    EnergySpectrum s;
+    EnergyCurve s;
     if (x1 < x0)
         std::swap(x0, x1);
     if (z1 < z0)
@@ -30,13 +30,13 @@ EnergySpectrum EnergySpectrum::of(const QList<EnergyFile> &files, int x0, int z0
     return s;
 }
 
-EnergySpectrum EnergySpectrum::ofSquare(const QList<EnergyFile> &files, int x, int z, int size)
+EnergyCurve EnergyCurve::ofSquare(const QList<EnergyFile> &files, int x, int z, int size)
 {
     const int r = std::max(0, (size - 1) / 2);
     return of(files, x - r, z - r, x + r, z + r);
 }
 
-QByteArray EnergySpectrum::csv() const
+QByteArray EnergyCurve::csv() const
 {
     QByteArray out;
     for (const Point &p : pts) {

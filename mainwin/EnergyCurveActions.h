@@ -10,7 +10,7 @@
 // named by a warning; files are written whole or not at all (WholeFile).
 // Widget-free.
 #include "EnergyFile.h"
-#include "EnergySpectrum.h"
+#include "EnergyCurve.h"
 #include "JumpMap.h"
 
 #include <QImage>
@@ -19,7 +19,7 @@
 
 namespace Ui { class Body; }
 
-class SpectrumActions
+class EnergyCurveActions
 {
 public:
     // The save settings of the window that say where the files are.
@@ -30,7 +30,7 @@ public:
     };
     static Where of(const Ui::Body *ui);
 
-    explicit SpectrumActions(const Where &where) : where(where) {}
+    explicit EnergyCurveActions(const Where &where) : where(where) {}
 
     // The slice's data files, one per energy.
     QList<EnergyFile> files(int slice) const;

@@ -13,8 +13,8 @@
 #include "ImgDisp.h"
 #include "Phantom.h"
 #include "SelectAFile.h"
-#include "SpectrumPanel.h"
-#include "ui_SpectrumPanel.h"
+#include "EnergyCurvePanel.h"
+#include "ui_EnergyCurvePanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,7 +28,7 @@
 #include <limits>
 #include <vector>
 
-class TestSpectrumTab : public QObject
+class TestEnergyCurveTab : public QObject
 {
     Q_OBJECT
     QTemporaryDir tmp;
@@ -38,7 +38,7 @@ class TestSpectrumTab : public QObject
 
     static double truth(int k, int x, int z) { return 0.125 * x - 0.25 * z + 10 * k * k; }
 
-    void writeSlice(const QString &dir, const QString &tag, int k, int slice, int N = TestSpectrumTab::N)
+    void writeSlice(const QString &dir, const QString &tag, int k, int slice, int N = TestEnergyCurveTab::N)
     {
         std::vector<double> res(std::size_t(N) * N);
         for (int z = 0; z < N; ++z)
@@ -93,7 +93,7 @@ private slots:
         QVERIFY(x > 2 && z > 2 && x < N - 2 && z < N - 2);
         QTest::mouseClick(area, Qt::LeftButton, {}, at);
 
-        SpectrumPanel *panel = b.spectrumPanel();
+        EnergyCurvePanel *panel = b.spectrumPanel();
         QCOMPARE(panel->pickedSlice(), 7);
         QList<QPointF> pts = panel->series()->points();
         QCOMPARE(pts.size(), 3);
@@ -219,7 +219,7 @@ private slots:
                 "seq_exec_next\n"
                 ":ifok :goto loop\n"
                 "seq_jump_map 7106 6\n"
-                "seq_spectrum 0 0 6 1 spec.csv\n");
+                "seq_spectrum 0 0 6 1 curve.csv\n");
         b.close();
 
         QProcess p;
@@ -270,15 +270,15 @@ private slots:
         QProcess q;
         q.setProcessEnvironment(env);
         q.setWorkingDirectory(tmp.path());
-        QFile b2(tmp.filePath("spec.bat"));
+        QFile b2(tmp.filePath("curve.bat"));
         QVERIFY(b2.open(QIODevice::WriteOnly));
         b2.write(QStringLiteral("auto_save_data_path res\nauto_save_data_name p\n"
-                                "seq_spectrum %1 %2 6 1 spec.csv\n").arg(x).arg(z).toLatin1());
+                                "seq_spectrum %1 %2 6 1 curve.csv\n").arg(x).arg(z).toLatin1());
         b2.close();
         q.start(TOMIX_BIN, {"-nw", "-e", "-b", b2.fileName(), "-x", "-q"});
         QVERIFY(q.waitForFinished(60000));
         QCOMPARE(q.exitCode(), 0);
-        QFile csv(tmp.filePath("spec.csv"));
+        QFile csv(tmp.filePath("curve.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromLatin1(csv.readAll()).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
@@ -288,5 +288,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSpectrumTab)
-#include "TestSpectrumTab.moc"
+QTEST_MAIN(TestEnergyCurveTab)
+#include "TestEnergyCurveTab.moc"
