@@ -4,6 +4,7 @@
 // The plain per-pixel kernel is timed on a tenth of the projections for
 // comparison. "updates" are pixel updates: pixels inside the circle times
 // projections.
+#include "DiscPhantom.h"
 #include "BackProjector.h"
 #include "HSgm.h"
 #include "SlicePipeline.h"
@@ -41,19 +42,13 @@ Series makeSeries(int N, int n)
     s.i0.assign(size_t(s.dim), 30000.0);
     s.bg.assign(size_t(s.dim), 100.0);
     const double R = 0.45 * N;
-    struct Disc { double u, v, r, mu; };
-    const Disc discs[] = {{0, 0, R, 0.5 / R}, {0.3 * R, 0.2 * R, 0.2 * R, 0.8 / R},
-                          {-0.4 * R, -0.1 * R, 0.15 * R, -0.3 / R}};
+    const DiscPhantom ph{{{0, 0, R, 0.5 / R}, {0.3 * R, 0.2 * R, 0.2 * R, 0.8 / R},
+                          {-0.4 * R, -0.1 * R, 0.15 * R, -0.3 / R}}};
     for (int i = 0; i < n; ++i) {
         const double th = i * M_PI / n;
         std::vector<double> line(size_t(s.dim));
         for (int p = 0; p < s.dim; ++p) {
-            double L = 0;
-            for (const Disc &d : discs) {
-                const double q = (p - s.cor) - (d.u * std::cos(th) - d.v * std::sin(th));
-                if (q * q < d.r * d.r)
-                    L += 2 * d.mu * std::sqrt(d.r * d.r - q * q);
-            }
+            const double L = ph.lineIntegral(p - s.cor, th);
             line[size_t(p)] = 100.0 + 29900.0 * std::exp(-L);
         }
         s.lines.push_back(std::move(line));

@@ -13,6 +13,7 @@
 // moment of a shared machine. Then the speed-up of gridding and, over the
 // sizes, the exponent p of a least-squares fit time ~ N^p (n growing with
 // N), and the RMS difference of the results in % of the slice's range.
+#include "DiscPhantom.h"
 #include "BackProjectKernel.h"
 #include "HSgm.h"
 #include "ReconMethod.h"
@@ -38,24 +39,15 @@ double now()
 // Exact line integrals of a few discs, width N + 1, the axis at N / 2.
 HSgm discs(int N, int n)
 {
-    struct D { double cu, cv, r, mu; };
-    const D ds[] = {{0, 0, 0.42 * N, 0.002}, {0.1 * N, -0.15 * N, 0.08 * N, 0.01},
-                    {-0.2 * N, 0.1 * N, 0.05 * N, 0.02}, {0.05 * N, 0.25 * N, 0.02 * N, 0.03}};
+    const DiscPhantom ph{{{0, 0, 0.42 * N, 0.002}, {0.1 * N, -0.15 * N, 0.08 * N, 0.01},
+                          {-0.2 * N, 0.1 * N, 0.05 * N, 0.02}, {0.05 * N, 0.25 * N, 0.02 * N, 0.03}}};
     HSgm h;
     h.resize(N + 1, n);
     const double g = N / 2;
     for (int i = 0; i < n; ++i) {
-        const double th = i * M_PI / n;
         double *row = h.sgm.data() + std::size_t(i) * std::size_t(N + 1);
-        for (int k = 0; k <= N; ++k) {
-            double p = 0;
-            for (const D &d : ds) {
-                const double s = k - g - (d.cu * std::cos(th) - d.cv * std::sin(th));
-                if (s * s < d.r * d.r)
-                    p += 2 * d.mu * std::sqrt(d.r * d.r - s * s);
-            }
-            row[k] = p;
-        }
+        for (int k = 0; k <= N; ++k)
+            row[k] = ph.lineIntegral(k - g, i * M_PI / n);
     }
     return h;
 }

@@ -28,6 +28,7 @@
 // the other. A last line gives the filter's share of the slice beside the
 // back-projection's, with its padding and transform length (default: the
 // default filter, rows zero-padded to a power of two >= 2N).
+#include "DiscPhantom.h"
 #include "BackProjectKernel.h"
 #include "BackProjector.h"
 #include "DataFileText.h"
@@ -141,21 +142,15 @@ Series makeSeries(int N, int n, int slices)
     s.bg.assign(std::size_t(s.dim), 100.0);
     s.counts.resize(std::size_t(slices) * std::size_t(n) * std::size_t(s.dim));
     const double R = 0.45 * N;
-    struct Disc { double u, v, r, mu; };
     for (int sl = 0; sl < slices; ++sl) {
         const double k = 1.0 + 0.5 * sl / std::max(1, slices);   // slices differ a little
-        const Disc discs[] = {{0, 0, R, 0.5 / R}, {0.3 * R, 0.2 * R * k, 0.2 * R, 0.8 / R},
-                              {-0.4 * R, -0.1 * R, 0.15 * R * k, -0.3 / R}};
+        const DiscPhantom ph{{{0, 0, R, 0.5 / R}, {0.3 * R, 0.2 * R * k, 0.2 * R, 0.8 / R},
+                              {-0.4 * R, -0.1 * R, 0.15 * R * k, -0.3 / R}}};
         for (int i = 0; i < n; ++i) {
-            const double th = i * M_PI / n, c = std::cos(th), sn = std::sin(th);
+            const double th = i * M_PI / n;
             std::uint16_t *out = s.counts.data() + (std::size_t(sl) * std::size_t(n) + std::size_t(i)) * std::size_t(s.dim);
             for (int p = 0; p < s.dim; ++p) {
-                double L = 0;
-                for (const Disc &d : discs) {
-                    const double q = (p - s.cor) - (d.u * c - d.v * sn);
-                    if (q * q < d.r * d.r)
-                        L += 2 * d.mu * std::sqrt(d.r * d.r - q * q);
-                }
+                const double L = ph.lineIntegral(p - s.cor, th);
                 out[p] = std::uint16_t(std::lround(100.0 + 29900.0 * std::exp(-L)));
             }
         }

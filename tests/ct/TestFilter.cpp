@@ -2,6 +2,7 @@
 // evaluation of its formulas, and reconstructions against the true
 // attenuation of analytic objects (discs of every size, a matrix whose
 // neighbour changes with energy).
+#include "DiscPhantom.h"
 #include "CtCore.h"
 #include "RampFilter.h"
 #include "HSgm.h"
@@ -17,32 +18,20 @@ using W = RampFilter::Window;
 using P = RampFilter::Padding;
 using Region = CtCore::Region;
 
-// A disc of attenuation mu per pixel and radius r, centred at (cu, cv) from
-// the rotation axis (u along the columns, v along the rows).
-struct Disc {
-    double cu, cv, r, mu;
-};
+using Disc = DiscPhantom::Disc;
 
 // Exact line integrals of the discs, n projections over 180 degrees, width
 // N + 1 with the CoR at sample N / 2 (the grid centre).
 HSgm discSinogram(int N, int n, const std::vector<Disc> &discs)
 {
+    const DiscPhantom ph{discs};
     HSgm h;
     h.resize(N + 1, n);
     const double g = N / 2;
     for (int i = 0; i < n; ++i) {
-        const double th = i * M_PI / n;
         double *row = h.sgm.data() + std::size_t(i) * std::size_t(N + 1);
-        for (int k = 0; k <= N; ++k) {
-            double p = 0;
-            for (const Disc &d : discs) {
-                // the line u cos - v sin = s, at distance s - s0 from the centre
-                const double s = k - g - (d.cu * std::cos(th) - d.cv * std::sin(th));
-                if (s * s < d.r * d.r)
-                    p += 2 * d.mu * std::sqrt(d.r * d.r - s * s);
-            }
-            row[k] = p;
-        }
+        for (int k = 0; k <= N; ++k)
+            row[k] = ph.lineIntegral(k - g, i * M_PI / n);
     }
     return h;
 }
