@@ -46,8 +46,7 @@ void XafsSequence::seriesLoaded(bool sized)
             if (align->referenceCor(pc->rotAxIsV, pc->sliceNo, &cor))
                 pc->setCor(cor);
             else
-                qWarning().noquote() << QStringLiteral("Data set %1 keeps the previous CoR %2")
-                                            .arg(ui->SelDDir->currentName(), QString::number(pc->cor, 'g', 6));
+                keptCor();
         }
         if (sgm->autoUpdate())
             sgm->genSinogram();
@@ -75,22 +74,15 @@ void XafsSequence::seriesLoaded(bool sized)
     if (r.ok)
         pc->setCor(r.cor);      // the sinogram follows the new CoR
     else
-        qWarning().noquote() << QStringLiteral("Data set %1 keeps the previous CoR %2")
-                                    .arg(ui->SelDDir->currentName(), QString::number(pc->cor, 'g', 6));
+        keptCor();
     if (pc->cor == before)
         sgm->genImage();        // the same CoR, the new grid
 }
 
 void XafsSequence::selectedDir(QString dir, QStringList patterns)
 {
-    const QString name = ui->SelDDir->currentName();
-    ui->SelectImageSaveDir->setAddTag(name);
-    ui->SelectDataSaveDir->setAddTag(name);
-    if (!setI0FileFromList()) {
-        refuseSet();
+    if (!beginSet())
         return;
-    }
-    setLoading = true;
     if (!ui->CTFiles->chooseInDir(dir, patterns, true)) {   // a set never adds to another
         setLoading = false;
         emit failed();
@@ -99,15 +91,28 @@ void XafsSequence::selectedDir(QString dir, QStringList patterns)
 
 void XafsSequence::selectedFileInfoList(QFileInfoList fileInfoList)
 {
+    if (!beginSet())
+        return;
+    ui->CTFiles->chooseFileInfos(fileInfoList, true);
+}
+
+bool XafsSequence::beginSet()
+{
     const QString name = ui->SelDDir->currentName();
     ui->SelectImageSaveDir->setAddTag(name);
     ui->SelectDataSaveDir->setAddTag(name);
     if (!setI0FileFromList()) {
         refuseSet();
-        return;
+        return false;
     }
     setLoading = true;
-    ui->CTFiles->chooseFileInfos(fileInfoList, true);
+    return true;
+}
+
+void XafsSequence::keptCor() const
+{
+    qWarning().noquote() << QStringLiteral("Data set %1 keeps the previous CoR %2")
+                                .arg(ui->SelDDir->currentName(), QString::number(ui->procCtrl->cor, 'g', 6));
 }
 
 void XafsSequence::refuseSet()

@@ -75,6 +75,10 @@ private:
     bool setI0FileFromList();
     // The data set handed over is not loaded (its I0 can't be read): named,
     // setRefused set, the series emptied.
+    // The set's tags and I0; false (the set refused) when its I0 can't be read.
+    bool beginSet();
+    // Names the set that keeps the CoR before it.
+    void keptCor() const;
     void refuseSet();
 
     Ui::Body *ui;
