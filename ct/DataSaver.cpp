@@ -166,3 +166,9 @@ void DataSaver::saveImgWDiscard(SavingImg *img)
     if (q)
         q->give();
 }
+
+void DataSaver::settle()
+{
+    if (thread() != QThread::currentThread())
+        QMetaObject::invokeMethod(this, [] {}, Qt::BlockingQueuedConnection);
+}

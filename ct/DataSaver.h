@@ -67,6 +67,9 @@ public:
 
     // Number of files that could not be written, and of those written,
     // since construction.
+    // Returns once everything handed to the saver before the call is written
+    // (it writes in arrival order); at once on the saver's own thread.
+    void settle();
     int failures() const { return failed.load(); }
     int filesWritten() const { return written.load(); }
 

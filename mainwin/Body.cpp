@@ -275,7 +275,7 @@ Body::~Body()
         t->quit();
         t->wait();
     }
-    QMetaObject::invokeMethod(saver, [] {}, Qt::BlockingQueuedConnection);
+    saver->settle();
     saverThread->quit();
     saverThread->wait();
     qDeleteAll(ctc2s);

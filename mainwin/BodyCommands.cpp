@@ -25,7 +25,6 @@
 
 #include <QDebug>
 #include <QSpinBox>
-#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -286,9 +285,8 @@ void BodyCommands::buildTable()
     // saver may still be writing the last run's files: it writes in arrival
     // order, so once a call queued behind them has run, they are all on disk.
     const auto savedSoFar = [b] {
-        DataSaver *s = b->dataSaver();
-        if (s && s->thread() != QThread::currentThread())
-            QMetaObject::invokeMethod(s, [] {}, Qt::BlockingQueuedConnection);
+        if (DataSaver *s = b->dataSaver())
+            s->settle();
     };
     add("seq_spectrum", [this, b, savedSoFar](A a) {
         savedSoFar();

@@ -39,7 +39,7 @@ HeadlessRun::Counts HeadlessRun::counts() const
 {
     // Results handed to the saver before now are written first.
     DataSaver *saver = body->dataSaver();
-    QMetaObject::invokeMethod(saver, [] {}, Qt::BlockingQueuedConnection);
+    saver->settle();
     Counts c;
     c.batchUnreadable = body->batch()->lastLoadFailed();
     c.commandsRun = body->batch()->commandsRun();
