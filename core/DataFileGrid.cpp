@@ -80,14 +80,19 @@ bool DataFileGrid::parseHeader(const char *text, qint64 size, qint64 *body, cons
     return true;
 }
 
-bool DataFileGrid::readHeader(const QString &file)
+bool DataFileGrid::begin(QFile &f)
 {
     reason.clear();
     vals.clear();
     rows = 0;
+    return f.open(QIODevice::ReadOnly) || fail(f.fileName(), f.errorString());
+}
+
+bool DataFileGrid::readHeader(const QString &file)
+{
     QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return fail(file, f.errorString());
+    if (!begin(f))
+        return false;
     // six lines of at most a few dozen characters
     const QByteArray head = f.read(4096);
     qint64 body = 0;
@@ -96,12 +101,9 @@ bool DataFileGrid::readHeader(const QString &file)
 
 bool DataFileGrid::read(const QString &file, int zFrom, int zTo)
 {
-    reason.clear();
-    vals.clear();
-    rows = 0;
     QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return fail(file, f.errorString());
+    if (!begin(f))
+        return false;
     QByteArray whole;
     const char *text = nullptr;
     qint64 size = f.size();

@@ -13,6 +13,8 @@
 
 #include <vector>
 
+class QFile;
+
 class DataFileGrid
 {
 public:
@@ -47,6 +49,8 @@ public:
 
 private:
     bool fail(const QString &file, const QString &what);
+    // Forgets the last file and opens f; false (named) when it can't be read.
+    bool begin(QFile &f);
     // Parses the header of `text`; sets xb, zb, w, h and `body` (offset of
     // the first pixel line).
     bool parseHeader(const char *text, qint64 size, qint64 *body, const QString &file);

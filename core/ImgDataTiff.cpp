@@ -104,6 +104,11 @@ void ImgDataTiff::close()
 void ImgDataTiff::init()
 {
     ImgData::init();
+    release();
+}
+
+void ImgDataTiff::release()
+{
     close();
     std::free(pixels);
     pixels = nullptr;
@@ -119,12 +124,7 @@ bool ImgDataTiff::refuse(const QString &reason)
     if (!libError.isEmpty())
         why += QStringLiteral(" (") + libError + QStringLiteral(")");
     qWarning().noquote() << QStringLiteral("Can not read TIFF file %1 : %2").arg(fileName, why);
-    close();
-    std::free(pixels);
-    pixels = nullptr;
-    cols = rows = 0;
-    rowBytes = 0;
-    state = 0;
+    release();
     return false;
 }
 
@@ -132,13 +132,7 @@ bool ImgDataTiff::readProps(const QString &fname, int *w, int *h)
 {
     *w = 0;
     *h = 0;
-    close();
-    std::free(pixels);
-    pixels = nullptr;
-    cols = rows = sampleBytes = 0;
-    rowBytes = 0;
-    libError.clear();
-    state = 0;
+    release();
     if (fileName != fname)
         fileName = fname;
 

@@ -50,6 +50,8 @@ public:
 
 private:
     void close();
+    // Closes the file and forgets its pixels, size and state: not ready.
+    void release();
     bool refuse(const QString &reason);
     double value(const uchar *p) const;
     // n samples from p on, stride bytes apart, as doubles
