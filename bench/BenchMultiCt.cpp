@@ -57,14 +57,9 @@ int main(int argc, char **argv)
     o.projections = 720;
     const Phantom ph = Phantom::standard(o);
     std::printf("writing %d projections of 1024 x %d ...\n", o.projections, o.height);
-    QString err;
-    if (!ph.writeSeries(dir.path(), &err)) {
-        std::printf("%s\n", qPrintable(err));
-        return 1;
-    }
     ImgDatas datas;
-    for (const QString &f : QDir(dir.path()).entryList({"*.img"}, QDir::Files, QDir::Name))
-        datas.add(dir.filePath(f));
+    if (!WorkerRig::loadSeries(ph, dir.path(), datas))
+        return 1;
     Sinogram sino;
     sino.setImgDatas(&datas);
     const double cor = ph.cor();

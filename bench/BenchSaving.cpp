@@ -72,14 +72,9 @@ int main(int argc, char **argv)
     o.height = rows;
     o.projections = 180;
     const Phantom ph = Phantom::standard(o);
-    QString err;
-    if (!ph.writeSeries(dir.path(), &err)) {
-        std::printf("%s\n", qPrintable(err));
-        return 1;
-    }
     ImgDatas datas;
-    for (const QString &f : QDir(dir.path()).entryList({"*.img"}, QDir::Files, QDir::Name))
-        datas.add(dir.filePath(f));
+    if (!WorkerRig::loadSeries(ph, dir.path(), datas))
+        return 1;
     Sinogram sino;
     sino.setImgDatas(&datas);
     const double cor = ph.cor();

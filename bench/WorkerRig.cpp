@@ -2,7 +2,13 @@
 
 #include "CtCalc2.h"
 #include "CtCalc2Ui.h"
+#include "ImgDatas.h"
+#include "Phantom.h"
 #include "SliceDispatcher.h"
+
+#include <QDir>
+
+#include <cstdio>
 
 WorkerRig::WorkerRig(Sinogram *sino, double c, int width, int n, int workers, int slices,
                      const QString &saveDir, bool boundedQueue)
@@ -62,7 +68,7 @@ void WorkerRig::run()
 
 void WorkerRig::drainSaver()
 {
-    QMetaObject::invokeMethod(&dataSaver, [] {}, Qt::BlockingQueuedConnection);
+    dataSaver.settle();
 }
 
 void WorkerRig::step()
@@ -82,4 +88,16 @@ void WorkerRig::step()
         calculating = false;
         loop.quit();
     }
+}
+
+bool WorkerRig::loadSeries(const Phantom &ph, const QString &dir, ImgDatas &datas)
+{
+    QString err;
+    if (!ph.writeSeries(dir, &err)) {
+        std::printf("%s\n", qPrintable(err));
+        return false;
+    }
+    for (const QString &f : QDir(dir).entryList({"*.img"}, QDir::Files, QDir::Name))
+        datas.add(QDir(dir).filePath(f));
+    return true;
 }

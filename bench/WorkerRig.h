@@ -15,6 +15,8 @@
 #include <vector>
 
 class CtCalc2;
+class ImgDatas;
+class Phantom;
 class CtCalc2Ui;
 class Sinogram;
 
@@ -33,6 +35,9 @@ public:
     void run();
     // Waits until the saver has written everything handed to it.
     void drainSaver();
+    // Writes the phantom's series into dir and loads its projections into
+    // datas; false (said on stdout) when it cannot be written.
+    static bool loadSeries(const Phantom &ph, const QString &dir, ImgDatas &datas);
 
     DataSaver &saver() { return dataSaver; }
     const std::vector<CtCalc2 *> &workers() const { return list; }
