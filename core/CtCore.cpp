@@ -132,29 +132,29 @@ bool CtCore::prepare(int N, int n)
     fftN = N;
     transN = L;
     prepared_ = chosen;
-    buildFilterTable();
+    filterTable(prepared_, fftN, transN, fwdIn, fwdOut, fwdPlan, &filterTab);
     cosTab.assign(std::size_t(n), 0.0);
     sinTab.assign(std::size_t(n), 0.0);
     res.reserve(std::size_t(N) * std::size_t(N));
     return true;
 }
 
-void CtCore::buildFilterTable()
+void CtCore::filterTable(const RampFilter &f, int N, int L, double *in, fftw_complex *out,
+                         fftw_plan plan, std::vector<double> *H)
 {
-    const int N = fftN, L = transN;
-    filterTab.assign(std::size_t(L / 2 + 1), 0.0);
-    if (prepared_.padding == RampFilter::Padding::None) {
+    H->assign(std::size_t(L / 2 + 1), 0.0);
+    if (f.padding == RampFilter::Padding::None) {
         // the row's own length: the sampled ramp |w|, zero at k = 0
         for (int k = 0; k <= L / 2; ++k)
-            filterTab[std::size_t(k)] = rampFactor(k, N) * prepared_.windowAt(k, L);
+            (*H)[std::size_t(k)] = rampFactor(k, N) * f.windowAt(k, L);
         return;
     }
     // H = 2 pi DFT(h) of the spatial discrete ramp, real and even: one
     // forward transform with the plan the rows use
-    RampFilter::spatialRamp(L, fwdIn);
-    fftw_execute(fwdPlan);
+    RampFilter::spatialRamp(L, in);
+    fftw_execute(plan);
     for (int k = 0; k <= L / 2; ++k)
-        filterTab[std::size_t(k)] = 2.0 * M_PI * fwdOut[k][0] * prepared_.windowAt(k, L);
+        (*H)[std::size_t(k)] = 2.0 * M_PI * out[k][0] * f.windowAt(k, L);
 }
 
 void CtCore::clearRes()

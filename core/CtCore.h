@@ -56,6 +56,12 @@ public:
     static int fftLengthFor(int sinogramWidth);
     // Ramp factor of frequency index k for length N: 2 pi / N * min(k, N - k).
     static double rampFactor(int k, int N);
+    // The filter table H[k], k = 0 .. L/2, of rows of N samples padded to L:
+    // the ramp (2 pi DFT of the spatial ramp; without padding |w| sampled)
+    // times the window. in, out and plan: a forward transform of length L,
+    // used as scratch.
+    static void filterTable(const RampFilter &f, int N, int L, double *in, fftw_complex *out,
+                            fftw_plan plan, std::vector<double> *H);
     // Angle of projection i of n in radians: offset + i * pi / n.
     static double projAngle(double angleOffsetDeg, int i, int n);
 
@@ -157,7 +163,6 @@ private:
     // The row's N samples and its padding into fwdIn; the forward transform.
     void transformRow(const double *row);
     // filterTab for the prepared length and filter.
-    void buildFilterTable();
     // Rows zBegin..zEnd-1 of projections i0..i1-1 (grid and region already
     // clipped), through the active kernel.
     void backProjectRows(int i0, int i1, int zBegin, int zEnd, int xBegin, int xEnd);

@@ -242,18 +242,8 @@ bool GridReconstructor::prepare(int N, int n, const RampFilter &filter)
     R_ = R;
     prepared_ = filter;
 
-    // ramp and window as back-projection's table (CtCore::buildFilterTable)
-    std::vector<double> &H = filterTab;
-    H.assign(half, 0.0);
-    if (filter.padding == RampFilter::Padding::None) {
-        for (int k = 0; k <= L / 2; ++k)
-            H[std::size_t(k)] = CtCore::rampFactor(k, N) * filter.windowAt(k, L);
-    } else {
-        RampFilter::spatialRamp(L, rowIn);
-        fftw_execute(fwdPlan);
-        for (int k = 0; k <= L / 2; ++k)
-            H[std::size_t(k)] = 2.0 * M_PI * rowSpec[k][0] * filter.windowAt(k, L);
-    }
+    // ramp and window as back-projection's table
+    CtCore::filterTable(filter, N, L, rowIn, rowSpec, fwdPlan, &filterTab);
 
     // The filtered row, zero beyond its N samples, transformed over M: its
     // frequency k / M sits k cells from the grid's centre. sinc^2 is the
